@@ -1,0 +1,71 @@
+# kxrun top-level commands. `make test` works on a fresh Debian 12 machine.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc)
+
+DEB_PACKAGES := cmake ninja-build g++ clang pkg-config zlib1g-dev libpng-dev \
+  libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri \
+  libgtest-dev libgmock-dev nlohmann-json3-dev imagemagick lua5.4 \
+  libclang-rt-14-dev xvfb xauth
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build test test-asan fuzz-gamedata demo bench-script clean format
+
+all: build
+
+# Installs only the packages that are missing.
+deps:
+	@missing=""; for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: deps
+	$(MAKE) build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKX_SANITIZE=ON
+
+test-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS) -L unit
+
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX_FUZZ=ON -DKX_TESTS=OFF
+
+# Runs the game-data reader fuzzer for FUZZ_SECONDS (default 60).
+FUZZ_SECONDS ?= 60
+fuzz-gamedata: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_gamedata
+	mkdir -p $(FUZZ_BUILD)/corpus-gamedata
+	$(FUZZ_BUILD)/fuzz/fuzz_gamedata -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+	  $(FUZZ_BUILD)/corpus-gamedata $(FUZZ_BUILD)/fuzz/seed-gamedata
+
+demo: deps
+	$(MAKE) build
+	$(BUILD)/tools/kxpack/kxpack build examples/demo -o $(BUILD)/demo.kx
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/runner/app/kxrun $(BUILD)/demo.kx; \
+	else \
+	  echo "no display: playing headless"; \
+	  $(BUILD)/runner/app/kxrun --headless --steps 300 $(BUILD)/demo.kx; \
+	fi
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i

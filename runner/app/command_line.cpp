@@ -1,0 +1,119 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace kx {
+
+const char* usage_text() {
+    return "usage: kxrun [options] GAME [game arguments...]\n"
+           "       kxrun --eval CODE [GAME] | --eval-file FILE [GAME]\n"
+           "       kxrun --help | --version\n"
+           "options:\n"
+           "  --headless          no window and no sound device; dialogs print on stderr\n"
+           "  --no-headless       use a window (the default when a display exists)\n"
+           "  --answers FILE      answers for dialogs in headless mode, one a line\n"
+           "  --steps N           end the game after N steps\n"
+           "  --seed N            fixed seed for the random generator\n"
+           "  --log FILE          write kxrun's own log to FILE\n"
+           "  --verbose           more detail in the log\n"
+           "  --eval CODE         compile and run CODE, print its result\n"
+           "  --eval-file FILE    the same with the code read from FILE\n";
+}
+
+namespace {
+template <class T>
+bool parse_number(const char* s, T& out) {
+    const char* end = s + std::strlen(s);
+    auto [p, ec] = std::from_chars(s, end, out);
+    return ec == std::errc() && p == end;
+}
+}  // namespace
+
+bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, std::string& error) {
+    int i = 1;
+    if (own_game) {
+        for (; i < argc; ++i) out.game_args.push_back(argv[i]);
+        return true;
+    }
+    auto value = [&](const char* opt) -> const char* {
+        if (i + 1 >= argc) {
+            error = std::string(opt) + " needs a value";
+            return nullptr;
+        }
+        return argv[++i];
+    };
+    for (; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--") {
+            ++i;
+            break;
+        }
+        if (a.size() < 2 || a[0] != '-' || a[1] != '-') break;
+        // --opt=value is the same as --opt value.
+        std::string val_inline;
+        bool has_inline = false;
+        if (auto eq = a.find('='); eq != std::string::npos) {
+            val_inline = a.substr(eq + 1);
+            a = a.substr(0, eq);
+            has_inline = true;
+        }
+        auto val = [&](const char* opt) -> const char* {
+            if (has_inline) return val_inline.c_str();
+            return value(opt);
+        };
+        if (a == "--help") {
+            out.help = true;
+        } else if (a == "--version") {
+            out.version = true;
+        } else if (a == "--headless") {
+            out.headless = true;
+        } else if (a == "--no-headless") {
+            out.headless = false;
+        } else if (a == "--verbose") {
+            out.verbose = true;
+        } else if (a == "--no-verbose") {
+            out.verbose = false;
+        } else if (a == "--answers") {
+            const char* v = val("--answers");
+            if (!v) return false;
+            out.answers_file = v;
+        } else if (a == "--log") {
+            const char* v = val("--log");
+            if (!v) return false;
+            out.log_file = v;
+        } else if (a == "--steps") {
+            const char* v = val("--steps");
+            if (!v) return false;
+            if (!parse_number(v, out.steps) || out.steps < 0) {
+                error = "--steps needs a whole number of 0 or more";
+                return false;
+            }
+        } else if (a == "--seed") {
+            const char* v = val("--seed");
+            if (!v) return false;
+            unsigned long long s;
+            if (!parse_number(v, s)) {
+                error = "--seed needs a whole number of 0 or more";
+                return false;
+            }
+            out.seed = s;
+        } else if (a == "--eval") {
+            const char* v = val("--eval");
+            if (!v) return false;
+            out.eval_code = v;
+        } else if (a == "--eval-file") {
+            const char* v = val("--eval-file");
+            if (!v) return false;
+            out.eval_file = v;
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    if (i < argc) out.game_file = argv[i++];
+    for (; i < argc; ++i) out.game_args.push_back(argv[i]);
+    return true;
+}
+
+}  // namespace kx

@@ -1,0 +1,30 @@
+#pragma once
+// kxrun's own options. Everything after the game file reaches the game.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kx {
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool headless = false;
+    std::string answers_file;
+    long long steps = -1;
+    std::optional<unsigned long long> seed;
+    bool verbose = false;
+    std::string log_file;
+    std::optional<std::string> eval_code;   // --eval CODE or --eval-file FILE (its text)
+    std::string eval_file;
+    std::string game_file;
+    std::vector<std::string> game_args;
+};
+
+// Parses argv. When own_game is true the program carries its own game and
+// every argument is the game's. Answers false with an error text.
+bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, std::string& error);
+
+const char* usage_text();
+
+}  // namespace kx

@@ -1,0 +1,75 @@
+// kxrun: plays a game whose data sits at a fixed offset of a file: its own
+// executable, or the game file named on the command line.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/runner.h"
+#include "app/runner_state.h"
+#include "app/temp_folder.h"
+#include "gamedata/game_data.h"
+#include "platform/platform.h"
+
+#ifndef KX_VERSION
+#define KX_VERSION "0.0.0"
+#endif
+
+int main(int argc, char** argv) {
+    using namespace kx;
+    std::string self = executable_path();
+    bool own_game = !self.empty() && has_game_data(self);
+
+    CommandLine cl;
+    std::string error;
+    if (!parse_command_line(argc, argv, own_game, cl, error)) {
+        std::fprintf(stderr, "kxrun: %s\n%s", error.c_str(), usage_text());
+        return 2;
+    }
+    if (cl.help) {
+        std::fputs(usage_text(), stdout);
+        return 0;
+    }
+    if (cl.version) {
+        std::printf("kxrun %s\n", KX_VERSION);
+        return 0;
+    }
+    if (own_game) cl.game_file = self;
+    if (cl.game_file.empty()) {
+        std::fputs(usage_text(), stderr);
+        return 2;
+    }
+
+    // The temporary folder comes before any window.
+    TempFolder temp;
+    install_termination_cleanup([&temp] { temp.remove(); });
+
+    PlatformOptions popts;
+    popts.headless = cl.headless;
+    popts.answers_file = cl.answers_file;
+    std::unique_ptr<Platform> platform = create_platform(popts, &error);
+    if (!platform) {
+        std::fprintf(stderr, "kxrun: %s\n", error.c_str());
+        return 2;
+    }
+    if (!temp.ok())
+        platform->dialogs()->message(
+            "", "Failed to create temp dir. This can create serious problems with sounds, etc.");
+
+    Runtime rt;
+    rt.platform = platform.get();
+    RuntimeScope scope(rt);
+    init_runtime(rt);
+    rt.runner->temp_dir = temp.path();
+    rt.runner->parameters = cl.game_args;
+
+    RunnerOptions ropts;
+    ropts.game_file = cl.game_file;
+    std::error_code ec;
+    ropts.working_dir = std::filesystem::current_path(ec).string();
+    ropts.steps = cl.steps;
+    Runner runner(rt, temp, ropts);
+    int status = runner.run();
+    temp.remove();
+    return status;
+}

@@ -1,0 +1,144 @@
+#include "app/runner.h"
+
+#include <cmath>
+#include <exception>
+#include <filesystem>
+
+#include "app/runner_state.h"
+#include "app/temp_folder.h"
+#include "gamedata/game_data.h"
+#include "gamedata/game_settings.h"
+#include "platform/platform.h"
+
+namespace kx {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kUnexpected = "Unexpected error occured when running the game.";
+}
+
+void init_runtime(Runtime& rt) {
+    rt.runner = std::make_shared<RunnerState>();
+    rt.settings = std::make_shared<GameSettings>();
+}
+
+Runner::Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts)
+    : m_rt(rt), m_temp(temp), m_opts(std::move(opts)) {}
+
+Runner::~Runner() = default;
+
+void Runner::message(const char* text) { m_rt.platform->dialogs()->message("", text); }
+
+void Runner::progress(int percent, const std::string& text) {
+    if (m_load_window) {
+        int empty_w = m_load_window->client_width() - 2 * 24;
+        int w = static_cast<int>(std::lround(percent * static_cast<double>(empty_w) / 100.0));
+        m_load_window->set_progress(w, text);
+    }
+    // The label is the only place progress messages appear; headless, they go
+    // to stdout under the same condition.
+    if (m_label_visible && m_rt.platform->headless()) m_rt.platform->console()->out_line(text);
+    m_rt.platform->windows()->process_messages();
+}
+
+void Runner::show_load_window() {
+    GameSettings& s = *m_rt.settings;
+    LoadWindowSpec spec;
+    spec.picture = s.LoadingImage ? &*s.LoadingImage : nullptr;
+    spec.transparent = s.LoadingImageTransparent && spec.picture;
+    spec.alpha = s.LoadingImageAlpha;
+    spec.bar_visible = s.ShowProgressBar;
+    if (s.ShowProgressBar) {
+        spec.bar_back = s.ProgressBarBack ? &*s.ProgressBarBack : nullptr;
+        spec.bar_front = s.ProgressBarFront ? &*s.ProgressBarFront : nullptr;
+    }
+    spec.stretch_front = s.ScaleProgressBar;
+    spec.label_visible = m_rt.runner->debug_mode && s.ShowProgressBar;
+    m_label_visible = spec.label_visible;
+    m_load_window = m_rt.platform->windows()->create_load_window(spec);
+    // The window keeps its own copies; the settings' pictures are released.
+    s.ProgressBarBack.reset();
+    s.ProgressBarFront.reset();
+    progress(0, "Loading");
+    m_load_window->show();
+}
+
+void Runner::hide_load_window() {
+    if (m_load_window) m_load_window->hide();
+    m_load_window.reset();
+    m_rt.settings->LoadingImage.reset();
+}
+
+bool Runner::load() {
+    RunnerState& rs = *m_rt.runner;
+    IDialogs& dialogs = *m_rt.platform->dialogs();
+    ContainerOptions copts{m_temp.path(), m_opts.working_dir};
+    ContainerInfo info;
+    if (!read_container(m_opts.game_file, copts, dialogs, info)) return false;
+    rs.game_file = m_opts.game_file;
+    rs.delete_extra_files = info.delete_extra_files;
+    rs.extra_files = info.extra_files;
+
+    GameDataHandlers h;
+    h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, *m_rt.settings); };
+    h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, rs.game_info); };
+    h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, rs.library_init); };
+    h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, rs.room_order); };
+    h.progress = [&](int pct, std::string_view msg) { progress(pct, std::string(msg)); };
+    GameHeader header;
+    // The header's debug flag decides the label, and is read before the settings.
+    h.after_settings = [&] {
+        rs.debug_mode = header.debug_mode;
+        rs.game_id = header.game_id;
+        rs.game_identifier = header.identifier;
+        show_load_window();
+    };
+    return read_game_data(info.game_data, h, dialogs, header);
+}
+
+bool Runner::compile_and_prepare() {
+    // Thread priority (setting Priority) is left to the desktop: raising it
+    // needs privileges a game should not ask for.
+    progress(50, "Compiling time line actions");
+    progress(60, "Compiling scripts");
+    progress(70, "Compiling object actions");
+    progress(80, "Preparing sounds");
+    progress(90, "Preparing graphics");
+    progress(100, "Ready");
+    hide_load_window();
+    return true;
+}
+
+void Runner::shutdown() {
+    RunnerState& rs = *m_rt.runner;
+    if (rs.delete_extra_files) {
+        std::error_code ec;
+        for (const auto& f : rs.extra_files) fs::remove(f, ec);
+    }
+}
+
+int Runner::run() {
+    m_rt.platform->windows()->process_messages();
+    try {
+        bool loaded = false;
+        try {
+            loaded = load();
+        } catch (const std::exception&) {
+            message(msg::kCorrupted);
+            loaded = false;
+        }
+        if (!loaded) {
+            hide_load_window();
+            return 1;
+        }
+        if (!compile_and_prepare()) return 1;
+    } catch (const std::exception&) {
+        message(kUnexpected);
+        return 1;
+    }
+    shutdown();
+    return 0;
+}
+
+}  // namespace kx

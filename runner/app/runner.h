@@ -1,0 +1,48 @@
+#pragma once
+// The runner's spine: load, compile and prepare, run, shut down.
+#include <memory>
+#include <string>
+
+#include "core/runtime.h"
+
+namespace kx {
+
+class ILoadWindow;
+class TempFolder;
+
+struct RunnerOptions {
+    std::string game_file;
+    std::string working_dir;   // extra files when the game does not ask for the temp folder
+    long long steps = -1;      // end the game after this many steps (-1: no limit)
+};
+
+// Exit status of a run: 0 when the game ran and ended, 1 when loading or
+// preparing failed (after its message was shown).
+class Runner {
+public:
+    Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts);
+    ~Runner();
+    int run();
+
+    // The steps of a run, public for tests.
+    bool load();
+    bool compile_and_prepare();
+    void shutdown();
+
+private:
+    void progress(int percent, const std::string& message);
+    void show_load_window();
+    void hide_load_window();
+    void message(const char* text);
+
+    Runtime& m_rt;
+    TempFolder& m_temp;
+    RunnerOptions m_opts;
+    std::unique_ptr<ILoadWindow> m_load_window;
+    bool m_label_visible = false;
+};
+
+// Creates the states of the subsystems that have landed.
+void init_runtime(Runtime& rt);
+
+}  // namespace kx

@@ -1,0 +1,39 @@
+#pragma once
+// Decoding and encoding of picture files (Windows bitmap, icon, GIF, JPEG, PNG).
+// Every decoder answers std::nullopt for a file it cannot decode: bad or
+// truncated input never crashes and never allocates from an unchecked size.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "graphics/bitmap32.h"
+
+namespace kx {
+
+// One decoded picture as its graphic: 32-bit pixels in CBitmap32 order. has_alpha
+// tells whether the file carried real alpha (32-bit BMP with alpha, PNG with
+// alpha, GIF transparency, ICO masks); when false every alpha byte is 255.
+struct DecodedPicture {
+    CBitmap32 image;
+    bool has_alpha = false;
+};
+
+std::optional<DecodedPicture> decode_bmp(std::span<const uint8_t> bytes);
+std::optional<DecodedPicture> decode_ico(std::span<const uint8_t> bytes);
+std::optional<DecodedPicture> decode_png(std::span<const uint8_t> bytes);
+std::optional<DecodedPicture> decode_jpeg(std::span<const uint8_t> bytes);
+// Every frame of an animated GIF, composed as a viewer shows them; empty on failure.
+std::vector<DecodedPicture> decode_gif_frames(std::span<const uint8_t> bytes);
+
+// Chooses the decoder by the file's leading bytes (not by its name); a GIF gives
+// its first frame. Metafiles and unknown formats give std::nullopt.
+std::optional<DecodedPicture> decode_picture(std::span<const uint8_t> bytes);
+
+// A Windows bitmap file: 24 bits bottom-up when with_alpha is false, else 32 bits
+// with alpha (BITMAPV4 header with bit fields).
+std::vector<uint8_t> encode_bmp(const CBitmap32& image, bool with_alpha);
+std::vector<uint8_t> encode_png(const CBitmap32& image);
+
+}  // namespace kx

@@ -1,0 +1,117 @@
+#pragma once
+// The seam to the operating system. Runner code above this folder sees only
+// these interfaces; the backends (SDL2, OpenGL, POSIX, headless) live below.
+// A slot that a backend cannot fill is null: callers ask, never #ifdef.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx {
+
+struct CBitmap32;
+
+// Message boxes and questions. Headless: texts go to stderr and answers come
+// from the answers file, one a line.
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+    // A plain information box with an OK button.
+    virtual void message(std::string_view caption, std::string_view text) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool question(std::string_view caption, std::string_view text) = 0;
+    // A box with the given button captions ("&Abort", "&Ignore"); answers the
+    // index of the pressed button.
+    virtual int buttons(std::string_view caption, std::string_view text,
+                        const std::vector<std::string>& captions) = 0;
+};
+
+// The loading window: a picture, a two-part progress bar and a label.
+struct LoadWindowSpec {
+    const CBitmap32* picture = nullptr;       // may be null: default picture size
+    const CBitmap32* bar_back = nullptr;
+    const CBitmap32* bar_front = nullptr;
+    bool bar_visible = false;
+    bool stretch_front = true;
+    bool label_visible = false;
+    bool transparent = false;                 // key colour: picture's bottom-left pixel
+    int alpha = 255;
+};
+
+class ILoadWindow {
+public:
+    virtual ~ILoadWindow() = default;
+    // Client-area geometry after layout (for tests and the progress formula).
+    virtual int client_width() const = 0;
+    virtual int client_height() const = 0;
+    virtual void set_progress(int bar_width, std::string_view message) = 0;
+    virtual void show() = 0;
+    virtual void hide() = 0;
+};
+
+class IWindowSystem {
+public:
+    virtual ~IWindowSystem() = default;
+    virtual bool headless() const = 0;
+    // Pumps pending window messages into their handlers.
+    virtual void process_messages() = 0;
+    virtual int screen_width() const = 0;
+    virtual int screen_height() const = 0;
+    virtual std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& spec) = 0;
+};
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    virtual int64_t now_us() = 0;
+    virtual void sleep_us(int64_t us) = 0;
+    // Headless runs use virtual time: sleeping advances the clock at once.
+    virtual bool is_virtual() const = 0;
+};
+
+class IConsole {
+public:
+    virtual ~IConsole() = default;
+    virtual void out_line(std::string_view text) = 0;   // stdout
+    virtual void err_line(std::string_view text) = 0;   // stderr
+};
+
+class Platform {
+public:
+    Platform();
+    ~Platform();
+    IDialogs* dialogs() const { return m_dialogs.get(); }
+    IWindowSystem* windows() const { return m_windows.get(); }
+    IClock* clock() const { return m_clock.get(); }
+    IConsole* console() const { return m_console.get(); }
+    bool headless() const { return m_headless; }
+
+    std::unique_ptr<IDialogs> m_dialogs;
+    std::unique_ptr<IWindowSystem> m_windows;
+    std::unique_ptr<IClock> m_clock;
+    std::unique_ptr<IConsole> m_console;
+    bool m_headless = true;
+};
+
+struct PlatformOptions {
+    bool headless = false;
+    std::string answers_file;   // headless dialog answers, one a line
+};
+
+// Fills every slot with the real backends, or the headless ones. Falls back to
+// headless when no display can be opened. Returns an error text on failure.
+std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::string* error);
+
+// A fully headless platform whose dialogs answer from the given list; for tests.
+std::unique_ptr<Platform> create_headless_platform(std::vector<std::string> answers = {});
+
+// Full path of the running program's own file (empty when unknown).
+std::string executable_path();
+
+// Runs fn on SIGINT/SIGTERM before the process exits (temporary-folder cleanup).
+void install_termination_cleanup(std::function<void()> fn);
+
+}  // namespace kx

@@ -1,0 +1,201 @@
+// SDL2 backends: the window system (message pump, loading window) and message
+// boxes. Only this folder sees SDL.
+#include <SDL.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+
+#include "platform/headless.h"
+#include "platform/load_window_layout.h"
+
+namespace kx {
+
+namespace {
+
+std::string plain_caption(const std::string& c) {
+    std::string r;
+    for (char ch : c)
+        if (ch != '&') r += ch;
+    return r;
+}
+
+class SdlDialogs : public IDialogs {
+public:
+    void message(std::string_view caption, std::string_view text) override {
+        std::string c(caption), t(text);
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, c.c_str(), t.c_str(), nullptr);
+    }
+    bool question(std::string_view caption, std::string_view text) override {
+        return buttons(caption, text, {"&Yes", "&No"}) == 0;
+    }
+    int buttons(std::string_view caption, std::string_view text,
+                const std::vector<std::string>& captions) override {
+        std::string c(caption), t(text);
+        std::vector<std::string> plain;
+        for (const auto& b : captions) plain.push_back(plain_caption(b));
+        std::vector<SDL_MessageBoxButtonData> bd;
+        for (size_t i = 0; i < plain.size(); ++i) {
+            Uint32 flags = 0;
+            if (i == 0) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+            if (i + 1 == plain.size()) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+            bd.push_back({flags, static_cast<int>(i), plain[i].c_str()});
+        }
+        SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION, nullptr, c.c_str(), t.c_str(),
+                                static_cast<int>(bd.size()), bd.data(), nullptr};
+        int pressed = -1;
+        if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0)
+            return captions.empty() ? 0 : static_cast<int>(captions.size()) - 1;
+        return pressed;
+    }
+};
+
+SDL_Texture* make_texture(SDL_Renderer* r, const CBitmap32* b) {
+    if (!b || !b->exists || b->width <= 0 || b->height <= 0) return nullptr;
+    SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                       b->width, b->height);
+    if (!t) return nullptr;
+    SDL_UpdateTexture(t, nullptr, b->pixels.data(), b->width * 4);
+    SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
+    return t;
+}
+
+class SdlLoadWindow : public ILoadWindow {
+public:
+    SdlLoadWindow(const LoadWindowSpec& s, int screen_w, int screen_h)
+        : m_spec(s), m_layout(layout_load_window(s, screen_w, screen_h)) {
+        m_window = SDL_CreateWindow("Loading", m_layout.left, m_layout.top, m_layout.client_w,
+                                    m_layout.client_h, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+        if (!m_window) return;
+        m_renderer = SDL_CreateRenderer(m_window, -1, 0);
+        if (!m_renderer) m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
+        if (!m_renderer) return;
+        m_picture = make_texture(m_renderer, s.picture);
+        m_back = make_texture(m_renderer, s.bar_back);
+        m_front = make_texture(m_renderer, s.bar_front);
+        if (s.alpha < 255) SDL_SetWindowOpacity(m_window, static_cast<float>(s.alpha) / 255.0f);
+        SDL_Cursor* wait = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
+        if (wait) SDL_SetCursor(wait);
+        m_cursor = wait;
+        // The original window had no text renderer of its own for the label
+        // either; until fonts arrive the message shows as the window title.
+    }
+    ~SdlLoadWindow() override {
+        for (SDL_Texture* t : {m_picture, m_back, m_front})
+            if (t) SDL_DestroyTexture(t);
+        if (m_renderer) SDL_DestroyRenderer(m_renderer);
+        if (m_window) SDL_DestroyWindow(m_window);
+        if (m_cursor) SDL_FreeCursor(m_cursor);
+    }
+    int client_width() const override { return m_layout.client_w; }
+    int client_height() const override { return m_layout.client_h; }
+    void set_progress(int bar_width, std::string_view message) override {
+        m_bar = bar_width;
+        if (m_window && m_spec.label_visible) SDL_SetWindowTitle(m_window, std::string(message).c_str());
+        paint();
+    }
+    void show() override {
+        if (!m_window) return;
+        SDL_ShowWindow(m_window);
+        paint();
+    }
+    void hide() override {
+        if (m_window) SDL_HideWindow(m_window);
+    }
+
+private:
+    void paint() {
+        if (!m_renderer) return;
+        SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
+        SDL_RenderClear(m_renderer);
+        if (m_picture) SDL_RenderCopy(m_renderer, m_picture, nullptr, nullptr);
+        if (m_spec.bar_visible) {
+            const auto& l = m_layout;
+            SDL_Rect back{l.bar_left, l.bar_top, l.bar_w, l.bar_h};
+            if (m_back) {
+                SDL_RenderCopy(m_renderer, m_back, nullptr, &back);
+            } else {
+                SDL_SetRenderDrawColor(m_renderer, 64, 64, 64, 255);
+                SDL_RenderFillRect(m_renderer, &back);
+            }
+            SDL_Rect front{l.bar_left, l.front_top, m_bar, l.front_h};
+            if (m_front && m_bar > 0) {
+                if (m_spec.stretch_front) {
+                    SDL_RenderCopy(m_renderer, m_front, nullptr, &front);
+                } else {
+                    int fw = m_spec.bar_front->width;
+                    SDL_Rect src{0, 0, std::min(fw, m_bar), m_spec.bar_front->height};
+                    SDL_Rect dst{l.bar_left, l.front_top, src.w, l.front_h};
+                    SDL_RenderCopy(m_renderer, m_front, &src, &dst);
+                }
+            } else if (m_bar > 0) {
+                SDL_SetRenderDrawColor(m_renderer, 40, 120, 220, 255);
+                SDL_RenderFillRect(m_renderer, &front);
+            }
+        }
+        SDL_RenderPresent(m_renderer);
+    }
+
+    LoadWindowSpec m_spec;
+    LoadWindowLayout m_layout;
+    SDL_Window* m_window = nullptr;
+    SDL_Renderer* m_renderer = nullptr;
+    SDL_Texture *m_picture = nullptr, *m_back = nullptr, *m_front = nullptr;
+    SDL_Cursor* m_cursor = nullptr;
+    int m_bar = 0;
+};
+
+class SdlWindowSystem : public IWindowSystem {
+public:
+    ~SdlWindowSystem() override { SDL_Quit(); }
+    bool headless() const override { return false; }
+    void process_messages() override {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            // Input and window events get their handlers with the game loop.
+        }
+    }
+    int screen_width() const override {
+        SDL_DisplayMode m;
+        return SDL_GetDesktopDisplayMode(0, &m) == 0 ? m.w : 1024;
+    }
+    int screen_height() const override {
+        SDL_DisplayMode m;
+        return SDL_GetDesktopDisplayMode(0, &m) == 0 ? m.h : 768;
+    }
+    std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& spec) override {
+        return std::make_unique<SdlLoadWindow>(spec, screen_width(), screen_height());
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> create_headless_platform(std::vector<std::string> answers) {
+    auto p = std::make_unique<Platform>();
+    p->m_console = std::make_unique<StdConsole>();
+    p->m_dialogs = std::make_unique<HeadlessDialogs>(*p->m_console, std::move(answers));
+    p->m_windows = std::make_unique<HeadlessWindowSystem>();
+    p->m_clock = std::make_unique<VirtualClock>();
+    p->m_headless = true;
+    return p;
+}
+
+std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::string* error) {
+    std::vector<std::string> answers;
+    if (!opts.answers_file.empty() && !read_answers_file(opts.answers_file, answers)) {
+        if (error) *error = "cannot read the answers file " + opts.answers_file;
+        return nullptr;
+    }
+    if (!opts.headless && SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
+        auto p = std::make_unique<Platform>();
+        p->m_console = std::make_unique<StdConsole>();
+        p->m_dialogs = std::make_unique<SdlDialogs>();
+        p->m_windows = std::make_unique<SdlWindowSystem>();
+        p->m_clock = std::make_unique<RealClock>();
+        p->m_headless = false;
+        return p;
+    }
+    return create_headless_platform(std::move(answers));
+}
+
+}  // namespace kx

@@ -1,0 +1,36 @@
+#pragma once
+// Error recording and reporting, the two reporters every subsystem uses.
+#include <string>
+#include <string_view>
+
+namespace kx {
+
+class CCode;
+
+// The language's error state (lives on ScriptState).
+struct ErrorState {
+    bool pending = false;
+    std::string message;          // the pending message
+    bool occurred = false;        // error_occurred
+    std::string last;             // error_last
+    bool log_started = false;     // game_errors.log written during this run
+    bool ending = false;          // a fatal error has been reported; never cleared
+};
+
+// Adds the current-event context to the message, then report().
+void report_with_context(std::string_view message, bool fatal);
+// Shows (dialog through the platform), logs to "game_errors.log", and records
+// error_occurred / error_last; a fatal report ends the game.
+void report(std::string_view message, bool fatal);
+
+// Records the first error of a compilation or execution, with the line and
+// column of the 1-based position in the code's text. Later errors are ignored
+// until the pending error is cleared.
+void record_error(const CCode& code, int position, std::string_view message);
+bool error_pending();
+const std::string& pending_message();
+void clear_pending_error();
+// Replaces the pending message (script call frames wrap it).
+void set_pending_message(std::string message);
+
+}  // namespace kx

@@ -1,0 +1,1 @@
+list(APPEND KX_SCRIPT_SOURCES random.cpp)
