@@ -361,20 +361,18 @@ KX_HANDLER(fn_logn) {
     result.set_real(std::log(x) / std::log(n));
 }
 
-// Whether v should replace the value chosen so far, compared by the chosen
-// value's kind.
-bool before(const RValue& v, const RValue& chosen) {
-    if (chosen.is_real()) return arg_real(v) < chosen.real;
-    return arg_text(v) < chosen.str.view();
+// Whether v replaces the value chosen so far: smaller (or larger) than it,
+// compared by the chosen value's kind.
+bool replaces(const RValue& v, const RValue& chosen, bool smallest) {
+    if (chosen.is_real()) return smallest ? arg_real(v) < chosen.real : arg_real(v) > chosen.real;
+    return smallest ? arg_text(v) < chosen.str.view() : arg_text(v) > chosen.str.view();
 }
 
 void pick(int argc, RValue& result, const RValue* args, bool smallest) {
     if (argc <= 0) return;
     const RValue* chosen = &args[0];
-    for (int i = 1; i < argc; ++i) {
-        const bool replace = smallest ? before(args[i], *chosen) : before(*chosen, args[i]);
-        if (replace) chosen = &args[i];
-    }
+    for (int i = 1; i < argc; ++i)
+        if (replaces(args[i], *chosen, smallest)) chosen = &args[i];
     result = *chosen;
 }
 

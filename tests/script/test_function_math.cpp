@@ -289,6 +289,13 @@ TEST_F(MathHandlers, MinAndMaxCompareByTheChosenKind) {
     r = call("min", {1.0, "z"});
     ASSERT_TRUE(r.is_string());
     EXPECT_EQ(r.str.view(), "z");
+    // The same for max: the chosen value's kind decides in both directions.
+    r = call("max", {"a", 5.0});
+    ASSERT_TRUE(r.is_string());
+    EXPECT_EQ(r.str.view(), "a");
+    r = call("max", {1.0, "z"});
+    ASSERT_TRUE(r.is_real());
+    EXPECT_EQ(r.real, 1.0);
     r = call("max", {"a", "B", "ab"});
     ASSERT_TRUE(r.is_string());
     EXPECT_EQ(r.str.view(), "ab");
