@@ -54,10 +54,15 @@ CStream CStream::read_compressed() {
     return CStream(zlib_inflate(in));
 }
 
-std::optional<CBitmap32> CStream::read_picture() {
+std::optional<std::vector<uint8_t>> CStream::read_picture_file() {
     if (!read_bool()) return std::nullopt;
-    CStream bmp = read_compressed();
-    auto pic = decode_bmp(bmp.bytes());
+    return std::move(read_compressed().data());
+}
+
+std::optional<CBitmap32> CStream::read_picture() {
+    auto file = read_picture_file();
+    if (!file) return std::nullopt;
+    auto pic = decode_bmp(*file);
     if (!pic) return std::nullopt;
     return std::move(pic->image);
 }

@@ -32,6 +32,8 @@ public:
     // A presence flag and, when set, a compressed Windows bitmap. A bitmap that
     // does not decode reads as no picture.
     std::optional<CBitmap32> read_picture();
+    // The same record as the stored bitmap file's bytes, undecoded.
+    std::optional<std::vector<uint8_t>> read_picture_file();
     std::vector<uint8_t> read_bytes(size_t count);
     void read_bytes(void* out, size_t count);
 

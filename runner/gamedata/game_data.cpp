@@ -84,7 +84,8 @@ bool read_container(const std::string& path, const ContainerOptions& opts, IDial
         // carries are our own, so it is never loaded.
         CStream lib = st.read_compressed();
         std::string name = safe_extra_file_name(out.extension_library);
-        if (!name.empty() && !opts.temp_dir.empty())
+        if (opts.keep_contents) out.extension_library_content.assign(lib.bytes().begin(), lib.bytes().end());
+        if (opts.write_files && !name.empty() && !opts.temp_dir.empty())
             write_file(fs::path(opts.temp_dir) / name, lib.bytes());
     }
     out.extra_files.clear();
@@ -93,11 +94,14 @@ bool read_container(const std::string& path, const ContainerOptions& opts, IDial
         std::string name = st.read_string();
         if (name == kFileListEnd) break;
         CStream content = st.read_compressed();
+        if (opts.keep_contents)
+            out.extra_contents.push_back({name, {content.bytes().begin(), content.bytes().end()}});
         std::string safe = safe_extra_file_name(name);
         if (safe.empty()) continue;   // nothing of the name is safe to write
         fs::path target = folder / safe;
         std::error_code ec;
-        if (out.overwrite_extra_files || !fs::exists(target, ec)) write_file(target, content.bytes());
+        if (opts.write_files && (out.overwrite_extra_files || !fs::exists(target, ec)))
+            write_file(target, content.bytes());
         out.extra_files.push_back(target.string());
     }
     out.game_data = st.read_compressed();

@@ -32,9 +32,16 @@ constexpr const char* kCorrupted = "Failed to load the game data. File seems cor
 // True when the file has the container magic at the game-data offset.
 bool has_game_data(const std::string& path);
 
+struct ExtraFile {
+    std::string name;
+    std::vector<uint8_t> content;
+};
+
 struct ContainerOptions {
     std::string temp_dir;      // extension library, and extra files when the game asks
     std::string working_dir;   // extra files otherwise
+    bool write_files = true;   // false: only read (kxpack info and unpack)
+    bool keep_contents = false;
 };
 
 struct ContainerInfo {
@@ -43,6 +50,9 @@ struct ContainerInfo {
     bool extra_to_temp = true;
     std::string extension_library;        // name as stored
     std::vector<std::string> extra_files; // every target path, written or not
+    // With keep_contents: the stored names and bytes, and the library's bytes.
+    std::vector<ExtraFile> extra_contents;
+    std::vector<uint8_t> extension_library_content;
     CStream game_data;                    // inflated, positioned at 0
 };
 
@@ -98,10 +108,6 @@ bool read_game_data(CStream& data, GameDataHandlers& handlers, IDialogs& dialogs
 bool read_empty_section(Section s, CStream& st);
 
 // Writer side, kept beside the readers so the layouts stay one.
-struct ExtraFile {
-    std::string name;
-    std::vector<uint8_t> content;
-};
 struct ContainerSpec {
     bool delete_extra_files = false;
     bool overwrite_extra_files = false;

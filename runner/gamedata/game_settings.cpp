@@ -1,6 +1,7 @@
 #include "gamedata/game_settings.h"
 
 #include "gamedata/cstream.h"
+#include "graphics/picture_file.h"
 
 namespace kx {
 
@@ -41,17 +42,28 @@ static void settings_scalars_25_to_31(S& s, Int i, Bool b) {
     b(s.UninitializedAsZero);
 }
 
-bool read_settings(CStream& st, GameSettings& out) {
+namespace {
+std::optional<CBitmap32> read_pic(CStream& st, std::optional<std::vector<uint8_t>>* raw) {
+    auto file = st.read_picture_file();
+    if (!file) return std::nullopt;
+    if (raw) *raw = *file;
+    auto pic = decode_bmp(*file);
+    if (!pic) return std::nullopt;
+    return std::move(pic->image);
+}
+}  // namespace
+
+bool read_settings(CStream& st, GameSettings& out, SettingsRawPictures* raw) {
     out = GameSettings{};
     if (st.read_int() != kSettingsVersion) return false;
     auto ri = [&](int32_t& v) { v = st.read_int(); };
     auto rb = [&](bool& v) { v = st.read_bool(); };
     settings_scalars_1_to_21(out, ri, rb);
     if (out.ShowProgressBar) {
-        out.ProgressBarBack = st.read_picture();
-        out.ProgressBarFront = st.read_picture();
+        out.ProgressBarBack = read_pic(st, raw ? &raw->bar_back : nullptr);
+        out.ProgressBarFront = read_pic(st, raw ? &raw->bar_front : nullptr);
     }
-    out.LoadingImage = st.read_picture();
+    out.LoadingImage = read_pic(st, raw ? &raw->loading : nullptr);
     settings_scalars_25_to_31(out, ri, rb);
     int32_t n = st.read_int();
     // Each pair needs at least its two length fields: a count larger than the

@@ -56,7 +56,11 @@ struct GameSettings {
 
 // Resets to the defaults, then reads the section. False for a wrong version.
 // Throws StreamError when the section runs past the end.
-bool read_settings(CStream& s, GameSettings& out);
+// With raw, the stored bitmap files are kept as they are (kxpack unpack).
+struct SettingsRawPictures {
+    std::optional<std::vector<uint8_t>> bar_back, bar_front, loading;
+};
+bool read_settings(CStream& s, GameSettings& out, SettingsRawPictures* raw = nullptr);
 
 // The writer side, for kxpack and tests. Pictures are Windows bitmap files.
 struct SettingsPictures {

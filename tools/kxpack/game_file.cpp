@@ -1,0 +1,165 @@
+#include <filesystem>
+
+#include "gamedata/scramble.h"
+#include "kxpack/game_source.h"
+#include "platform/platform.h"
+
+namespace kx::pack {
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr int32_t kScriptsVersion = 400;
+constexpr int32_t kScriptVersion = 400;
+
+void write_empty_list(CStream& st, Section s) {
+    st.write_int(kSections[static_cast<size_t>(s)].version);
+    st.write_int(0);
+    if (s == Section::Rooms) {
+        st.write_int(100000);   // last instance id in use
+        st.write_int(10000000); // last tile id in use
+    }
+}
+
+// Collects what the reader would show, for kxpack's own error text.
+class CollectDialogs : public IDialogs {
+public:
+    std::string last;
+    void message(std::string_view, std::string_view t) override { last = t; }
+    bool question(std::string_view, std::string_view t) override {
+        last = t;
+        return false;
+    }
+    int buttons(std::string_view, std::string_view t, const std::vector<std::string>& c) override {
+        last = t;
+        return c.empty() ? 0 : static_cast<int>(c.size()) - 1;
+    }
+};
+}  // namespace
+
+void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSource>>& scripts) {
+    st.write_int(kScriptsVersion);
+    st.write_int(static_cast<int32_t>(scripts.size()));
+    for (const auto& s : scripts) {
+        st.write_bool(s.has_value());
+        if (!s) continue;
+        st.write_string(s->name);
+        st.write_int(kScriptVersion);
+        CStream text;
+        text.write_string(s->code);
+        scramble_bytes(std::span<uint8_t>(text.data()), kScriptTextSeed);
+        st.write_compressed(text);
+    }
+}
+
+bool read_scripts_section(CStream& st, std::vector<std::optional<ScriptSource>>& out) {
+    out.clear();
+    if (st.read_int() != kScriptsVersion) return false;
+    int32_t n = st.read_int();
+    if (n < 0 || static_cast<size_t>(n) > st.remaining() / 4) return false;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!st.read_bool()) {
+            out.emplace_back();
+            continue;
+        }
+        ScriptSource s;
+        s.name = st.read_string();
+        if (st.read_int() != kScriptVersion) return false;
+        CStream text = st.read_compressed();
+        unscramble_bytes(std::span<uint8_t>(text.data()), kScriptTextSeed);
+        s.code = text.read_string();
+        out.push_back(std::move(s));
+    }
+    return true;
+}
+
+CStream build_sections(const GameSource& g) {
+    CStream st;
+    write_settings(st, g.settings,
+                   {g.bar_back ? &*g.bar_back : nullptr, g.bar_front ? &*g.bar_front : nullptr,
+                    g.loading ? &*g.loading : nullptr});
+    write_empty_list(st, Section::Sounds);
+    write_empty_list(st, Section::Sprites);
+    write_empty_list(st, Section::Backgrounds);
+    write_empty_list(st, Section::Paths);
+    write_scripts_section(st, g.scripts);
+    write_empty_list(st, Section::Fonts);
+    write_empty_list(st, Section::TimeLines);
+    write_empty_list(st, Section::Objects);
+    write_empty_list(st, Section::Rooms);
+    write_game_information(st, g.info);
+    write_library_init(st, g.library_init);
+    write_room_order(st, g.room_order);
+    return st;
+}
+
+std::vector<uint8_t> build_game_file(const GameSource& g) {
+    CStream data = build_game_data(g.data, build_sections(g));
+    CStream file(launcher_prefix());
+    file.seek(file.size());
+    write_container(file, g.container, data);
+    return std::move(file.data());
+}
+
+GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSectionCount>* stats) {
+    GameSource g;
+    CollectDialogs dialogs;
+    ContainerOptions opts;
+    opts.write_files = false;
+    opts.keep_contents = true;
+    ContainerInfo info;
+    try {
+        if (!read_container(path.string(), opts, dialogs, info)) throw SourceError(dialogs.last);
+        g.container.delete_extra_files = info.delete_extra_files;
+        g.container.overwrite_extra_files = info.overwrite_extra_files;
+        g.container.extra_to_temp = info.extra_to_temp;
+        g.container.extension_library = info.extension_library;
+        g.container.extension_library_content = info.extension_library_content;
+        g.container.extra_files = info.extra_contents;
+
+        // The header fields that the reader skips are recovered here so that an
+        // unpacked source builds back to the same bytes.
+        {
+            CStream& d = info.game_data;
+            d.seek(4);
+            g.data.filler_a = d.read_int();
+            g.data.filler_b = d.read_int();
+            if (g.data.filler_a < 0 || static_cast<size_t>(g.data.filler_a) > d.remaining() / 4)
+                throw StreamError("bad filler");
+            d.seek(12 + static_cast<size_t>(g.data.filler_a) * 4);
+            g.data.seed = d.read_int();
+            d.seek(0);
+        }
+        SettingsRawPictures raw;
+        GameDataHandlers h;
+        h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, g.settings, &raw); };
+        h.readers[size_t(Section::Scripts)] = [&](CStream& s) { return read_scripts_section(s, g.scripts); };
+        h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, g.info); };
+        h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, g.library_init); };
+        h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, g.room_order); };
+        if (stats) {
+            for (size_t i = 0; i < kSectionCount; ++i) {
+                auto inner = h.readers[i];
+                h.readers[i] = [&, inner, i](CStream& s) {
+                    size_t at = s.position();
+                    (*stats)[i].version = s.read_int();
+                    if (kSections[i].resource_list) (*stats)[i].count = s.read_int();
+                    s.seek(at);
+                    return inner ? inner(s) : read_empty_section(static_cast<Section>(i), s);
+                };
+            }
+        }
+        if (!read_game_data(info.game_data, h, dialogs, g.data.header)) throw SourceError(dialogs.last);
+        g.bar_back = raw.bar_back;
+        g.bar_front = raw.bar_front;
+        g.loading = raw.loading;
+        g.settings.ProgressBarBack.reset();
+        g.settings.ProgressBarFront.reset();
+        g.settings.LoadingImage.reset();
+    } catch (const StreamError&) {
+        throw SourceError(msg::kCorrupted);
+    }
+    return g;
+}
+
+}  // namespace kx::pack
