@@ -162,6 +162,10 @@ std::string real_to_string(double x) {
     if (x == round_even_real(x)) {
         if (x == 0) return "0";   // also -0
         char buf[400];
+        if (std::fabs(x) < 0x1p62) {   // the common case, without the long-number path
+            const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(x));
+            return std::string(buf, r.ptr);
+        }
         const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, 0);
         return std::string(buf, r.ptr);
     }
