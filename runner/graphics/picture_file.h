@@ -27,13 +27,19 @@ std::optional<DecodedPicture> decode_jpeg(std::span<const uint8_t> bytes);
 // Every frame of an animated GIF, composed as a viewer shows them; empty on failure.
 std::vector<DecodedPicture> decode_gif_frames(std::span<const uint8_t> bytes);
 
+enum class PictureFormat { Unknown, Bmp, Ico, Png, Jpeg, Gif, Metafile };
+// The format a file's leading bytes announce.
+PictureFormat sniff_picture(std::span<const uint8_t> bytes);
+
 // Chooses the decoder by the file's leading bytes (not by its name); a GIF gives
 // its first frame. Metafiles and unknown formats give std::nullopt.
 std::optional<DecodedPicture> decode_picture(std::span<const uint8_t> bytes);
 
-// A Windows bitmap file: 24 bits bottom-up when with_alpha is false, else 32 bits
-// with alpha (BITMAPV4 header with bit fields).
-std::vector<uint8_t> encode_bmp(const CBitmap32& image, bool with_alpha);
+// A Windows bitmap file: 24 bits when with_alpha is false, else 32 bits with
+// alpha (BITMAPV4 header with bit fields); rows bottom-up unless top_down.
+// Empty for a non-existing or empty image.
+std::vector<uint8_t> encode_bmp(const CBitmap32& image, bool with_alpha, bool top_down = false);
+// An 8-bit RGBA PNG file; empty for a non-existing or empty image.
 std::vector<uint8_t> encode_png(const CBitmap32& image);
 
 }  // namespace kx
