@@ -374,6 +374,55 @@ TEST(Bmp, Rle4WithEveryEscape) {
     check_damaged("rle4", f.b, kBmp);
 }
 
+// Header layouts ImageMagick does not write: masks after a 40-byte header, an
+// alpha bit-field mask, the spare byte of plain 32-bit pixels, OS/2 2.x, 2-bit
+// pixels and a palette shorter than the indexes.
+TEST(Bmp, HandMadeHeaderVariants) {
+    struct Case {
+        const char* name;
+        uint32_t header_size;
+        int32_t w, h;
+        int bpp;
+        uint32_t compression, colours;
+        std::vector<uint32_t> masks_after_header, palette;  // palette as 0x00RRGGBB
+        std::vector<uint8_t> rows;                          // as stored, bottom row first
+        std::vector<uint32_t> want;                         // top row first
+        bool want_alpha;
+    };
+    const uint32_t grey565 = px(255, 132, 130, 132);
+    const Case cases[] = {
+        {"565 masks after header", 40, 2, 2, 16, 3, 0, {0xF800, 0x07E0, 0x001F}, {},
+         {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x10, 0x84},
+         {px(255, 0, 0, 255), grey565, px(255, 255, 0, 0), px(255, 0, 255, 0)}, false},
+        {"alpha bit fields", 40, 1, 1, 32, 6, 0, {0xFF, 0xFF00, 0xFF0000, 0xFF000000}, {},
+         {10, 20, 30, 40}, {px(40, 10, 20, 30)}, true},
+        {"32-bit spare byte unused", 40, 2, 1, 32, 0, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 0},
+         {px(255, 3, 2, 1), px(255, 6, 5, 4)}, false},
+        {"32-bit spare byte used", 40, 2, 1, 32, 0, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 9},
+         {px(0, 3, 2, 1), px(9, 6, 5, 4)}, true},
+        {"os2 2.x header", 64, 1, 1, 24, 0, 0, {}, {}, {7, 8, 9, 0}, {px(255, 9, 8, 7)}, false},
+        {"2-bit", 40, 3, 1, 2, 0, 4, {}, {0x000000, 0xFF0000, 0x00FF00, 0x0000FF}, {0x18, 0, 0, 0},
+         {px(255, 0, 0, 0), px(255, 255, 0, 0), px(255, 0, 255, 0)}, false},
+        {"short palette", 40, 3, 1, 8, 0, 2, {}, {0xFF0000, 0x00FF00}, {0, 1, 5, 0},
+         {px(255, 255, 0, 0), px(255, 0, 255, 0), px(255, 0, 0, 0)}, false},
+    };
+    for (const Case& c : cases) {
+        Bytes f;
+        uint32_t off = 14 + c.header_size + 4 * static_cast<uint32_t>(c.masks_after_header.size() + c.palette.size());
+        f.raw({'B', 'M'}).u32(off + static_cast<uint32_t>(c.rows.size())).u32(0).u32(off);
+        f.u32(c.header_size).u32(static_cast<uint32_t>(c.w)).u32(static_cast<uint32_t>(c.h)).u16(1).u16(c.bpp)
+            .u32(c.compression).u32(static_cast<uint32_t>(c.rows.size())).u32(0).u32(0).u32(c.colours).u32(0);
+        for (uint32_t i = 40; i < c.header_size; ++i) f.u8(0);
+        for (uint32_t m : c.masks_after_header) f.u32(m);
+        for (uint32_t p : c.palette) f.u32(p);
+        f.b.insert(f.b.end(), c.rows.begin(), c.rows.end());
+        auto pic = decode_bmp(f.b);
+        ASSERT_TRUE(pic) << c.name;
+        EXPECT_EQ(pic->image.pixels, c.want) << c.name;
+        EXPECT_EQ(pic->has_alpha, c.want_alpha) << c.name;
+    }
+}
+
 TEST(Bmp, TopDownRows) {
     CBitmap32 ref = many_colours(5, 4);
     std::vector<uint8_t> file = encode_bmp(ref, false, true);
