@@ -70,12 +70,17 @@ void Runner::hide_load_window() {
     m_rt.settings->LoadingImage.reset();
 }
 
-bool Runner::load() {
+bool Runner::load(const std::vector<uint8_t>* bytes) {
     RunnerState& rs = *m_rt.runner;
     IDialogs& dialogs = *m_rt.platform->dialogs();
     ContainerOptions copts{m_temp.path(), m_opts.working_dir};
     ContainerInfo info;
-    if (!read_container(m_opts.game_file, copts, dialogs, info)) return false;
+    if (bytes) {
+        CStream file(*bytes);
+        if (!read_container(file, copts, dialogs, info)) return false;
+    } else if (!read_container(m_opts.game_file, copts, dialogs, info)) {
+        return false;
+    }
     rs.game_file = m_opts.game_file;
     rs.delete_extra_files = info.delete_extra_files;
     rs.extra_files = info.extra_files;
@@ -118,12 +123,12 @@ void Runner::shutdown() {
     }
 }
 
-int Runner::run() {
+int Runner::run(const std::vector<uint8_t>* bytes) {
     m_rt.platform->windows()->process_messages();
     try {
         bool loaded = false;
         try {
-            loaded = load();
+            loaded = load(bytes);
         } catch (const std::exception&) {
             message(msg::kCorrupted);
             loaded = false;

@@ -1,7 +1,9 @@
 #pragma once
 // The runner's spine: load, compile and prepare, run, shut down.
 #include <memory>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/runtime.h"
 
@@ -22,10 +24,11 @@ class Runner {
 public:
     Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts);
     ~Runner();
-    int run();
+    // bytes, when given, stand for the game file's content (tests).
+    int run(const std::vector<uint8_t>* bytes = nullptr);
 
     // The steps of a run, public for tests.
-    bool load();
+    bool load(const std::vector<uint8_t>* bytes = nullptr);
     bool compile_and_prepare();
     void shutdown();
 

@@ -62,6 +62,10 @@ bool read_container(const std::string& path, const ContainerOptions& opts, IDial
         dialogs.message("", msg::kCannotRead);
         return false;
     }
+    return read_container(st, opts, dialogs, out);
+}
+
+bool read_container(CStream& st, const ContainerOptions& opts, IDialogs& dialogs, ContainerInfo& out) {
     if (st.size() < kGameDataOffset) {
         dialogs.message("", msg::kNotValid);
         return false;

@@ -66,6 +66,8 @@ std::string safe_extra_file_name(std::string_view stored);
 // corrupt compressed block) escape as StreamError.
 bool read_container(const std::string& path, const ContainerOptions& opts, IDialogs& dialogs,
                     ContainerInfo& out);
+// The same for a file already in memory.
+bool read_container(CStream& file, const ContainerOptions& opts, IDialogs& dialogs, ContainerInfo& out);
 
 struct GameHeader {
     bool debug_mode = false;

@@ -2,14 +2,21 @@
 
 namespace kx {
 
-std::optional<ScrambleTable> scramble_forward_table(int32_t seed) {
+std::optional<ScrambleParams> scramble_params(int32_t seed) {
     // C++ division truncates toward zero and the remainder takes the dividend's
     // sign, which is the rule the stored data was made with.
     int32_t mul = seed % 250 + 6;
     int32_t add = seed / 250;
     if (mul < 0) mul += 256;
     if (add < 0) add += 256;
-    if (add < 0) return std::nullopt;   // seed below -64249: positions would leave the table
+    if (add < 0) return std::nullopt;   // positions would leave the table
+    return ScrambleParams{mul, add};
+}
+
+std::optional<ScrambleTable> scramble_forward_table(int32_t seed) {
+    auto p = scramble_params(seed);
+    if (!p) return std::nullopt;
+    const int64_t mul = p->mul, add = p->add;
     ScrambleTable t;
     for (int i = 0; i < 256; ++i) t[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
     for (int64_t i = 1; i <= 10000; ++i) {

@@ -10,6 +10,13 @@ namespace kx {
 
 using ScrambleTable = std::array<uint8_t, 256>;
 
+struct ScrambleParams {
+    int32_t mul, add;
+};
+// The multiplier and offset of the position formula; std::nullopt for a seed
+// below -64249, whose offset stays negative.
+std::optional<ScrambleParams> scramble_params(int32_t seed);
+
 // The forward table for a seed; std::nullopt for a seed whose position formula
 // would leave the table (below -64249), which readers treat as corrupt data.
 std::optional<ScrambleTable> scramble_forward_table(int32_t seed);

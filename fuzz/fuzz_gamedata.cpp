@@ -1,0 +1,43 @@
+// libFuzzer target for the game-data reader: the input is either the part of a
+// game file from the container offset on, or an inner game-data block.
+#include <cstdint>
+#include <vector>
+
+#include "app/runner.h"
+#include "app/runner_state.h"
+#include "app/temp_folder.h"
+#include "gamedata/game_data.h"
+#include "platform/headless.h"
+
+namespace {
+class NullConsole : public kx::IConsole {
+public:
+    void out_line(std::string_view) override {}
+    void err_line(std::string_view) override {}
+};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace kx;
+    static TempFolder temp;
+    static std::vector<uint8_t> file(kGameDataOffset, 0);
+    static Platform platform;
+    static bool ready = false;
+    if (!ready) {
+        platform.m_console = std::make_unique<NullConsole>();
+        platform.m_dialogs = std::make_unique<HeadlessDialogs>(*platform.m_console, std::vector<std::string>{});
+        platform.m_windows = std::make_unique<HeadlessWindowSystem>();
+        platform.m_clock = std::make_unique<VirtualClock>();
+        ready = true;
+    }
+    Runtime rt;
+    rt.platform = &platform;
+    RuntimeScope scope(rt);
+    init_runtime(rt);
+    rt.runner->temp_dir = temp.path();
+    Runner runner(rt, temp, RunnerOptions{"fuzz.kx", temp.path(), -1});
+    file.resize(kGameDataOffset);
+    file.insert(file.end(), data, data + size);
+    runner.run(&file);
+    return 0;
+}
