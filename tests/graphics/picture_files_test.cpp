@@ -348,30 +348,49 @@ Bytes bmp_header(int32_t w, int32_t h, int bpp, uint32_t compression, uint32_t c
     return f;
 }
 
-TEST(Bmp, Rle4WithEveryEscape) {
-    // 6 x 3, bottom-up. Palette: 0 black, 1 red, 2 green, 3 blue.
-    const std::vector<uint8_t> rle = {
-        0x04, 0x12,              // bottom row: 1 2 1 2
-        0x00, 0x00,              // end of line (the rest stays index 0)
-        0x00, 0x03, 0x31, 0x20,  // absolute run of 3: 3 1 2, padded to a word
-        0x00, 0x02, 0x01, 0x01,  // delta: one right, one up
-        0x03, 0x33,              // 3 3 3 from x = 4: clipped at the right edge
-        0x00, 0x01,              // end of bitmap
+TEST(Bmp, RunLengthEscapes) {
+    // Palette: 0 black, 1 red, 2 green, 3 blue.
+    const uint32_t k = px(255, 0, 0, 0), r = px(255, 255, 0, 0), g = px(255, 0, 255, 0), b = px(255, 0, 0, 255);
+    struct Case {
+        const char* name;
+        int bpp;
+        int32_t w, h;
+        std::vector<uint8_t> rle;
+        std::vector<uint32_t> want;  // empty: refused
     };
-    Bytes f = bmp_header(6, 3, 4, 2, 4, static_cast<uint32_t>(rle.size()));
-    for (uint32_t c : {0x000000u, 0xFF0000u, 0x00FF00u, 0x0000FFu}) f.u32(c);  // stored B G R 0
-    f.b.insert(f.b.end(), rle.begin(), rle.end());
-    auto pic = decode_bmp(f.b);
-    ASSERT_TRUE(pic);
-    // The palette integers are stored as B, G, R, 0: 1 red, 2 green, 3 blue.
-    const uint32_t k = px(255, 0, 0, 0), i1 = px(255, 255, 0, 0), i2 = px(255, 0, 255, 0), i3 = px(255, 0, 0, 255);
-    const std::vector<uint32_t> expected = {
-        k,  k,  k,  k,  i3, i3,  // top: the delta moved to (4, 0)
-        i3, i1, i2, k,  k,  k,   // the absolute run
-        i1, i2, i1, i2, k,  k,   // the first run
+    const Case cases[] = {
+        {"rle4 every escape", 4, 6, 3,
+         {
+             0x04, 0x12,              // bottom row: 1 2 1 2
+             0x00, 0x00,              // end of line (the rest stays index 0)
+             0x00, 0x03, 0x31, 0x20,  // absolute run of 3: 3 1 2, padded to a word
+             0x00, 0x02, 0x01, 0x01,  // delta: one right, one up
+             0x03, 0x33,              // 3 3 3 from x = 4: clipped at the right edge
+             0x00, 0x01,              // end of bitmap
+         },
+         {k, k, k, k, b, b,  //
+          b, r, g, k, k, k,  //
+          r, g, r, g, k, k}},
+        // An odd absolute run is padded; data that stops right after the last
+        // pixel, without an end-of-bitmap mark, is still a whole image.
+        {"rle8 odd absolute run", 8, 3, 2, {0x00, 0x03, 1, 2, 3, 0x00, 0x00, 0x00, 0x03, 2}, {g, g, g, r, g, b}},
+        {"rle8 stops a row early", 8, 3, 2, {0x00, 0x03, 1, 2, 3, 0x00, 0x00, 0x00}, {}},
+        {"rle8 absolute run cut", 8, 3, 2, {0x00, 0x03, 1, 2}, {}},
+        {"rle8 delta cut", 8, 3, 2, {0x00, 0x02, 0x01}, {}},
     };
-    EXPECT_EQ(pic->image.pixels, expected);
-    check_damaged("rle4", f.b, kBmp);
+    for (const Case& c : cases) {
+        Bytes f = bmp_header(c.w, c.h, c.bpp, c.bpp == 4 ? 2 : 1, 4, static_cast<uint32_t>(c.rle.size()));
+        for (uint32_t col : {0x000000u, 0xFF0000u, 0x00FF00u, 0x0000FFu}) f.u32(col);  // 0x00RRGGBB
+        f.b.insert(f.b.end(), c.rle.begin(), c.rle.end());
+        auto pic = decode_bmp(f.b);
+        if (c.want.empty()) {
+            EXPECT_FALSE(pic.has_value()) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(pic) << c.name;
+        EXPECT_EQ(pic->image.pixels, c.want) << c.name;
+        check_damaged(c.name, f.b, kBmp);
+    }
 }
 
 // Header layouts ImageMagick does not write: masks after a 40-byte header, an
@@ -390,6 +409,8 @@ TEST(Bmp, HandMadeHeaderVariants) {
         bool want_alpha;
     };
     const uint32_t grey565 = px(255, 132, 130, 132);
+    CBitmap32 embedded = CBitmap32::blank(2, 1);
+    embedded.pixels = {px(10, 1, 2, 3), px(255, 4, 5, 6)};
     const Case cases[] = {
         {"565 masks after header", 40, 2, 2, 16, 3, 0, {0xF800, 0x07E0, 0x001F}, {},
          {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x10, 0x84},
@@ -405,6 +426,7 @@ TEST(Bmp, HandMadeHeaderVariants) {
          {px(255, 0, 0, 0), px(255, 255, 0, 0), px(255, 0, 255, 0)}, false},
         {"short palette", 40, 3, 1, 8, 0, 2, {}, {0xFF0000, 0x00FF00}, {0, 1, 5, 0},
          {px(255, 255, 0, 0), px(255, 0, 255, 0), px(255, 0, 0, 0)}, false},
+        {"embedded png", 40, 2, 1, 0, 5, 0, {}, {}, encode_png(embedded), embedded.pixels, true},
     };
     for (const Case& c : cases) {
         Bytes f;
