@@ -24,7 +24,26 @@ std::optional<DecodedPicture> decode_bmp(std::span<const uint8_t> bytes);
 std::optional<DecodedPicture> decode_ico(std::span<const uint8_t> bytes);
 std::optional<DecodedPicture> decode_png(std::span<const uint8_t> bytes);
 std::optional<DecodedPicture> decode_jpeg(std::span<const uint8_t> bytes);
-// Every frame of an animated GIF, composed as a viewer shows them; empty on failure.
+// One image of a GIF file as stored: its place on the logical screen, its own
+// size, see-through pixels (the transparent index) as 0 and every other pixel
+// opaque; the disposal method of its graphic control extension (0 none given,
+// 1 do not dispose, 2 restore to background, 3 restore to previous) and its
+// delay in hundredths of a second.
+struct GifFrame {
+    int32_t left = 0, top = 0;
+    CBitmap32 image;
+    int disposal = 0;
+    int delay = 0;
+    bool has_transparency = false;
+};
+struct GifPicture {
+    int32_t width = 0, height = 0;  // the logical screen
+    std::vector<GifFrame> frames;   // at least one
+};
+// The frames as stored, for callers that compose them their own way.
+std::optional<GifPicture> decode_gif(std::span<const uint8_t> bytes);
+// Every frame of an animated GIF, composed on a see-through screen as a viewer
+// shows them (disposal and transparency applied); empty on failure.
 std::vector<DecodedPicture> decode_gif_frames(std::span<const uint8_t> bytes);
 
 enum class PictureFormat { Unknown, Bmp, Ico, Png, Jpeg, Gif, Metafile };

@@ -291,6 +291,24 @@ TEST(Gif, ComposesAnimatedFramesWithDisposal) {
     }
     EXPECT_FALSE(frames[0].has_alpha);
     EXPECT_TRUE(frames[2].has_alpha);
+
+    // The same frames as stored.
+    auto raw = decode_gif(file);
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(raw->width, 6);
+    EXPECT_EQ(raw->height, 4);
+    ASSERT_EQ(raw->frames.size(), 4u);
+    const struct { int left, top, disposal; const CBitmap32* image; } stored[] = {
+        {0, 0, 1, &f1}, {1, 1, 2, &f2}, {3, 1, 3, &f3}, {0, 0, 1, &f4}};
+    for (int i = 0; i < 4; ++i) {
+        const GifFrame& f = raw->frames[i];
+        EXPECT_EQ(f.left, stored[i].left) << i;
+        EXPECT_EQ(f.top, stored[i].top) << i;
+        EXPECT_EQ(f.disposal, stored[i].disposal) << i;
+        EXPECT_EQ(f.delay, 10) << i;
+        EXPECT_EQ(f.has_transparency, i == 2) << i;
+        EXPECT_EQ(compare(f.image, *stored[i].image, true, 0).max_diff, 0) << i;
+    }
     auto first = decode_picture(file);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->image.pixels, frames[0].image.pixels);
