@@ -1,0 +1,433 @@
+#include "script/code_exec.h"
+
+#include <string>
+
+#include "core/runtime.h"
+#include "gamedata/game_settings.h"
+#include "script/code_error.h"
+#include "script/code_main.h"
+#include "script/code_operator.h"
+#include "script/instance_min.h"
+#include "script/script_main.h"
+#include "script/script_state.h"
+
+namespace kx {
+
+namespace {
+
+constexpr int32_t kScriptCallBase = 100000;
+
+enum Status { Ok = 0, Error = -1, Exit = -2, Break = -3, Continue = -4 };
+
+struct ExecContext {
+    ScriptState& st;
+    CInstance* self;
+    CInstance* other;
+    std::unique_ptr<CVariableList> locals;
+    const CCode& code;
+    bool uninitialized_as_zero;
+};
+
+Status fail(ExecContext& c, const RToken& n, std::string_view msg) {
+    record_error(c.code, n.position, msg);
+    return Error;
+}
+
+// A resolved variable reference.
+struct Ref {
+    int32_t scope;
+    int32_t var;
+    int32_t combined;
+};
+
+Status evaluate(ExecContext& c, const RToken& n, RValue& out);
+Status run(ExecContext& c, const RToken& n, RValue& result);
+
+Status array_index(ExecContext& c, const RToken& n, int32_t& out) {
+    RValue v;
+    if (evaluate(c, n, v) != Ok) return Error;
+    if (!v.is_real()) return fail(c, n, "Wrong type of array index");
+    const int64_t i = round_to_i64(v.real);
+    if (i < 0) return fail(c, n, "Negative array index");
+    if (i >= kArrayDim) return fail(c, n, "Array index >= 32000");
+    out = static_cast<int32_t>(i);
+    return Ok;
+}
+
+Status resolve(ExecContext& c, const RToken& n, Ref& r) {
+    r.var = n.code;
+    r.combined = 0;
+    if (n.kind == tok::SimpleVar) {
+        r.scope = n.scope;
+        return Ok;
+    }
+    RValue sv;
+    const RToken& sc = n.children[0];
+    if (evaluate(c, sc, sv) != Ok) return Error;
+    if (!sv.is_real()) return fail(c, sc, "Wrong type of variable index");
+    r.scope = round_to_i32(sv.real);
+    if (n.children.size() > 1) {
+        int32_t i;
+        if (array_index(c, n.children[1], i) != Ok) return Error;
+        r.combined = i;
+        if (n.children.size() > 2) {
+            int32_t j;
+            if (array_index(c, n.children[2], j) != Ok) return Error;
+            r.combined = i * kArrayDim + j;
+        }
+    }
+    return Ok;
+}
+
+bool read_ref(ExecContext& c, const Ref& r, RValue& out) {
+    switch (r.scope) {
+        case scope::Local: {
+            const RValue* v = c.locals ? c.locals->get(r.var, r.combined) : nullptr;
+            if (!v) return false;
+            out = *v;
+            return true;
+        }
+        case scope::Implicit:
+        case scope::Self: return get_on_instance(c.st, c.self, r.var, r.combined, out);
+        case scope::Global: {
+            const RValue* v = c.st.globals.get(r.var, r.combined);
+            if (!v) return false;
+            out = *v;
+            return true;
+        }
+        case scope::Noone: return false;
+        case scope::Other: return get_on_instance(c.st, c.other, r.var, r.combined, out);
+        default: return get_by_scope(c.st, r.scope, r.var, r.combined, out);
+    }
+}
+
+Status read(ExecContext& c, const Ref& r, int32_t position, RValue& out) {
+    if (read_ref(c, r, out)) return Ok;
+    if (c.uninitialized_as_zero) {
+        out.set_real(0);
+        return Ok;
+    }
+    std::string msg = "Unknown variable " + variable_name(c.st, r.var);
+    if (r.combined != 0) msg += " or array index out of bounds";
+    record_error(c.code, position, msg);
+    return Error;
+}
+
+bool store(ExecContext& c, const Ref& r, const RValue& v) {
+    switch (r.scope) {
+        case scope::Local:
+            if (!c.locals) c.locals = std::make_unique<CVariableList>();
+            c.locals->set(r.var, r.combined, v);
+            return true;
+        case scope::Implicit:
+        case scope::Self: return set_on_instance(c.st, c.self, r.var, r.combined, v);
+        case scope::Global: c.st.globals.set(r.var, r.combined, v); return true;
+        case scope::Noone: return false;
+        case scope::Other: return set_on_instance(c.st, c.other, r.var, r.combined, v);
+        default: return set_by_scope(c.st, r.scope, r.var, r.combined, v);
+    }
+}
+
+// A call; `out` is the destination (the result slot for a call statement, a
+// temporary starting as 0 inside an expression).
+Status call(ExecContext& c, const RToken& n, RValue& out) {
+    RValue args[kMaxArgs];
+    const int argc = static_cast<int>(n.children.size());
+    for (int i = 0; i < argc; ++i)
+        if (evaluate(c, n.children[static_cast<size_t>(i)], args[i]) != Ok) return Error;
+    if (n.code < kScriptCallBase) {
+        RValue r;
+        c.st.functions.at(n.code).handler(c.self, c.other, argc, r, args);
+        out = std::move(r);
+        // A handler that ends the game by a fatal error or that runs code
+        // leaves no pending error behind; the calling code goes on.
+        return Ok;
+    }
+    return call_script(n.code - kScriptCallBase, c.self, c.other, argc, args, out) ? Ok : Error;
+}
+
+Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
+    switch (n.kind) {
+        case tok::Constant: out = n.value; return Ok;
+        case tok::Call:
+            out = RValue();
+            return call(c, n, out);
+        case tok::SimpleVar: {
+            const Ref r{n.scope, n.code, 0};
+            return read(c, r, n.position, out);
+        }
+        case tok::Variable: {
+            Ref r;
+            if (resolve(c, n, r) != Ok) return Error;
+            return read(c, r, n.position, out);
+        }
+        case tok::Unary:
+            if (evaluate(c, n.children[0], out) != Ok) return Error;
+            return unary_operation(c.code, n.position, n.code, out) ? Ok : Error;
+        case tok::Binary: {
+            if (evaluate(c, n.children[0], out) != Ok) return Error;
+            RValue r;
+            if (evaluate(c, n.children[1], r) != Ok) return Error;
+            return binary_operation(c.code, n.position, n.code, out, r) ? Ok : Error;
+        }
+        default: return fail(c, n, "(Sub-)expression expected.");
+    }
+}
+
+int32_t compound_operator(int32_t op) {
+    switch (op) {
+        case tok::AddAssign: return tok::Plus;
+        case tok::SubAssign: return tok::Minus;
+        case tok::MulAssign: return tok::Times;
+        case tok::DivAssign: return tok::Slash;
+        case tok::OrAssign: return tok::BitOr;
+        case tok::AndAssign: return tok::BitAnd;
+        case tok::XorAssign: return tok::BitXor;
+        default: return 0;
+    }
+}
+
+Status assignment(ExecContext& c, const RToken& n, RValue& result) {
+    Ref r;
+    const RToken& target = n.children[0];
+    if (target.kind == tok::SimpleVar) {
+        r = Ref{target.scope, target.code, 0};
+    } else if (resolve(c, target, r) != Ok) {
+        return Error;
+    }
+    RValue v;
+    if (evaluate(c, n.children[1], v) != Ok) return Error;
+    if (n.code != tok::Assign) {
+        RValue cur;
+        if (read(c, r, n.position, cur) != Ok) return Error;
+        if (!binary_operation(c.code, n.position, compound_operator(n.code), cur, v)) return Error;
+        v = std::move(cur);
+    }
+    result = v;
+    if (!store(c, r, v)) return fail(c, n, "Cannot assign to the variable");
+    return Ok;
+}
+
+// Runs the body once with the given self; other becomes the current self.
+Status with_body(ExecContext& c, const RToken& body, CInstance* inst, RValue& result) {
+    CInstance* saved_self = c.self;
+    CInstance* saved_other = c.other;
+    c.other = c.self;
+    c.self = inst;
+    const Status s = run(c, body, result);
+    c.self = saved_self;
+    c.other = saved_other;
+    return s;
+}
+
+Status with_statement(ExecContext& c, const RToken& n, RValue& result) {
+    RValue v;
+    if (evaluate(c, n.children[0], v) != Ok) return Error;
+    if (!v.is_real()) return fail(c, n, "Object id expected");
+    const int32_t s = round_to_i32(v.real);
+    const RToken& body = n.children[1];
+    const IInstanceWorld& w = *c.st.instances;
+    auto single = [&](CInstance* inst) {
+        const Status st = with_body(c, body, inst, result);
+        return st == Continue ? Ok : st;
+    };
+    auto loop_status = [](Status st, bool& stop) {
+        stop = true;
+        if (st == Break) return Ok;
+        if (st == Error || st == Exit) return st;
+        stop = false;
+        return Ok;
+    };
+    switch (s) {
+        case scope::Local: return fail(c, n, "Cannot use local in with statement.");
+        case scope::Global: return fail(c, n, "Cannot use global in with statement.");
+        case scope::Noone: return Ok;
+        case scope::Other: {
+            // self and other swap for the body
+            CInstance* saved_self = c.self;
+            CInstance* saved_other = c.other;
+            c.self = saved_other;
+            c.other = saved_self;
+            Status st = run(c, body, result);
+            c.self = saved_self;
+            c.other = saved_other;
+            return st == Continue ? Ok : st;
+        }
+        case scope::Self:
+        case scope::Implicit: return single(c.self);
+        case scope::All: {
+            const int count = w.count();
+            for (int i = 0; i < count; ++i) {
+                if (i >= w.count()) break;
+                CInstance* inst = w.at(i);
+                if (inst->destroyed()) continue;
+                bool stop;
+                const Status st = loop_status(with_body(c, body, inst, result), stop);
+                if (stop) return st;
+            }
+            return Ok;
+        }
+        default: break;
+    }
+    if (s < 0) return Ok;
+    if (s >= kInstanceIdBase) {
+        CInstance* inst = find_instance_by_id(c.st, s);
+        if (!inst || inst->destroyed()) return Ok;
+        return single(inst);
+    }
+    const int count = w.object_count(s);
+    for (int i = 0; i < count; ++i) {
+        if (i >= w.object_count(s)) break;
+        CInstance* inst = w.object_at(s, i);
+        if (inst->destroyed()) continue;
+        bool stop;
+        const Status st = loop_status(with_body(c, body, inst, result), stop);
+        if (stop) return st;
+    }
+    return Ok;
+}
+
+bool label_matches(const RValue& a, const RValue& b) {
+    if (a.is_real() && b.is_real()) return a.real == b.real;
+    if (a.is_string() && b.is_string()) return a.str.view() == b.str.view();
+    return false;
+}
+
+Status switch_statement(ExecContext& c, const RToken& n, RValue& result) {
+    RValue v;
+    if (evaluate(c, n.children[0], v) != Ok) return Error;
+    const size_t count = n.children.size();
+    size_t start = count;
+    for (size_t i = 1; i < count && start == count; ++i) {
+        const RToken& s = n.children[i];
+        if (s.kind == tok::Default) {
+            start = i;
+        } else if (s.kind == tok::Case) {
+            RValue lv;
+            if (evaluate(c, s.children[0], lv) != Ok) return Error;
+            if (label_matches(v, lv)) start = i;
+        }
+    }
+    for (size_t i = start + 1; i < count; ++i) {
+        const RToken& s = n.children[i];
+        if (s.kind == tok::Case || s.kind == tok::Default) continue;
+        const Status st = run(c, s, result);
+        if (st == Break) return Ok;
+        if (st != Ok) return st;
+    }
+    return Ok;
+}
+
+Status run(ExecContext& c, const RToken& n, RValue& result) {
+    switch (n.kind) {
+        case tok::Call: return call(c, n, result);
+        case tok::Assign: return assignment(c, n, result);
+        case tok::Block:
+            for (const RToken& s : n.children) {
+                const Status st = run(c, s, result);
+                if (st != Ok) return st;
+            }
+            return Ok;
+        case tok::If: {
+            RValue v;
+            if (evaluate(c, n.children[0], v) != Ok) return Error;
+            if (!v.is_real()) return fail(c, n, "Expression expected");
+            if (v.real > 0.5) return run(c, n.children[1], result);
+            if (n.children.size() > 2) return run(c, n.children[2], result);
+            return Ok;
+        }
+        case tok::While:
+            for (;;) {
+                RValue v;
+                if (evaluate(c, n.children[0], v) != Ok) return Error;
+                if (!v.is_real()) return fail(c, n, "Boolean expression expected");
+                if (v.real < 0.5) return Ok;
+                const Status st = run(c, n.children[1], result);
+                if (st == Break) return Ok;
+                if (st != Ok && st != Continue) return st;
+            }
+        case tok::Do:
+            for (;;) {
+                const Status st = run(c, n.children[0], result);
+                if (st == Break) return Ok;
+                if (st == Exit || st == Error) return st;
+                RValue v;
+                if (evaluate(c, n.children[1], v) != Ok) return Error;
+                if (!v.is_real()) return fail(c, n, "Boolean expression expected");
+                if (v.real >= 0.5) return Ok;
+            }
+        case tok::For: {
+            RValue temp;
+            Status st = run(c, n.children[0], temp);
+            if (st != Ok) return st;
+            for (;;) {
+                RValue v;
+                if (evaluate(c, n.children[1], v) != Ok) return Error;
+                if (!v.is_real()) return fail(c, n, "Expression expected");
+                if (v.real < 0.5) return Ok;
+                st = run(c, n.children[3], result);
+                if (st == Break) return Ok;
+                if (st == Exit || st == Error) return st;
+                RValue step;
+                st = run(c, n.children[2], step);
+                if (st != Ok) return st;
+            }
+        }
+        case tok::Repeat: {
+            RValue v;
+            if (evaluate(c, n.children[0], v) != Ok) return Error;
+            if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
+            const int64_t count = round_to_i64(v.real);
+            for (int64_t i = 0; i < count; ++i) {
+                const Status st = run(c, n.children[1], result);
+                if (st == Break) return Ok;
+                if (st != Ok && st != Continue) return st;
+            }
+            return Ok;
+        }
+        case tok::With: return with_statement(c, n, result);
+        case tok::Switch: return switch_statement(c, n, result);
+        case tok::Return:
+            if (evaluate(c, n.children[0], result) != Ok) return Error;
+            return Exit;
+        case tok::Exit: return Exit;
+        case tok::Break: return Break;
+        case tok::Continue: return Continue;
+        case tok::Var: return Ok;
+        case tok::Case: return fail(c, n, "Case statement only allowed inside switch statement.");
+        case tok::Default:
+            return fail(c, n, "Default statement only allowed inside switch statement.");
+        default: return fail(c, n, "Statement expected.");
+    }
+}
+
+}  // namespace
+
+bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
+    clear_pending_error();
+    if (!code.compiled()) {
+        record_error(code, 0, "Internal Error: Executing non-compiled code.");
+        return false;
+    }
+    if (code.kind() == CodeKind::Constant) {
+        result = code.constant_value();
+        return true;
+    }
+    if (!self || !other) {
+        record_error(code, 0, "Internal Error: Executing code for nil instance.");
+        return false;
+    }
+    Runtime& r = rt();
+    ExecContext c{*r.script, self, other, nullptr, code,
+                  r.settings && r.settings->UninitializedAsZero};
+    const RToken& root = *code.root();
+    if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
+    if (root.kind == tok::EmptyProgram) return true;
+    if (root.kind != tok::Block) {
+        record_error(code, root.position, "This is not a program.");
+        return false;
+    }
+    return run(c, root, result) != Error;
+}
+
+}  // namespace kx

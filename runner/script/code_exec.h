@@ -1,0 +1,19 @@
+#pragma once
+// The executor: walks a compiled code tree.
+#include <memory>
+
+#include "script/code_tokens.h"
+#include "script/rvalue.h"
+#include "script/variable_class.h"
+
+namespace kx {
+
+class CCode;
+class CInstance;
+struct ScriptState;
+
+// Clears the pending error, then runs the code; on failure the pending error
+// holds the message.
+bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result);
+
+}  // namespace kx

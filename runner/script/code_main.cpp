@@ -1,0 +1,53 @@
+#include "script/code_main.h"
+
+#include <vector>
+
+#include "core/runtime.h"
+#include "script/code_compile.h"
+#include "script/code_error.h"
+#include "script/code_exec.h"
+#include "script/code_phase1.h"
+#include "script/script_state.h"
+
+namespace kx {
+
+bool CCode::compile() {
+    if (m_compiled) {
+        record_error(*this, 0, "Internal Error: Recompiling compiled code.");
+        return false;
+    }
+    ScriptState& st = *rt().script;
+    std::vector<RToken1> lexed;
+    if (!tokenize(*this, lexed)) return false;
+    std::vector<RToken2> resolved;
+    if (!resolve_tokens(st, *this, lexed, resolved)) return false;
+    lexed.clear();
+    std::unique_ptr<RToken> root = m_kind == CodeKind::Program
+                                       ? parse_program(st, *this, resolved)
+                                       : parse_expression(st, *this, resolved);
+    if (!root) return false;
+    if (!post_pass(st, *this, *root)) return false;
+    if (m_kind == CodeKind::Expression && root->kind == tok::Constant) {
+        m_kind = CodeKind::Constant;
+        m_constant = root->value;
+    }
+    m_root = std::move(root);
+    m_compiled = true;
+    return true;
+}
+
+bool execute_reporting(CInstance* self, CInstance* other, CCode& code, RValue& result) {
+    if (execute(self, other, code, result)) return true;
+    const std::string msg = pending_message();
+    report_with_context(msg, false);
+    clear_pending_error();
+    return false;
+}
+
+bool execute_quiet(CInstance* self, CInstance* other, CCode& code, RValue& result) {
+    if (execute(self, other, code, result)) return true;
+    result.set_string(KxString("ERROR"));
+    return false;
+}
+
+}  // namespace kx

@@ -1,0 +1,46 @@
+#pragma once
+// One compilable, runnable piece of code.
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "script/code_tokens.h"
+#include "script/rvalue.h"
+
+namespace kx {
+
+class CInstance;
+
+enum class CodeKind { Program, Expression, Constant };
+
+class CCode {
+public:
+    CCode(std::string text, bool is_expression)
+        : m_kind(is_expression ? CodeKind::Expression : CodeKind::Program),
+          m_text(std::move(text)) {}
+
+    // Tokenize, resolve, parse, post-pass; the first failing phase leaves the
+    // pending error set. Recompiling is an error.
+    bool compile();
+    void free_tree() { m_root.reset(); }
+
+    CodeKind kind() const { return m_kind; }
+    bool compiled() const { return m_compiled; }
+    const std::string& text() const { return m_text; }
+    const RToken* root() const { return m_root.get(); }
+    const RValue& constant_value() const { return m_constant; }
+
+private:
+    CodeKind m_kind;
+    bool m_compiled = false;
+    std::string m_text;
+    std::unique_ptr<RToken> m_root;
+    RValue m_constant;
+};
+
+// On failure reports the pending message (not fatal) and clears it.
+bool execute_reporting(CInstance* self, CInstance* other, CCode& code, RValue& result);
+// On failure the result becomes the string "ERROR"; nothing is reported.
+bool execute_quiet(CInstance* self, CInstance* other, CCode& code, RValue& result);
+
+}  // namespace kx

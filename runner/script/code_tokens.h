@@ -1,0 +1,125 @@
+#pragma once
+// Token codes, shared by the lexer, the parser (as tree node kinds) and the
+// executor. The numbers are fixed: several written forms share one code.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script/rvalue.h"
+
+namespace kx {
+
+namespace tok {
+enum : int32_t {
+    End = -2,
+    Error = -1,
+    Ident = 0,
+    Number = 1,
+    String = 2,
+    Constant = 5,   // resolved: a constant value
+    Call = 6,       // resolved: built-in function or script call
+    Variable = 7,   // resolved: a variable
+    SimpleVar = 8,  // tree only: a variable with a constant scope and no index
+    Begin = 11,
+    EndBlock = 12,
+    If = 13,
+    Then = 14,
+    Else = 15,
+    While = 16,
+    Do = 17,
+    For = 18,
+    Until = 19,
+    Repeat = 20,
+    Exit = 21,
+    Break = 22,
+    Continue = 23,
+    With = 24,
+    Return = 25,
+    Switch = 26,
+    Case = 27,
+    Default = 28,
+    Var = 29,
+    Assign = 101,   // = and :=
+    AddAssign = 102,
+    SubAssign = 103,
+    MulAssign = 104,
+    DivAssign = 105,
+    LParen = 106,
+    RParen = 107,
+    Semicolon = 108,
+    Comma = 109,
+    LBracket = 110,
+    RBracket = 111,
+    Dot = 112,
+    Colon = 113,
+    OrAssign = 114,
+    AndAssign = 115,
+    XorAssign = 116,
+    And = 201,
+    Or = 202,
+    Not = 203,
+    Less = 204,
+    LessEq = 205,
+    Equal = 206,
+    NotEqual = 207,
+    GreaterEq = 208,
+    Greater = 209,
+    Plus = 210,
+    Minus = 211,
+    Times = 212,
+    Slash = 213,
+    Div = 214,
+    Mod = 215,
+    Xor = 216,
+    BitOr = 217,
+    BitAnd = 218,
+    BitXor = 219,
+    BitNot = 220,
+    Shl = 221,
+    Shr = 222,
+    EmptyProgram = -2,   // tree: empty program
+    EmptyStatement = -1, // tree: a stray ;
+    Block = 1000,
+    Unary = 1010,
+    Binary = 1011,
+};
+}  // namespace tok
+
+// Scope values.
+namespace scope {
+enum : int32_t {
+    Self = -1,
+    Other = -2,
+    All = -3,
+    Noone = -4,
+    Global = -5,
+    Implicit = -6,   // a variable written without a scope
+    Local = -7,      // var-locals
+};
+}  // namespace scope
+
+struct RToken1 {
+    int32_t kind = tok::End;
+    std::string text;
+    int32_t position = 0;
+};
+
+struct RToken2 {
+    int32_t kind = tok::End;
+    int32_t code = 0;
+    RValue value;
+    int32_t position = 0;
+};
+
+// A node of the code tree; the kind is a token code (or Block/Unary/Binary).
+struct RToken {
+    int32_t kind = -1;
+    int32_t code = 0;
+    int32_t scope = 0;
+    RValue value;
+    std::vector<RToken> children;
+    int32_t position = 0;
+    int32_t height = 1;   // levels of this subtree; bounded by the parser
+};
+
+}  // namespace kx

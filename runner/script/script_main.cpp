@@ -1,0 +1,145 @@
+#include "script/script_main.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/runtime.h"
+#include "gamedata/cstream.h"
+#include "gamedata/scramble.h"
+#include "script/code_error.h"
+#include "script/script_state.h"
+
+namespace kx {
+
+namespace {
+
+// How much machine stack nested script calls may use below the outermost
+// call; the main thread's stack is several times larger.
+constexpr uintptr_t kScriptStackBudget = uintptr_t(4) << 20;
+
+uintptr_t stack_address() {
+    volatile char marker = 0;
+    return reinterpret_cast<uintptr_t>(&marker);
+}
+
+}  // namespace
+
+bool ScriptList::exists(int index) const {
+    return index >= 0 && index < count() && m_slots[static_cast<size_t>(index)] != nullptr;
+}
+
+CScript* ScriptList::at(int index) {
+    return exists(index) ? m_slots[static_cast<size_t>(index)].get() : nullptr;
+}
+
+const CScript* ScriptList::at(int index) const {
+    return exists(index) ? m_slots[static_cast<size_t>(index)].get() : nullptr;
+}
+
+std::string_view ScriptList::name(int index) const {
+    const CScript* s = at(index);
+    return s ? std::string_view(s->name) : std::string_view("<undefined>");
+}
+
+std::string_view ScriptList::text(int index) const {
+    const CScript* s = at(index);
+    return s ? std::string_view(s->text) : std::string_view();
+}
+
+int ScriptList::find(std::string_view name) const {
+    for (int i = 0; i < count(); ++i)
+        if (m_slots[static_cast<size_t>(i)] && m_slots[static_cast<size_t>(i)]->name == name)
+            return i;
+    return -1;
+}
+
+int ScriptList::add(std::optional<std::string> name, std::string text) {
+    if (name) {
+        auto s = std::make_unique<CScript>();
+        s->name = std::move(*name);
+        s->text = std::move(text);
+        m_slots.push_back(std::move(s));
+    } else {
+        m_slots.push_back(nullptr);
+    }
+    return count() - 1;
+}
+
+bool load_scripts(CStream& s) {
+    ScriptList& list = rt().script->scripts;
+    list.clear();
+    if (s.read_int() != kScriptListVersion) return false;
+    const int32_t count = s.read_int();
+    // Every slot takes at least its 4-byte flag.
+    if (count < 0 || static_cast<size_t>(count) > s.remaining() / 4)
+        throw StreamError("corrupt script list");
+    for (int32_t i = 0; i < count; ++i) {
+        if (!s.read_bool()) {
+            list.add(std::nullopt);
+            continue;
+        }
+        std::string name = s.read_string();
+        if (s.read_int() != kScriptVersion) return false;
+        CStream block = s.read_compressed();
+        if (!unscramble_bytes(block.data(), kScriptTextSeed)) return false;
+        block.seek(0);
+        list.add(std::move(name), block.read_string());
+    }
+    return true;
+}
+
+void save_scripts(CStream& s, const ScriptList& list) {
+    s.write_int(kScriptListVersion);
+    s.write_int(list.count());
+    for (int i = 0; i < list.count(); ++i) {
+        const CScript* sc = list.at(i);
+        s.write_bool(sc != nullptr);
+        if (!sc) continue;
+        s.write_string(sc->name);
+        s.write_int(kScriptVersion);
+        CStream text;
+        text.write_string(sc->text);
+        scramble_bytes(text.data(), kScriptTextSeed);
+        s.write_compressed(text);
+    }
+}
+
+bool compile_scripts() {
+    ScriptList& list = rt().script->scripts;
+    for (int i = 0; i < list.count(); ++i) {
+        CScript* sc = list.at(i);
+        if (!sc) continue;
+        sc->code = std::make_unique<CCode>(sc->text, false);
+        if (!sc->code->compile()) {
+            report("COMPILATION ERROR in Script: " + sc->name + "\r" + pending_message(), true);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool call_script(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
+                 RValue& result) {
+    ScriptState& st = *rt().script;
+    CScript* sc = st.scripts.at(index);
+    if (!sc || !sc->code) return false;
+    const uintptr_t here = stack_address();
+    if (st.call_depth == 0) st.stack_base = here;
+    if (st.call_depth >= kMaxScriptDepth ||
+        (st.stack_base > here && st.stack_base - here > kScriptStackBudget)) {
+        clear_pending_error();
+        set_pending_message("Script calls nested too deeply.");
+        return false;
+    }
+    std::array<RValue, 16> saved = st.args;
+    for (int i = 0; i < 16; ++i) st.args[static_cast<size_t>(i)] = i < argc ? args[i] : RValue();
+    ++st.call_depth;
+    const bool ok = execute_quiet(self, other, *sc->code, result);
+    --st.call_depth;
+    if (!ok) set_pending_message("In script " + sc->name + ":\r" + pending_message());
+    st.args = std::move(saved);
+    return ok;
+}
+
+}  // namespace kx

@@ -1,0 +1,90 @@
+#pragma once
+// Every piece of the language's state, owned by Runtime::script.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/code_constant.h"
+#include "script/code_error.h"
+#include "script/code_function.h"
+#include "script/instance_min.h"
+#include "script/random.h"
+#include "script/rvalue.h"
+#include "script/script_main.h"
+#include "script/variable_class.h"
+#include "script/variable_main.h"
+
+namespace kx {
+
+struct Runtime;
+
+// The event (or time line moment) being run; kept current by whoever runs
+// events. For a time line, event_type is 100000, owner_index the time line and
+// event_number the time step.
+struct EventContext {
+    int32_t owner_index = -1;    // object index, or time line index
+    int32_t event_type = 0;
+    int32_t event_number = 0;
+    int32_t action_index = 0;    // from 0
+    bool action_relative = false;
+};
+constexpr int32_t kTimeLineEventType = 100000;
+
+// Resource kinds in the order name resolution searches them (this order
+// indexes ScriptState::resource_finders).
+enum class ResourceKind : int {
+    Object, Sprite, Sound, Background, Path, Font, TimeLine, Script, Room, Count
+};
+// The index of the first existing resource with exactly this name, or -1.
+using ResourceFinder = std::function<int(std::string_view name)>;
+
+// Names the error context needs from the world; filled by the world.
+struct WorldNames {
+    std::function<std::string(int32_t object_index)> object_name;
+    std::function<std::string(int32_t timeline_index)> timeline_name;
+    std::function<std::string(int32_t type, int32_t number)> event_name;
+};
+
+struct ScriptState {
+    FunctionTable functions;
+    BuiltinVariableTable builtins;
+    UserVariableNames user_names;
+    ConstantTable constants;
+    int builtin_constant_count = 0;
+    CVariableList globals;
+    ScriptList scripts;
+
+    std::array<RValue, 16> args;   // the innermost running script call's arguments
+    int call_depth = 0;
+    uintptr_t stack_base = 0;   // machine stack at the outermost script call
+
+    ErrorState errors;
+    EventContext event;
+    RandomState random;
+
+    // The game's transition request: -1 none, a room, -100 end, -200 restart,
+    // -300 load, -400 abort. Held here until the world's game state owns it.
+    int32_t transition_request = -1;
+
+    // The room's instances. Points at own_instances unless the world sets it.
+    IInstanceWorld* instances = nullptr;
+    SimpleInstanceList own_instances;
+    int id_cache_last = 0;       // two-position instance lookup cache
+    int id_cache_previous = 0;
+
+    std::array<ResourceFinder, static_cast<size_t>(ResourceKind::Count)> resource_finders;
+    WorldNames names;
+
+    // Compile scratch: var-locals declared so far in the code being compiled.
+    std::vector<int32_t> declared_locals;
+};
+
+// Creates rt.script, registers every built-in function and the language's
+// built-in variables and constants.
+void init_script(Runtime& rt);
+
+}  // namespace kx
