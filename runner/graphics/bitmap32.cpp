@@ -235,6 +235,25 @@ BitmapBox CBitmap32::opaque_bbox() const {
     return b;
 }
 
+CBitmap32 CBitmap32::from_alpha(int32_t w, int32_t h, std::span<const uint8_t> alpha) {
+    if (!fits(w, h)) return {};
+    CBitmap32 out = blank(w, h, kRgb);
+    for (size_t i = 0; i < out.pixels.size() && i < alpha.size(); ++i) out.pixels[i] |= uint32_t(alpha[i]) << 24;
+    return out;
+}
+
+CBitmap32 CBitmap32::edge_banded(int32_t tw, int32_t th) const {
+    if (!exists || width < 1 || height < 1) return {};
+    if (tw == width && th == height) return *this;
+    const int32_t w = std::min(width + 1, std::max(tw, width)), h = std::min(height + 1, std::max(th, height));
+    CBitmap32 out = blank(w, h);
+    for (int32_t y = 0; y < h; ++y) {
+        const int32_t sy = std::min(y, height - 1);
+        for (int32_t x = 0; x < w; ++x) out.at(x, y) = at(std::min(x, width - 1), sy);
+    }
+    return out;
+}
+
 CBitmap32 CBitmap32::to_24bit() const {
     CBitmap32 out = *this;
     for (uint32_t& px : out.pixels) px |= kOpaque;

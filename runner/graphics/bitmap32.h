@@ -5,6 +5,7 @@
 // alpha bytes are ignored on input and 255 on output.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace kx {
@@ -66,6 +67,15 @@ struct CBitmap32 {
     BitmapBox opaque_bbox() const;
     // The colours with alpha dropped (every alpha 255), for saving.
     CBitmap32 to_24bit() const;
+
+    // White pixels with the given alpha bytes, row by row (font glyph pages).
+    // Missing bytes count as 0; sizes below 1 give a non-existing image.
+    static CBitmap32 from_alpha(int32_t w, int32_t h, std::span<const uint8_t> alpha);
+    // What is uploaded into a texture of tw x th granted for this image: the
+    // image itself when the sizes agree, else the image plus (room permitting)
+    // one column repeating its last column and one row repeating its last row,
+    // so that filtering at the right and bottom edges samples image colours.
+    CBitmap32 edge_banded(int32_t tw, int32_t th) const;
 
     // The two steps of building with the transparent flag.
     void key_out_bottom_left();

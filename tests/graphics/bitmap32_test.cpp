@@ -233,6 +233,26 @@ TEST(Bitmap32, AlphaFromOtherAndBoundingBox) {
     EXPECT_EQ(colours(img.to_24bit()), colours(img));
 }
 
+TEST(Bitmap32, TextureBuffers) {
+    CBitmap32 img = CBitmap32::blank(5, 3);
+    for (size_t i = 0; i < img.pixels.size(); ++i) img.pixels[i] = static_cast<uint32_t>(i);
+    // 5 x 3 in 8 x 4: a 6 x 4 block whose last column and row repeat the edge.
+    CBitmap32 band = img.edge_banded(8, 4);
+    ASSERT_EQ(band.width, 6);
+    ASSERT_EQ(band.height, 4);
+    EXPECT_EQ(band.pixels, (std::vector<uint32_t>{0, 1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 9, 10, 11, 12, 13, 14, 14,
+                                                  10, 11, 12, 13, 14, 14}));
+    struct Case { int tw, th, w, h; };
+    for (const Case& c : {Case{5, 3, 5, 3}, Case{8, 3, 6, 3}, Case{5, 16, 5, 4}})
+        EXPECT_EQ(std::make_pair(img.edge_banded(c.tw, c.th).width, img.edge_banded(c.tw, c.th).height),
+                  std::make_pair(c.w, c.h)) << c.tw << "x" << c.th;
+
+    const uint8_t a[] = {0, 128, 255};
+    EXPECT_EQ(CBitmap32::from_alpha(2, 2, a).pixels,
+              (std::vector<uint32_t>{0x00FFFFFFu, 0x80FFFFFFu, 0xFFFFFFFFu, 0x00FFFFFFu}));
+    EXPECT_FALSE(CBitmap32::from_alpha(0, 2, a).exists);
+}
+
 TEST(Bitmap32Record, RoundTripAndLayout) {
     CBitmap32 img = CBitmap32::blank(3, 2);
     img.pixels = {0x11223344u, 0, 0xFFFFFFFFu, 0x80000001u, 7, 0x00ABCDEFu};
