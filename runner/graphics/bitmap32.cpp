@@ -12,14 +12,18 @@ namespace {
 constexpr uint32_t kOpaque = 0xFF000000u;
 constexpr uint32_t kRgb = 0x00FFFFFFu;
 
-bool fits(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w * h <= CBitmap32::kMaxPixels; }
+bool fits(int64_t w, int64_t h) {
+    return w >= 1 && h >= 1 && w * h <= CBitmap32::kMaxPixels;
+}
 
 // Game colour (red in the low byte) to an opaque pixel.
 uint32_t pixel_of(uint32_t colour) {
     return kOpaque | ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
 }
 
-uint32_t alpha_of(uint32_t px) { return px >> 24; }
+uint32_t alpha_of(uint32_t px) {
+    return px >> 24;
+}
 
 // (1 - t) * c1 + t * c2 per channel of two game colours, each rounded, as a pixel.
 uint32_t merge(uint32_t c1, uint32_t c2, double t) {
@@ -34,12 +38,15 @@ uint32_t merge(uint32_t c1, uint32_t c2, double t) {
 
 // g / n of the rectangle, ellipse and double kinds; a 1-pixel side makes n 0
 // and then every step is the first colour.
-double fraction(int64_t g, int64_t n) { return n > 0 ? static_cast<double>(g) / static_cast<double>(n) : 0.0; }
+double fraction(int64_t g, int64_t n) {
+    return n > 0 ? static_cast<double>(g) / static_cast<double>(n) : 0.0;
+}
 
 }  // namespace
 
 CBitmap32 CBitmap32::sub_image(const CBitmap32& src, int32_t x, int32_t y, int32_t w, int32_t h) {
-    if (!src.exists || x < 0 || y < 0 || w < 1 || h < 1 || int64_t(x) + w > src.width || int64_t(y) + h > src.height)
+    if (!src.exists || x < 0 || y < 0 || w < 1 || h < 1 || int64_t(x) + w > src.width ||
+        int64_t(y) + h > src.height)
         return {};
     CBitmap32 out = blank(w, h);
     for (int32_t r = 0; r < h; ++r)
@@ -60,13 +67,15 @@ CBitmap32 CBitmap32::gradient(int32_t w, int32_t h, uint32_t c1, uint32_t c2, in
     h = std::max(h, 1);
     if (!fits(w, h)) return {};
     CBitmap32 img = blank(w, h, kOpaque);
-    auto fill_rect = [&](int64_t l, int64_t t, int64_t r, int64_t b, uint32_t px) {  // right, bottom exclusive
+    auto fill_rect = [&](int64_t l, int64_t t, int64_t r, int64_t b,
+                         uint32_t px) {  // right, bottom exclusive
         l = std::max<int64_t>(l, 0);
         t = std::max<int64_t>(t, 0);
         r = std::min<int64_t>(r, w);
         b = std::min<int64_t>(b, h);
         for (int64_t y = t; y < b; ++y)
-            for (int64_t x = l; x < r; ++x) img.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = px;
+            for (int64_t x = l; x < r; ++x)
+                img.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = px;
     };
     const int64_t n = std::min(w, h) / 2;
     switch (kind) {
@@ -77,7 +86,8 @@ CBitmap32 CBitmap32::gradient(int32_t w, int32_t h, uint32_t c1, uint32_t c2, in
             for (int32_t i = 0; i < h; ++i) fill_rect(0, i, w, i + 1, merge(c1, c2, double(i) / h));
             break;
         case 2:
-            for (int64_t g = 0; g <= n; ++g) fill_rect(g, g, w - g, h - g, merge(c1, c2, fraction(g, n)));
+            for (int64_t g = 0; g <= n; ++g)
+                fill_rect(g, g, w - g, h - g, merge(c1, c2, fraction(g, n)));
             break;
         case 3:
             fill_rect(0, 0, w, h, pixel_of(c1));
@@ -91,7 +101,8 @@ CBitmap32 CBitmap32::gradient(int32_t w, int32_t h, uint32_t c1, uint32_t c2, in
                     double dy = (y + 0.5 - cy) / ry;
                     for (int64_t x = g; x < w - g; ++x) {
                         double dx = (x + 0.5 - cx) / rx;
-                        if (dx * dx + dy * dy <= 1.0) img.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = px;
+                        if (dx * dx + dy * dy <= 1.0)
+                            img.at(static_cast<int32_t>(x), static_cast<int32_t>(y)) = px;
                     }
                 }
             }
@@ -114,7 +125,8 @@ CBitmap32 CBitmap32::gradient(int32_t w, int32_t h, uint32_t c1, uint32_t c2, in
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return img;
 }
@@ -215,7 +227,8 @@ bool CBitmap32::resize(int32_t w, int32_t h) {
     CBitmap32 out = blank(w, h);
     for (int32_t i = 0; i < h; ++i) {
         auto sy = static_cast<int32_t>(int64_t(i) * height / h);
-        for (int32_t j = 0; j < w; ++j) out.at(j, i) = at(static_cast<int32_t>(int64_t(j) * width / w), sy);
+        for (int32_t j = 0; j < w; ++j)
+            out.at(j, i) = at(static_cast<int32_t>(int64_t(j) * width / w), sy);
     }
     *this = std::move(out);
     return true;
@@ -238,14 +251,16 @@ BitmapBox CBitmap32::opaque_bbox() const {
 CBitmap32 CBitmap32::from_alpha(int32_t w, int32_t h, std::span<const uint8_t> alpha) {
     if (!fits(w, h)) return {};
     CBitmap32 out = blank(w, h, kRgb);
-    for (size_t i = 0; i < out.pixels.size() && i < alpha.size(); ++i) out.pixels[i] |= uint32_t(alpha[i]) << 24;
+    for (size_t i = 0; i < out.pixels.size() && i < alpha.size(); ++i)
+        out.pixels[i] |= uint32_t(alpha[i]) << 24;
     return out;
 }
 
 CBitmap32 CBitmap32::edge_banded(int32_t tw, int32_t th) const {
     if (!exists || width < 1 || height < 1) return {};
     if (tw == width && th == height) return *this;
-    const int32_t w = std::min(width + 1, std::max(tw, width)), h = std::min(height + 1, std::max(th, height));
+    const int32_t w = std::min(width + 1, std::max(tw, width)),
+                  h = std::min(height + 1, std::max(th, height));
     CBitmap32 out = blank(w, h);
     for (int32_t y = 0; y < h; ++y) {
         const int32_t sy = std::min(y, height - 1);

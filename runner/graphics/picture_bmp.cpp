@@ -12,9 +12,19 @@ using namespace picture_detail;
 
 namespace {
 
-enum : uint32_t { kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5, kBiAlphaBitfields = 6 };
+enum : uint32_t {
+    kBiRgb = 0,
+    kBiRle8 = 1,
+    kBiRle4 = 2,
+    kBiBitfields = 3,
+    kBiJpeg = 4,
+    kBiPng = 5,
+    kBiAlphaBitfields = 6
+};
 
-bool is_windows_header(uint32_t hs) { return hs == 40 || hs == 52 || hs == 56 || hs == 108 || hs == 124; }
+bool is_windows_header(uint32_t hs) {
+    return hs == 40 || hs == 52 || hs == 56 || hs == 108 || hs == 124;
+}
 
 // Scales one bit-field channel of a pixel to 0..255.
 struct Channel {
@@ -41,12 +51,14 @@ uint32_t palette_colour(const std::vector<uint32_t>& pal, unsigned index) {
 
 // Run-length data into palette indexes, one byte per pixel in file row order
 // (row 0 is the first stored row). False when the data ends before the image.
-bool decode_rle(std::span<const uint8_t> d, int32_t w, int32_t h, bool four_bit, std::vector<uint8_t>& idx) {
+bool decode_rle(std::span<const uint8_t> d, int32_t w, int32_t h, bool four_bit,
+                std::vector<uint8_t>& idx) {
     idx.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
     size_t pos = 0;
     int64_t x = 0, y = 0;
     auto put = [&](uint8_t v) {
-        if (x < w && y < h) idx[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = v;
+        if (x < w && y < h)
+            idx[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = v;
         ++x;
     };
     while (y < h) {
@@ -58,22 +70,23 @@ bool decode_rle(std::span<const uint8_t> d, int32_t w, int32_t h, bool four_bit,
                 put(four_bit ? static_cast<uint8_t>((i & 1) ? (b & 15) : (b >> 4)) : b);
             continue;
         }
-        if (b == 0) {            // end of line
+        if (b == 0) {  // end of line
             x = 0;
             ++y;
-        } else if (b == 1) {     // end of bitmap
+        } else if (b == 1) {  // end of bitmap
             return true;
-        } else if (b == 2) {     // delta
+        } else if (b == 2) {  // delta
             if (pos + 2 > d.size()) return false;
             x += d[pos];
             y += d[pos + 1];
             pos += 2;
-        } else {                 // absolute run, padded to a whole 16-bit word
+        } else {  // absolute run, padded to a whole 16-bit word
             size_t nbytes = four_bit ? (b + 1u) / 2u : b;
             size_t padded = nbytes + (nbytes & 1);
             if (pos + nbytes > d.size()) return false;
             for (int i = 0; i < b; ++i) {
-                uint8_t v = four_bit ? static_cast<uint8_t>((i & 1) ? (d[pos + i / 2] & 15) : (d[pos + i / 2] >> 4))
+                uint8_t v = four_bit ? static_cast<uint8_t>((i & 1) ? (d[pos + i / 2] & 15)
+                                                                    : (d[pos + i / 2] >> 4))
                                      : d[pos + i];
                 put(v);
             }
@@ -87,8 +100,8 @@ bool decode_rle(std::span<const uint8_t> d, int32_t w, int32_t h, bool four_bit,
 
 namespace picture_detail {
 
-std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib, std::optional<size_t> pixel_offset,
-                                         bool icon_mode) {
+std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib,
+                                         std::optional<size_t> pixel_offset, bool icon_mode) {
     if (dib.size() < 12) return std::nullopt;
     const uint8_t* p = dib.data();
     uint32_t hs = le32(p);
@@ -123,15 +136,24 @@ std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib, std::opti
 
     switch (compression) {
         case kBiRgb:
-            if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return std::nullopt;
+            if (bpp != 1 && bpp != 2 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+                return std::nullopt;
             break;
-        case kBiRle8: if (bpp != 8) return std::nullopt; break;
-        case kBiRle4: if (bpp != 4) return std::nullopt; break;
+        case kBiRle8:
+            if (bpp != 8) return std::nullopt;
+            break;
+        case kBiRle4:
+            if (bpp != 4) return std::nullopt;
+            break;
         case kBiBitfields:
-        case kBiAlphaBitfields: if (bpp != 16 && bpp != 32) return std::nullopt; break;
+        case kBiAlphaBitfields:
+            if (bpp != 16 && bpp != 32) return std::nullopt;
+            break;
         case kBiJpeg:
-        case kBiPng: break;
-        default: return std::nullopt;
+        case kBiPng:
+            break;
+        default:
+            return std::nullopt;
     }
 
     // Bit masks: in the header from V2 on, else right after a 40-byte header.
@@ -154,9 +176,12 @@ std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib, std::opti
     if (bpp <= 8 && compression != kBiJpeg && compression != kBiPng) {
         size_t n = size_t(1) << bpp;
         if (clr_used != 0 && clr_used < n) n = clr_used;
-        size_t limit = pixel_offset && *pixel_offset > pal_start ? std::min(*pixel_offset, dib.size()) : dib.size();
+        size_t limit = pixel_offset && *pixel_offset > pal_start
+                           ? std::min(*pixel_offset, dib.size())
+                           : dib.size();
         size_t avail = (limit - pal_start) / entry;
-        if (!pixel_offset && avail < n) return std::nullopt;  // icon: pixels follow the whole palette
+        if (!pixel_offset && avail < n)
+            return std::nullopt;  // icon: pixels follow the whole palette
         n = std::min(n, avail);
         pal.reserve(n);
         for (size_t i = 0; i < n; ++i) {
@@ -215,22 +240,35 @@ std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib, std::opti
         for (int32_t r = 0; r < H; ++r) {
             const uint8_t* row = data.data() + r * stride;
             int32_t y = dest_row(r);
-            for (int32_t x = 0; x < W; ++x) out.image.at(x, y) = argb(255, row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+            for (int32_t x = 0; x < W; ++x)
+                out.image.at(x, y) = argb(255, row[3 * x + 2], row[3 * x + 1], row[3 * x]);
         }
     } else {
         bool fields = compression == kBiBitfields || compression == kBiAlphaBitfields;
         if (!fields) {
-            if (bpp == 16) { masks[0] = 0x7C00; masks[1] = 0x03E0; masks[2] = 0x001F; }
-            else { masks[0] = 0xFF0000; masks[1] = 0xFF00; masks[2] = 0xFF; }
+            if (bpp == 16) {
+                masks[0] = 0x7C00;
+                masks[1] = 0x03E0;
+                masks[2] = 0x001F;
+            } else {
+                masks[0] = 0xFF0000;
+                masks[1] = 0xFF00;
+                masks[2] = 0xFF;
+            }
             masks[3] = 0;
         }
-        auto read_px = [&](const uint8_t* row, int32_t x) { return bpp == 16 ? uint32_t(le16(row + 2 * x)) : le32(row + 4 * x); };
+        auto read_px = [&](const uint8_t* row, int32_t x) {
+            return bpp == 16 ? uint32_t(le16(row + 2 * x)) : le32(row + 4 * x);
+        };
         // A plain 32-bit file has a spare byte per pixel; it is alpha only when
         // some pixel actually sets it (writers that do not use it leave zeros).
         if (bpp == 32 && !fields) {
             for (int32_t r = 0; r < H && masks[3] == 0; ++r)
                 for (int32_t x = 0; x < W; ++x)
-                    if (data[r * stride + 4 * x + 3] != 0) { masks[3] = 0xFF000000; break; }
+                    if (data[r * stride + 4 * x + 3] != 0) {
+                        masks[3] = 0xFF000000;
+                        break;
+                    }
         }
         const Channel cr(masks[0]), cg(masks[1]), cb(masks[2]), ca(masks[3]);
         out.has_alpha = masks[3] != 0;
@@ -239,7 +277,8 @@ std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib, std::opti
             int32_t y = dest_row(r);
             for (int32_t x = 0; x < W; ++x) {
                 uint32_t px = read_px(row, x);
-                out.image.at(x, y) = argb(out.has_alpha ? ca.get(px) : 255, cr.get(px), cg.get(px), cb.get(px));
+                out.image.at(x, y) =
+                    argb(out.has_alpha ? ca.get(px) : 255, cr.get(px), cg.get(px), cb.get(px));
             }
         }
     }
@@ -249,12 +288,17 @@ std::optional<DecodedPicture> decode_dib(std::span<const uint8_t> dib, std::opti
         bool own_alpha = false;
         if (bpp == 32)
             for (uint32_t px : out.image.pixels)
-                if (px >> 24) { own_alpha = true; break; }
+                if (px >> 24) {
+                    own_alpha = true;
+                    break;
+                }
         if (!own_alpha && bpp == 32)  // the spare byte was all zero: the mask decides
             for (uint32_t& px : out.image.pixels) px |= 0xFF000000u;
         const uint64_t mstride = (static_cast<uint64_t>(w) + 31) / 32 * 4;
         const uint64_t mstart = static_cast<uint64_t>(h) * stride;
-        bool has_mask = mstart + (static_cast<uint64_t>(h) - 1) * mstride + (static_cast<uint64_t>(w) + 7) / 8 <= data.size();
+        bool has_mask = mstart + (static_cast<uint64_t>(h) - 1) * mstride +
+                            (static_cast<uint64_t>(w) + 7) / 8 <=
+                        data.size();
         if (!has_mask) {
             if (!own_alpha) return std::nullopt;
         } else if (!own_alpha) {
@@ -291,8 +335,14 @@ std::vector<uint8_t> encode_bmp(const CBitmap32& image, bool with_alpha, bool to
     const uint64_t off = 14 + hs;
     if (off + data_size > 0xFFFFFFFFu) return {};
     std::vector<uint8_t> out(static_cast<size_t>(off + data_size), 0);
-    auto put16 = [&](size_t at, uint32_t v) { out[at] = v & 255; out[at + 1] = (v >> 8) & 255; };
-    auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
+    auto put16 = [&](size_t at, uint32_t v) {
+        out[at] = v & 255;
+        out[at + 1] = (v >> 8) & 255;
+    };
+    auto put32 = [&](size_t at, uint32_t v) {
+        put16(at, v & 0xFFFF);
+        put16(at + 2, v >> 16);
+    };
     out[0] = 'B';
     out[1] = 'M';
     put32(2, static_cast<uint32_t>(out.size()));

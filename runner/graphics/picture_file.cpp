@@ -1,13 +1,16 @@
 // Picks the decoder by the file's leading bytes.
+#include "graphics/picture_file.h"
+
 #include <cstring>
 
-#include "graphics/picture_file.h"
 #include "graphics/picture_internal.h"
 
 namespace kx {
 
 PictureFormat sniff_picture(std::span<const uint8_t> b) {
-    auto starts = [&](const char* magic, size_t n) { return b.size() >= n && std::memcmp(b.data(), magic, n) == 0; };
+    auto starts = [&](const char* magic, size_t n) {
+        return b.size() >= n && std::memcmp(b.data(), magic, n) == 0;
+    };
     if (starts("BM", 2)) return PictureFormat::Bmp;
     if (picture_detail::is_png(b)) return PictureFormat::Png;
     if (starts("\xFF\xD8\xFF", 3)) return PictureFormat::Jpeg;
@@ -21,13 +24,19 @@ PictureFormat sniff_picture(std::span<const uint8_t> b) {
 
 std::optional<DecodedPicture> decode_picture(std::span<const uint8_t> bytes) {
     switch (sniff_picture(bytes)) {
-        case PictureFormat::Bmp: return decode_bmp(bytes);
-        case PictureFormat::Png: return decode_png(bytes);
-        case PictureFormat::Jpeg: return decode_jpeg(bytes);
-        case PictureFormat::Gif: return decode_gif_first(bytes);
-        case PictureFormat::Ico: return decode_ico(bytes);
+        case PictureFormat::Bmp:
+            return decode_bmp(bytes);
+        case PictureFormat::Png:
+            return decode_png(bytes);
+        case PictureFormat::Jpeg:
+            return decode_jpeg(bytes);
+        case PictureFormat::Gif:
+            return decode_gif_first(bytes);
+        case PictureFormat::Ico:
+            return decode_ico(bytes);
         case PictureFormat::Metafile:
-        case PictureFormat::Unknown: break;
+        case PictureFormat::Unknown:
+            break;
     }
     return std::nullopt;
 }

@@ -51,7 +51,8 @@ std::optional<GifPicture> decode_gif(std::span<const uint8_t> bytes) {
     out.height = gif->SHeight;
     // LZW codes of at least 3 bits for at most 4096 pixels each bound a frame;
     // the screen may not outgrow the file by more than that either.
-    if (!sane_size(out.width, out.height) || !plausible(uint64_t(out.width) * out.height, bytes.size(), 8192))
+    if (!sane_size(out.width, out.height) ||
+        !plausible(uint64_t(out.width) * out.height, bytes.size(), 8192))
         return std::nullopt;
 
     std::vector<GifPixelType> indexes;
@@ -79,7 +80,8 @@ std::optional<GifPicture> decode_gif(std::span<const uint8_t> bytes) {
         const GifImageDesc& d = gif->Image;
         const int32_t fw = d.Width, fh = d.Height;
         total += uint64_t(std::max(fw, 0)) * uint64_t(std::max(fh, 0));
-        if (!sane_size(fw, fh) || total > kMaxPixels || !plausible(uint64_t(fw) * fh, bytes.size() - src.pos, 8192))
+        if (!sane_size(fw, fh) || total > kMaxPixels ||
+            !plausible(uint64_t(fw) * fh, bytes.size() - src.pos, 8192))
             return std::nullopt;
         const ColorMapObject* cmap = d.ColorMap ? d.ColorMap : gif->SColorMap;
         if (!cmap) return std::nullopt;
@@ -137,7 +139,8 @@ std::vector<DecodedPicture> decode_gif_frames(std::span<const uint8_t> bytes) {
         const int32_t fw = f.image.width;
         const int32_t x0 = std::max(f.left, 0), y0 = std::max(f.top, 0);
         const auto x1 = static_cast<int32_t>(std::min<int64_t>(int64_t(f.left) + fw, sw));
-        const auto y1 = static_cast<int32_t>(std::min<int64_t>(int64_t(f.top) + f.image.height, sh));
+        const auto y1 =
+            static_cast<int32_t>(std::min<int64_t>(int64_t(f.top) + f.image.height, sh));
         if (f.disposal == kPrevious) saved = canvas;
         for (int32_t y = y0; y < y1; ++y)
             for (int32_t x = x0; x < x1; ++x) {
@@ -148,12 +151,14 @@ std::vector<DecodedPicture> decode_gif_frames(std::span<const uint8_t> bytes) {
         DecodedPicture pic;
         pic.image = CBitmap32::blank(sw, sh);
         pic.image.pixels = canvas;
-        pic.has_alpha = std::any_of(canvas.begin(), canvas.end(), [](uint32_t p) { return (p >> 24) != 255; });
+        pic.has_alpha =
+            std::any_of(canvas.begin(), canvas.end(), [](uint32_t p) { return (p >> 24) != 255; });
         frames.push_back(std::move(pic));
 
         if (f.disposal == kBackground) {
             for (int32_t y = y0; y < y1; ++y)
-                std::fill_n(canvas.begin() + static_cast<ptrdiff_t>(y) * sw + x0, std::max(0, x1 - x0), 0u);
+                std::fill_n(canvas.begin() + static_cast<ptrdiff_t>(y) * sw + x0,
+                            std::max(0, x1 - x0), 0u);
         } else if (f.disposal == kPrevious) {
             canvas = saved;
         }

@@ -23,7 +23,9 @@ inline bool plausible(uint64_t pixels, uint64_t data_bytes, uint64_t per_byte) {
     return pixels <= (uint64_t(1) << 20) || pixels <= data_bytes * per_byte;
 }
 
-inline uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 inline uint32_t le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }

@@ -1,8 +1,11 @@
 // JPEG files through libjpeg-turbo. Errors, and the warnings that mean a
 // truncated or damaged file, leave through longjmp; the library never exits.
-#include <cstdio>
+// clang-format off
+#include <cstddef>
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <jpeglib.h>
 #include <jerror.h>
+// clang-format on
 
 #include <csetjmp>
 #include <memory>
@@ -29,7 +32,8 @@ void jpeg_message(j_common_ptr cinfo, int level) {
     if (level >= 0) return;  // trace messages
     int code = cinfo->err->msg_code;
     // The library would pad a short file with grey and carry on.
-    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC) jpeg_fail(cinfo);
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER || code == JWRN_MUST_RESYNC)
+        jpeg_fail(cinfo);
 }
 
 void jpeg_silent(j_common_ptr) {}
@@ -58,7 +62,8 @@ std::optional<DecodedPicture> decode_jpeg(std::span<const uint8_t> bytes) {
     jpeg_create_decompress(&ci);
     jpeg_mem_src(&ci, bytes.data(), static_cast<unsigned long>(bytes.size()));
     // Every 8 x 8 block costs at least a bit or so of coded data.
-    if (jpeg_read_header(&ci, TRUE) != JPEG_HEADER_OK || !sane_size(ci.image_width, ci.image_height) ||
+    if (jpeg_read_header(&ci, TRUE) != JPEG_HEADER_OK ||
+        !sane_size(ci.image_width, ci.image_height) ||
         !plausible(uint64_t(ci.image_width) * ci.image_height, bytes.size(), 1024)) {
         jpeg_destroy_decompress(&ci);
         return std::nullopt;
@@ -67,7 +72,8 @@ std::optional<DecodedPicture> decode_jpeg(std::span<const uint8_t> bytes) {
     ci.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&ci);
     if (ci.output_components != 4) jpeg_fail(reinterpret_cast<j_common_ptr>(&ci));
-    const int32_t w = static_cast<int32_t>(ci.output_width), h = static_cast<int32_t>(ci.output_height);
+    const int32_t w = static_cast<int32_t>(ci.output_width),
+                  h = static_cast<int32_t>(ci.output_height);
     st->out.image = CBitmap32::blank(w, h);
     st->row.resize(static_cast<size_t>(w) * 4);
     while (ci.output_scanline < ci.output_height) {
@@ -79,7 +85,12 @@ std::optional<DecodedPicture> decode_jpeg(std::span<const uint8_t> bytes) {
             if (cmyk) {
                 // Adobe writers store the inks inverted.
                 unsigned c = r[0], m = r[1], ye = r[2], k = r[3];
-                if (!ci.saw_Adobe_marker) { c = 255 - c; m = 255 - m; ye = 255 - ye; k = 255 - k; }
+                if (!ci.saw_Adobe_marker) {
+                    c = 255 - c;
+                    m = 255 - m;
+                    ye = 255 - ye;
+                    k = 255 - k;
+                }
                 st->out.image.at(x, y) = argb(255, static_cast<uint8_t>((c * k + 127) / 255),
                                               static_cast<uint8_t>((m * k + 127) / 255),
                                               static_cast<uint8_t>((ye * k + 127) / 255));

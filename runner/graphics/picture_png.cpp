@@ -12,7 +12,8 @@ namespace kx {
 
 using namespace picture_detail;
 
-static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian BGRA bytes");
+static_assert(std::endian::native == std::endian::little,
+              "pixels are read as little-endian BGRA bytes");
 
 namespace {
 
@@ -25,7 +26,9 @@ struct PngReadState {
     std::vector<png_bytep> rows;
 };
 
-[[noreturn]] void png_fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void png_fail(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void png_quiet(png_structp, png_const_charp) {}
 
 void png_read_mem(png_structp png, png_bytep dst, png_size_t n) {
@@ -73,12 +76,14 @@ std::optional<DecodedPicture> decode_png(std::span<const uint8_t> bytes) {
     uint64_t channels = png_get_channels(png, info);
     // Deflate cannot expand beyond about 1032:1; a larger raw size means the
     // file lies about its dimensions.
-    uint64_t raw = static_cast<uint64_t>(h) * (1 + (static_cast<uint64_t>(w) * channels * depth + 7) / 8);
+    uint64_t raw =
+        static_cast<uint64_t>(h) * (1 + (static_cast<uint64_t>(w) * channels * depth + 7) / 8);
     if (!sane_size(w, h) || raw > static_cast<uint64_t>(bytes.size()) * 1100 + 4096) {
         png_destroy_read_struct(&png, &info, nullptr);
         return std::nullopt;
     }
-    st->out.has_alpha = (colour_type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    st->out.has_alpha =
+        (colour_type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
     png_set_expand(png);
     png_set_scale_16(png);
     if (!(colour_type & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
@@ -86,11 +91,13 @@ std::optional<DecodedPicture> decode_png(std::span<const uint8_t> bytes) {
     png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(w) * 4) png_error(png, "unexpected row size");
+    if (png_get_rowbytes(png, info) != static_cast<png_size_t>(w) * 4)
+        png_error(png, "unexpected row size");
     st->out.image = CBitmap32::blank(static_cast<int32_t>(w), static_cast<int32_t>(h));
     st->rows.resize(h);
     for (png_uint_32 y = 0; y < h; ++y)
-        st->rows[y] = reinterpret_cast<png_bytep>(st->out.image.pixels.data() + static_cast<size_t>(y) * w);
+        st->rows[y] =
+            reinterpret_cast<png_bytep>(st->out.image.pixels.data() + static_cast<size_t>(y) * w);
     png_read_image(png, st->rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -109,7 +116,8 @@ std::vector<uint8_t> encode_png(const CBitmap32& image) {
         (*rgba)[4 * i + 3] = px >> 24;
     }
     auto rows = std::make_unique<std::vector<png_bytep>>(static_cast<size_t>(image.height));
-    for (int32_t y = 0; y < image.height; ++y) (*rows)[y] = rgba->data() + static_cast<size_t>(y) * image.width * 4;
+    for (int32_t y = 0; y < image.height; ++y)
+        (*rows)[y] = rgba->data() + static_cast<size_t>(y) * image.width * 4;
 
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
     if (!png) return {};
@@ -119,8 +127,9 @@ std::vector<uint8_t> encode_png(const CBitmap32& image) {
         return {};
     }
     png_set_write_fn(png, out.get(), png_write_mem, png_flush_mem);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+                 static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     png_write_image(png, rows->data());
     png_write_end(png, nullptr);

@@ -1,4 +1,6 @@
 // CBitmap32 operations and its stream record.
+#include "graphics/bitmap32.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,14 +8,15 @@
 #include <string>
 
 #include "gamedata/cstream.h"
-#include "graphics/bitmap32.h"
 #include "graphics/bitmap32_stream.h"
 #include "graphics/picture_file.h"
 
 namespace kx {
 namespace {
 
-uint32_t px(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+uint32_t px(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 // Pictures written as rows of letters; each letter a colour.
 const std::map<char, uint32_t> kColours = {
@@ -44,7 +47,9 @@ std::vector<uint32_t> colours(const CBitmap32& img) {
     return c;
 }
 
-uint32_t rgb(char c) { return kColours.at(c) & 0xFFFFFF; }
+uint32_t rgb(char c) {
+    return kColours.at(c) & 0xFFFFFF;
+}
 
 TEST(Bitmap32Keying, BottomLeftColourIsKeyedAndHiddenPixelsBorrowColour) {
     struct Case {
@@ -55,11 +60,16 @@ TEST(Bitmap32Keying, BottomLeftColourIsKeyedAndHiddenPixelsBorrowColour) {
     };
     const Case cases[] = {
         // The key occurs once: exactly one hidden pixel, coloured from its right.
-        {"single", picture({"ABC", "KAB"}), {255, 255, 255, 0, 255, 255},
+        {"single",
+         picture({"ABC", "KAB"}),
+         {255, 255, 255, 0, 255, 255},
          {rgb('A'), rgb('B'), rgb('C'), rgb('A'), rgb('A'), rgb('B')}},
         // Neighbours are tried left, right, above, below; hidden ones are skipped.
-        {"neighbour order", picture({"AKB", "KKC", "KDK"}), {255, 0, 255, 0, 0, 255, 0, 255, 0},
-         {rgb('A'), rgb('A'), rgb('B'), rgb('A'), rgb('C'), rgb('C'), rgb('D'), rgb('D'), rgb('D')}},
+        {"neighbour order",
+         picture({"AKB", "KKC", "KDK"}),
+         {255, 0, 255, 0, 0, 255, 0, 255, 0},
+         {rgb('A'), rgb('A'), rgb('B'), rgb('A'), rgb('C'), rgb('C'), rgb('D'), rgb('D'),
+          rgb('D')}},
         // Nothing visible: everything hidden, colours kept.
         {"uniform", picture({"KK", "KK"}), {0, 0, 0, 0}, {rgb('K'), rgb('K'), rgb('K'), rgb('K')}},
     };
@@ -68,18 +78,22 @@ TEST(Bitmap32Keying, BottomLeftColourIsKeyedAndHiddenPixelsBorrowColour) {
         EXPECT_EQ(alphas(img), c.alpha) << c.name;
         EXPECT_EQ(colours(img), c.colour) << c.name;
     }
-    EXPECT_EQ(CBitmap32::from_24bit(picture({"KK", "KK"}), false, true).opaque_bbox(), (BitmapBox{1, 1, 0, 0}));
+    EXPECT_EQ(CBitmap32::from_24bit(picture({"KK", "KK"}), false, true).opaque_bbox(),
+              (BitmapBox{1, 1, 0, 0}));
 }
 
 TEST(Bitmap32Keying, FlagsDecideWhatHappens) {
     CBitmap32 src = picture({"AA", "KP"});  // P is a see-through pixel (alpha 32)
-    struct Case { bool from32, smooth, transparent; std::vector<uint32_t> alpha; };
+    struct Case {
+        bool from32, smooth, transparent;
+        std::vector<uint32_t> alpha;
+    };
     const Case cases[] = {
         {false, false, false, {255, 255, 255, 255}},  // 24-bit: all opaque, no keying
         {false, true, false, {255, 255, 255, 255}},   // smooth alone does nothing
         {false, false, true, {255, 255, 0, 255}},
         {false, true, true, {223, 223, 0, 223}},
-        {true, false, false, {255, 255, 255, 32}},    // 32-bit keeps its own alpha
+        {true, false, false, {255, 255, 255, 32}},  // 32-bit keeps its own alpha
         {true, false, true, {255, 255, 0, 32}},
         // The key pixel takes 32 from P, which is hidden when it is visited
         // next and takes 32 more from its own neighbours.
@@ -97,7 +111,8 @@ TEST(Bitmap32Keying, SmoothingWorksInPlaceInRowOrder) {
     CBitmap32 img = CBitmap32::from_24bit(picture({"AAAA", "AKAA", "KAAA"}), true, true);
     // (1,1) is visited first and takes 32 from its whole block; (0,2) then takes
     // 32 more from the pixels of its block that are still visible.
-    EXPECT_EQ(alphas(img), (std::vector<uint32_t>{223, 223, 223, 255, 191, 0, 223, 255, 0, 191, 223, 255}));
+    EXPECT_EQ(alphas(img),
+              (std::vector<uint32_t>{223, 223, 223, 255, 191, 0, 223, 255, 0, 191, 223, 255}));
 }
 
 TEST(Bitmap32, GraphicIsDrawnOnTheKeyCanvas) {
@@ -105,8 +120,13 @@ TEST(Bitmap32, GraphicIsDrawnOnTheKeyCanvas) {
     g.image = CBitmap32::blank(3, 1);
     g.image.pixels = {px(255, 10, 20, 30), px(128, 255, 255, 255), px(0, 99, 99, 99)};
     g.has_alpha = true;
-    const uint32_t key = 0x408000, half = px(255, 160, 192, 128);  // white at 128/255 over R=64, G=128, B=0
-    struct Case { bool transparent; bool has_alpha; std::vector<uint32_t> want; };
+    const uint32_t key = 0x408000,
+                   half = px(255, 160, 192, 128);  // white at 128/255 over R=64, G=128, B=0
+    struct Case {
+        bool transparent;
+        bool has_alpha;
+        std::vector<uint32_t> want;
+    };
     const Case cases[] = {
         {false, true, {px(255, 10, 20, 30), px(255, 128, 128, 128), px(255, 0, 0, 0)}},
         // The hidden pixel shows the canvas colour; in one row the first pixel
@@ -116,7 +136,8 @@ TEST(Bitmap32, GraphicIsDrawnOnTheKeyCanvas) {
     };
     for (const Case& c : cases) {
         g.has_alpha = c.has_alpha;
-        EXPECT_EQ(CBitmap32::from_graphic(g, false, c.transparent).pixels, c.want) << c.transparent << c.has_alpha;
+        EXPECT_EQ(CBitmap32::from_graphic(g, false, c.transparent).pixels, c.want)
+            << c.transparent << c.has_alpha;
     }
     // An icon whose corner is see-through: the canvas colour becomes the key.
     g.image = CBitmap32::blank(2, 2, px(255, 5, 5, 5));
@@ -132,7 +153,10 @@ TEST(Bitmap32, SolidAndGradient) {
     const uint32_t red = 0x0000FF, blue = 0xFF0000;  // game colours
     auto col = [](uint32_t r, uint32_t b) { return px(255, r, 0, b); };
     const uint32_t c1 = col(255, 0), c2 = col(0, 255), mid = col(128, 128);  // 127.5 rounds to even
-    struct Case { int w, h, kind; std::vector<uint32_t> want; };
+    struct Case {
+        int w, h, kind;
+        std::vector<uint32_t> want;
+    };
     const Case cases[] = {
         {4, 1, 0, {c1, col(191, 64), mid, col(64, 191)}},
         {1, 4, 1, {c1, col(191, 64), mid, col(64, 191)}},
@@ -158,7 +182,8 @@ TEST(Bitmap32, SolidAndGradient) {
     CBitmap32 g = CBitmap32::gradient(0, -3, red, blue, 0);
     EXPECT_EQ(g.width, 1);
     EXPECT_EQ(g.height, 1);
-    EXPECT_EQ(CBitmap32::solid(2, 0, 0x00332211).pixels, (std::vector<uint32_t>{0xFF112233u, 0xFF112233u}));
+    EXPECT_EQ(CBitmap32::solid(2, 0, 0x00332211).pixels,
+              (std::vector<uint32_t>{0xFF112233u, 0xFF112233u}));
     EXPECT_FALSE(CBitmap32::solid(1 << 20, 1 << 20, 0).exists);
     EXPECT_FALSE(CBitmap32::gradient(1 << 20, 1 << 20, 0, 0, 0).exists);
 }
@@ -166,14 +191,14 @@ TEST(Bitmap32, SolidAndGradient) {
 TEST(Bitmap32, SubImage) {
     CBitmap32 src = CBitmap32::blank(4, 3);
     for (size_t i = 0; i < src.pixels.size(); ++i) src.pixels[i] = static_cast<uint32_t>(i);
-    struct Case { int x, y, w, h; std::vector<uint32_t> want; bool exists; };
+    struct Case {
+        int x, y, w, h;
+        std::vector<uint32_t> want;
+        bool exists;
+    };
     const Case cases[] = {
-        {1, 1, 2, 2, {5, 6, 9, 10}, true},
-        {3, 2, 1, 1, {11}, true},
-        {0, 0, 4, 3, src.pixels, true},
-        {3, 0, 2, 1, {}, false},
-        {-1, 0, 1, 1, {}, false},
-        {0, 0, 0, 1, {}, false},
+        {1, 1, 2, 2, {5, 6, 9, 10}, true}, {3, 2, 1, 1, {11}, true}, {0, 0, 4, 3, src.pixels, true},
+        {3, 0, 2, 1, {}, false},           {-1, 0, 1, 1, {}, false}, {0, 0, 0, 1, {}, false},
         {0, 2, 1, 2, {}, false},
     };
     for (const Case& c : cases) {
@@ -189,12 +214,15 @@ TEST(Bitmap32, SubImage) {
 TEST(Bitmap32, ResizeNearest) {
     CBitmap32 src = CBitmap32::blank(3, 2);
     src.pixels = {1, 2, 3, 4, 5, 6};
-    struct Case { int w, h; std::vector<uint32_t> want; };
+    struct Case {
+        int w, h;
+        std::vector<uint32_t> want;
+    };
     const Case cases[] = {
         {6, 2, {1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6}},
         {2, 1, {1, 2}},  // floor(j * 3 / 2)
         {1, 4, {1, 1, 4, 4}},
-        {0, 0, {1}},     // raised to 1 x 1
+        {0, 0, {1}},  // raised to 1 x 1
     };
     for (const Case& c : cases) {
         CBitmap32 img = src;
@@ -212,11 +240,14 @@ TEST(Bitmap32, AlphaFromOtherAndBoundingBox) {
     CBitmap32 img = CBitmap32::blank(3, 2, px(255, 1, 1, 1));
     img.at(1, 0) = px(10, 1, 1, 1);
     CBitmap32 other = CBitmap32::blank(2, 1, px(0, 30, 60, 90));  // (30 + 60 + 90) div 3 = 60
-    other.at(0, 0) = px(0, 255, 255, 254);                          // 764 div 3 = 254
+    other.at(0, 0) = px(0, 255, 255, 254);                        // 764 div 3 = 254
     img.alpha_from(other);
     EXPECT_EQ(alphas(img), (std::vector<uint32_t>{254, 10, 255, 255, 255, 255}));
 
-    struct Case { std::vector<uint32_t> alpha; BitmapBox want; };
+    struct Case {
+        std::vector<uint32_t> alpha;
+        BitmapBox want;
+    };
     const Case cases[] = {
         {{0, 0, 0, 0, 0, 0}, {2, 1, 0, 0}},
         {{0, 0, 0, 0, 1, 0}, {1, 1, 1, 1}},
@@ -240,12 +271,16 @@ TEST(Bitmap32, TextureBuffers) {
     CBitmap32 band = img.edge_banded(8, 4);
     ASSERT_EQ(band.width, 6);
     ASSERT_EQ(band.height, 4);
-    EXPECT_EQ(band.pixels, (std::vector<uint32_t>{0, 1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 9, 10, 11, 12, 13, 14, 14,
-                                                  10, 11, 12, 13, 14, 14}));
-    struct Case { int tw, th, w, h; };
+    EXPECT_EQ(band.pixels, (std::vector<uint32_t>{0,  1,  2,  3,  4,  4,  5,  6,  7,  8,  9,  9,
+                                                  10, 11, 12, 13, 14, 14, 10, 11, 12, 13, 14, 14}));
+    struct Case {
+        int tw, th, w, h;
+    };
     for (const Case& c : {Case{5, 3, 5, 3}, Case{8, 3, 6, 3}, Case{5, 16, 5, 4}})
-        EXPECT_EQ(std::make_pair(img.edge_banded(c.tw, c.th).width, img.edge_banded(c.tw, c.th).height),
-                  std::make_pair(c.w, c.h)) << c.tw << "x" << c.th;
+        EXPECT_EQ(
+            std::make_pair(img.edge_banded(c.tw, c.th).width, img.edge_banded(c.tw, c.th).height),
+            std::make_pair(c.w, c.h))
+            << c.tw << "x" << c.th;
 
     const uint8_t a[] = {0, 128, 255};
     EXPECT_EQ(CBitmap32::from_alpha(2, 2, a).pixels,
@@ -282,7 +317,7 @@ TEST(Bitmap32Record, RoundTripAndLayout) {
 }
 
 TEST(Bitmap32Record, OtherVersionsAndDamage) {
-    {   // another version reads nothing more
+    {  // another version reads nothing more
         CStream s;
         s.write_int(541);
         s.write_bool(true);
@@ -290,7 +325,7 @@ TEST(Bitmap32Record, OtherVersionsAndDamage) {
         EXPECT_FALSE(read_bitmap32_record(s).exists);
         EXPECT_EQ(s.position(), 4u);
     }
-    {   // the game data may hold an empty image
+    {  // the game data may hold an empty image
         CStream s;
         s.write_int(540);
         s.write_bool(true);
@@ -304,12 +339,15 @@ TEST(Bitmap32Record, OtherVersionsAndDamage) {
         EXPECT_TRUE(img.pixels.empty());
         EXPECT_EQ(img.opaque_bbox(), (BitmapBox{-1, 4, 0, 0}));
     }
-    struct Bad { const char* name; int32_t w, h; size_t bytes; bool truncate; };
+    struct Bad {
+        const char* name;
+        int32_t w, h;
+        size_t bytes;
+        bool truncate;
+    };
     const Bad bad[] = {
-        {"negative width", -2, -3, 24, false},
-        {"too many pixels", 1 << 16, 1 << 16, 4, false},
-        {"block too short", 2, 2, 12, false},
-        {"block too long", 2, 2, 20, false},
+        {"negative width", -2, -3, 24, false}, {"too many pixels", 1 << 16, 1 << 16, 4, false},
+        {"block too short", 2, 2, 12, false},  {"block too long", 2, 2, 20, false},
         {"record cut", 2, 2, 16, true},
     };
     for (const Bad& b : bad) {

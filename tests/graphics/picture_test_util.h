@@ -19,7 +19,9 @@ namespace kx::test {
 
 namespace fs = std::filesystem;
 
-inline uint32_t px(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+inline uint32_t px(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 class ScratchDir {
 public:
@@ -38,7 +40,9 @@ private:
     fs::path m_path;
 };
 
-inline bool have_convert() { return std::system("convert -version >/dev/null 2>&1") == 0; }
+inline bool have_convert() {
+    return std::system("convert -version >/dev/null 2>&1") == 0;
+}
 
 inline bool run_convert(const std::string& args) {
     return std::system(("convert " + args + " >/dev/null 2>&1").c_str()) == 0;
@@ -51,14 +55,16 @@ inline std::vector<uint8_t> read_file(const std::string& path) {
 
 inline void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream f(path, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // PPM (colours only) or PAM with alpha.
 inline void write_netpbm(const std::string& path, const CBitmap32& img, bool alpha) {
     std::ofstream f(path, std::ios::binary);
     if (alpha)
-        f << "P7\nWIDTH " << img.width << "\nHEIGHT " << img.height << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+        f << "P7\nWIDTH " << img.width << "\nHEIGHT " << img.height
+          << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     else
         f << "P6\n" << img.width << " " << img.height << "\n255\n";
     for (uint32_t p : img.pixels) {
@@ -79,13 +85,18 @@ inline CBitmap32 read_pam(const std::string& path) {
     std::string key;
     int w = 0, h = 0, depth = 0, maxval = 0;
     while (hdr >> key) {
-        if (key == "WIDTH") hdr >> w;
-        else if (key == "HEIGHT") hdr >> h;
-        else if (key == "DEPTH") hdr >> depth;
-        else if (key == "MAXVAL") hdr >> maxval;
+        if (key == "WIDTH")
+            hdr >> w;
+        else if (key == "HEIGHT")
+            hdr >> h;
+        else if (key == "DEPTH")
+            hdr >> depth;
+        else if (key == "MAXVAL")
+            hdr >> maxval;
     }
     size_t start = end + 7;
-    if (maxval != 255 || (depth != 3 && depth != 4) || b.size() < start + size_t(w) * h * depth) return {};
+    if (maxval != 255 || (depth != 3 && depth != 4) || b.size() < start + size_t(w) * h * depth)
+        return {};
     CBitmap32 img = CBitmap32::blank(w, h);
     for (size_t i = 0; i < img.pixels.size(); ++i) {
         const uint8_t* s = b.data() + start + i * depth;
@@ -106,8 +117,8 @@ inline Diff compare(const CBitmap32& got, const CBitmap32& want, bool with_alpha
     Diff d;
     if (got.width != want.width || got.height != want.height) {
         d.max_diff = 1000;
-        d.first = "size " + std::to_string(got.width) + "x" + std::to_string(got.height) + " instead of " +
-                  std::to_string(want.width) + "x" + std::to_string(want.height);
+        d.first = "size " + std::to_string(got.width) + "x" + std::to_string(got.height) +
+                  " instead of " + std::to_string(want.width) + "x" + std::to_string(want.height);
         return d;
     }
     double sum = 0;
