@@ -10,7 +10,7 @@
 namespace kx::picture_detail {
 
 // No decoder makes an image of more pixels than this.
-inline constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+inline constexpr uint64_t kMaxPixels = static_cast<uint64_t>(CBitmap32::kMaxPixels);
 
 inline bool sane_size(int64_t w, int64_t h) {
     return w > 0 && h > 0 && static_cast<uint64_t>(w) * static_cast<uint64_t>(h) <= kMaxPixels;
