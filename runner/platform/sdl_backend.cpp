@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -186,7 +187,12 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
         if (error) *error = "cannot read the answers file " + opts.answers_file;
         return nullptr;
     }
-    if (!opts.headless && SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
+    // Without a display SDL would pick its offscreen driver, which shows nothing:
+    // that is a headless run.
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wl = std::getenv("WAYLAND_DISPLAY");
+    bool display = (x11 && *x11) || (wl && *wl);
+    if (!opts.headless && display && SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
         auto p = std::make_unique<Platform>();
         p->m_console = std::make_unique<StdConsole>();
         p->m_dialogs = std::make_unique<SdlDialogs>();

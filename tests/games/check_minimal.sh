@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The command-line contract of kxrun and kxpack on the minimal test game.
+set -u
+KXPACK=$1 KXRUN=$2 SRC=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+expect() {   # expect NAME WANT GOT
+    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
+}
+
+"$KXPACK" build "$SRC" -o "$work/m.kx" || { echo "FAIL build"; exit 1; }
+"$KXPACK" build "$SRC" -o "$work/m2.kx"
+cmp -s "$work/m.kx" "$work/m2.kx"; expect "same source, same bytes" 0 $?
+
+TMPDIR=$work "$KXRUN" --headless "$work/m.kx" >"$work/out" 2>"$work/err"
+expect "minimal game exits 0" 0 $?
+expect "no output without debug mode" "" "$(cat "$work/out" "$work/err")"
+expect "temp folder removed" "" "$(ls "$work" | grep kx_ttt_)"
+
+cp -r "$SRC" "$work/dbg"
+sed -i 's/"debug": false/"debug": true/' "$work/dbg/game.json"
+"$KXPACK" build "$work/dbg" -o "$work/d.kx"
+"$KXRUN" --headless "$work/d.kx" >"$work/out" 2>&1
+expect "debug game exits 0" 0 $?
+want="Loading
+Loading sounds
+Loading sprites
+Loading backgrounds
+Loading paths
+Loading scripts
+Loading fonts
+Loading time lines
+Loading objects
+Loading rooms
+Loading help
+Loading library init code
+Loading room order
+Compiling time line actions
+Compiling scripts
+Compiling object actions
+Preparing sounds
+Preparing graphics
+Ready"
+expect "debug progress messages" "$want" "$(cat "$work/out")"
+
+"$KXPACK" unpack "$work/d.kx" -o "$work/unpacked" && "$KXPACK" build "$work/unpacked" -o "$work/d2.kx"
+cmp -s "$work/d.kx" "$work/d2.kx"; expect "build, unpack, build round-trips" 0 $?
+"$KXPACK" info "$work/d.kx" | grep -q "^debug mode: yes"; expect "info shows the header" 0 $?
+
+"$KXRUN" >/dev/null 2>&1; expect "no game: status 2" 2 $?
+"$KXRUN" --help | grep -q "^usage: kxrun"; expect "--help" 0 $?
+"$KXRUN" --version | grep -q "^kxrun "; expect "--version" 0 $?
+"$KXRUN" --headless "$work/nothing.kx" 2>"$work/err"; expect "missing file: status 1" 1 $?
+expect "missing file message" "Error: Cannot read the file." "$(cat "$work/err")"
+head -c 1000 "$work/m.kx" > "$work/short.kx"
+"$KXRUN" --headless "$work/short.kx" 2>"$work/err"
+expect "short file message" "Error: Not a valid Korvax 6 file." "$(cat "$work/err")"
+
+# A runner whose own file carries the game plays it and passes every argument on.
+strip -o "$work/selfgame" "$KXRUN" 2>/dev/null || cat "$KXRUN" > "$work/selfgame"
+head -c $((1600000 - $(stat -c %s "$work/selfgame"))) /dev/zero >> "$work/selfgame" 2>/dev/null
+if [ "$(stat -c %s "$work/selfgame")" -eq 1600000 ]; then
+    tail -c +1600001 "$work/d.kx" >> "$work/selfgame"
+    chmod +x "$work/selfgame"
+    "$work/selfgame" --headless >"$work/out" 2>&1
+    expect "own game data: options belong to the game" "Ready" "$(tail -n 1 "$work/out")"
+else
+    echo "skip own-game check: kxrun is larger than the game-data offset"
+fi
+exit $fail
