@@ -2,6 +2,7 @@
 // executable, or the game file named on the command line.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/command_line.h"
@@ -10,6 +11,8 @@
 #include "app/temp_folder.h"
 #include "gamedata/game_data.h"
 #include "platform/platform.h"
+#include "script/eval.h"
+#include "script/script_state.h"
 
 #ifndef KX_VERSION
 #define KX_VERSION "0.0.0"
@@ -35,7 +38,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (own_game) cl.game_file = self;
-    if (cl.game_file.empty()) {
+    if (!cl.eval_file.empty()) {
+        std::ifstream f(cl.eval_file, std::ios::binary);
+        if (!f) {
+            std::fprintf(stderr, "kxrun: cannot read %s\n", cl.eval_file.c_str());
+            return 2;
+        }
+        cl.eval_code = std::string(std::istreambuf_iterator<char>(f), {});
+    }
+    const bool eval = cl.eval_code.has_value();
+    // Eval prints its result and needs no window.
+    if (eval) cl.headless = true;
+    if (cl.game_file.empty() && !eval) {
         std::fputs(usage_text(), stderr);
         return 2;
     }
@@ -62,6 +76,8 @@ int main(int argc, char** argv) {
     init_runtime(rt);
     rt.runner->temp_dir = temp.path();
     rt.runner->parameters = cl.game_args;
+    if (cl.seed) rt.script->random.seed(*cl.seed);
+    if (eval && cl.game_file.empty()) return eval_program(rt, *cl.eval_code);
 
     RunnerOptions ropts;
     ropts.game_file = cl.game_file;
@@ -69,7 +85,7 @@ int main(int argc, char** argv) {
     ropts.working_dir = std::filesystem::current_path(ec).string();
     ropts.steps = cl.steps;
     Runner runner(rt, temp, ropts);
-    int status = runner.run();
+    int status = eval ? runner.run_eval(*cl.eval_code) : runner.run();
     temp.remove();
     return status;
 }

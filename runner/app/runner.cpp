@@ -9,6 +9,10 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_settings.h"
 #include "platform/platform.h"
+#include "script/code_constant.h"
+#include "script/eval.h"
+#include "script/script_main.h"
+#include "script/script_state.h"
 
 namespace kx {
 
@@ -21,6 +25,8 @@ constexpr const char* kUnexpected = "Unexpected error occured when running the g
 void init_runtime(Runtime& rt) {
     rt.runner = std::make_shared<RunnerState>();
     rt.settings = std::make_shared<GameSettings>();
+    RuntimeScope scope(rt);
+    init_script(rt);
 }
 
 Runner::Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts)
@@ -87,6 +93,7 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
 
     GameDataHandlers h;
     h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, *m_rt.settings); };
+    h.readers[size_t(Section::Scripts)] = [](CStream& s) { return load_scripts(s); };
     h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, rs.game_info); };
     h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, rs.library_init); };
     h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, rs.room_order); };
@@ -102,12 +109,24 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     return read_game_data(info.game_data, h, dialogs, header);
 }
 
-bool Runner::compile_and_prepare() {
+bool Runner::compile_and_prepare(bool compile_only) {
     // Thread priority (setting Priority) is left to the desktop: raising it
     // needs privileges a game should not ask for.
+    if (!define_game_constants(m_rt)) {
+        message("Failed to define the constants.");
+        return false;
+    }
     progress(50, "Compiling time line actions");
     progress(60, "Compiling scripts");
+    if (!compile_scripts()) {
+        message("Failed to compile the scripts.");
+        return false;
+    }
     progress(70, "Compiling object actions");
+    if (compile_only) {
+        hide_load_window();
+        return true;
+    }
     progress(80, "Preparing sounds");
     progress(90, "Preparing graphics");
     progress(100, "Ready");
@@ -123,7 +142,31 @@ void Runner::shutdown() {
     }
 }
 
+int Runner::run_eval(const std::string& code) {
+    RuntimeScope scope(m_rt);
+    try {
+        bool loaded;
+        try {
+            loaded = load();
+        } catch (const std::exception&) {
+            message(msg::kCorrupted);
+            loaded = false;
+        }
+        if (!loaded || !compile_and_prepare(true)) {
+            hide_load_window();
+            return 1;
+        }
+    } catch (const std::exception&) {
+        message(kUnexpected);
+        return 1;
+    }
+    int status = eval_program(m_rt, code);
+    shutdown();
+    return status;
+}
+
 int Runner::run(const std::vector<uint8_t>* bytes) {
+    RuntimeScope scope(m_rt);
     m_rt.platform->windows()->process_messages();
     try {
         bool loaded = false;
@@ -137,7 +180,10 @@ int Runner::run(const std::vector<uint8_t>* bytes) {
             hide_load_window();
             return 1;
         }
-        if (!compile_and_prepare()) return 1;
+        if (!compile_and_prepare()) {
+            hide_load_window();
+            return 1;
+        }
     } catch (const std::exception&) {
         message(kUnexpected);
         return 1;

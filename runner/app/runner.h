@@ -27,9 +27,14 @@ public:
     // bytes, when given, stand for the game file's content (tests).
     int run(const std::vector<uint8_t>* bytes = nullptr);
 
+    // Loads and compiles the game without running it, then runs code in it as
+    // eval_program does; the game's load messages come first on failure.
+    int run_eval(const std::string& code);
+
     // The steps of a run, public for tests.
     bool load(const std::vector<uint8_t>* bytes = nullptr);
-    bool compile_and_prepare();
+    // With compile_only the devices are not prepared (eval).
+    bool compile_and_prepare(bool compile_only = false);
     void shutdown();
 
 private:

@@ -13,6 +13,7 @@
 #include "gamedata/scramble.h"
 #include "graphics/picture_file.h"
 #include "kxpack/game_source.h"
+#include "script/script_state.h"
 #include "support/capture_platform.h"
 
 using namespace kx;
@@ -69,7 +70,7 @@ struct GameRun {
 }  // namespace
 
 TEST(GameFile, BuildThenReadKeepsEverySetting) {
-    pack::GameSource g = sample_game();
+    pack::GameSource g = sample_game(true);
     std::vector<uint8_t> bytes = pack::build_game_file(g);
     EXPECT_EQ(pack::build_game_file(g), bytes) << "the same source must give the same bytes";
     ASSERT_GT(bytes.size(), kGameDataOffset);
@@ -86,6 +87,10 @@ TEST(GameFile, BuildThenReadKeepsEverySetting) {
     ASSERT_EQ(s.constants.size(), 2u);
     EXPECT_EQ(s.constants[1].name, "NAME");
     EXPECT_EQ(s.constants[1].value, "'hero'");
+    ASSERT_EQ(run.rt.script->scripts.count(), 3);
+    EXPECT_FALSE(run.rt.script->scripts.exists(1));
+    EXPECT_EQ(run.rt.script->scripts.name(2), "scr_b");
+    EXPECT_EQ(run.rt.script->scripts.text(2), "return argument0 * 2");
     const RunnerState& rs = *run.rt.runner;
     EXPECT_TRUE(rs.debug_mode);
     EXPECT_EQ(rs.game_id, 31337);

@@ -57,6 +57,21 @@ head -c 1000 "$work/m.kx" > "$work/short.kx"
 "$KXRUN" --headless "$work/short.kx" 2>"$work/err"
 expect "short file message" "Error: Not a valid Korvax 6 file." "$(cat "$work/err")"
 
+# Scripts that call each other compile at load and run through --eval GAME.
+SCRIPTS="$(dirname "$SRC")/scripts"
+"$KXPACK" build "$SCRIPTS" -o "$work/s.kx"
+expect "scripts in a game" "42" "$("$KXRUN" --eval 'return scr_twice(21)' "$work/s.kx")"
+expect "game constants in eval" "hi" "$("$KXRUN" --eval 'return GREETING' "$work/s.kx")"
+expect "eval without a game" "ababab" "$("$KXRUN" --eval 'return 3 * "ab"')"
+printf 'return 1 +' > "$work/bad.gml"
+"$KXRUN" --eval-file "$work/bad.gml" >/dev/null; expect "eval compile error: status 1" 1 $?
+cp -r "$SCRIPTS" "$work/badgame"
+printf 'x = ;' > "$work/badgame/scripts/scr_add.gml"
+"$KXPACK" build "$work/badgame" -o "$work/bad.kx"
+"$KXRUN" --headless "$work/bad.kx" 2>"$work/err"; expect "script compile error: status 1" 1 $?
+expect "compile error names the script" "COMPILATION ERROR in Script: scr_add" "$(head -c 36 "$work/err")"
+expect "then the summary" "Failed to compile the scripts." "$(tail -n 1 "$work/err")"
+
 # A runner whose own file carries the game plays it and passes every argument on.
 strip -o "$work/selfgame" "$KXRUN" 2>/dev/null || cat "$KXRUN" > "$work/selfgame"
 head -c $((1600000 - $(stat -c %s "$work/selfgame"))) /dev/zero >> "$work/selfgame" 2>/dev/null

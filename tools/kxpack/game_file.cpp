@@ -2,15 +2,16 @@
 
 #include "gamedata/scramble.h"
 #include "kxpack/game_source.h"
+#include "core/runtime.h"
 #include "platform/platform.h"
+#include "script/script_main.h"
+#include "script/script_state.h"
 
 namespace kx::pack {
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr int32_t kScriptsVersion = 400;
-constexpr int32_t kScriptVersion = 400;
 
 void write_empty_list(CStream& st, Section s) {
     st.write_int(kSections[static_cast<size_t>(s)].version);
@@ -37,38 +38,31 @@ public:
 };
 }  // namespace
 
+// The script list's record is the runner's own; kxpack fills and reads a
+// script list of a runtime of its own.
 void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSource>>& scripts) {
-    st.write_int(kScriptsVersion);
-    st.write_int(static_cast<int32_t>(scripts.size()));
+    ScriptList list;
     for (const auto& s : scripts) {
-        st.write_bool(s.has_value());
-        if (!s) continue;
-        st.write_string(s->name);
-        st.write_int(kScriptVersion);
-        CStream text;
-        text.write_string(s->code);
-        scramble_bytes(std::span<uint8_t>(text.data()), kScriptTextSeed);
-        st.write_compressed(text);
+        if (s)
+            list.add(s->name, s->code);
+        else
+            list.add(std::nullopt);
     }
+    save_scripts(st, list);
 }
 
 bool read_scripts_section(CStream& st, std::vector<std::optional<ScriptSource>>& out) {
     out.clear();
-    if (st.read_int() != kScriptsVersion) return false;
-    int32_t n = st.read_int();
-    if (n < 0 || static_cast<size_t>(n) > st.remaining() / 4) return false;
-    for (int32_t i = 0; i < n; ++i) {
-        if (!st.read_bool()) {
+    Runtime tmp;
+    tmp.script = std::make_shared<ScriptState>();
+    RuntimeScope scope(tmp);
+    if (!load_scripts(st)) return false;
+    const ScriptList& list = tmp.script->scripts;
+    for (int i = 0; i < list.count(); ++i) {
+        if (const CScript* sc = list.at(i))
+            out.push_back(ScriptSource{sc->name, sc->text});
+        else
             out.emplace_back();
-            continue;
-        }
-        ScriptSource s;
-        s.name = st.read_string();
-        if (st.read_int() != kScriptVersion) return false;
-        CStream text = st.read_compressed();
-        unscramble_bytes(std::span<uint8_t>(text.data()), kScriptTextSeed);
-        s.code = text.read_string();
-        out.push_back(std::move(s));
     }
     return true;
 }

@@ -59,7 +59,7 @@ GameSource read_game_file(const std::filesystem::path& file,
 // The plain section bytes, for tests that want to corrupt one section.
 CStream build_sections(const GameSource& g);
 
-// The script list's layout, shared with the runner's reader.
+// The scripts section, through the runner's own record.
 void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSource>>& scripts);
 bool read_scripts_section(CStream& st, std::vector<std::optional<ScriptSource>>& out);
 
