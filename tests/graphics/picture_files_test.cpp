@@ -224,6 +224,7 @@ const ConvertCase kConvertCases[] = {
     {"ico_32bit", with_alpha, 32, 32, true, "", "ICO.ico", kIco, 0, true, 0, -1},
     {"ico_palette_mask", binary_alpha, 16, 16, true, "-type PaletteAlpha", "ICO.ico", kIco, 0, true,
      0, -1},
+    {"cursor", binary_alpha, 32, 32, true, "", "CUR.cur", kIco, 0, true, 0, -1},
     {"ico_png_entry", with_alpha, 256, 256, true, "", "ICO.ico", kIco, 0, true, 0, -1},
 };
 
