@@ -64,6 +64,11 @@ demo: deps
 	  $(BUILD)/runner/app/kxrun --headless --steps 300 $(BUILD)/demo.kx; \
 	fi
 
+# Runs the script benchmarks in this language and in Lua 5.4 and prints the ratios.
+bench-script: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target kx_script_bench
+	bench/script/run.sh $(BUILD)/tests/script/kx_script_bench
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 

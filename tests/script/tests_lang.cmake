@@ -10,3 +10,6 @@ if(TARGET kxrun)
     set_tests_properties(script_cases_kxrun_eval PROPERTIES LABELS unit)
   endif()
 endif()
+# The benchmark runner for bench/script (make bench-script); not a test.
+add_executable(kx_script_bench ${PROJECT_SOURCE_DIR}/bench/script/script_bench.cpp)
+target_link_libraries(kx_script_bench PRIVATE kx_script)

@@ -1,0 +1,1 @@
+return fib(27)

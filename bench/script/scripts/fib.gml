@@ -1,0 +1,1 @@
+if (argument0 < 2) return argument0; return fib(argument0 - 1) + fib(argument0 - 2)
