@@ -224,7 +224,6 @@ const ConvertCase kConvertCases[] = {
     {"ico_32bit", with_alpha, 32, 32, true, "", "ICO.ico", kIco, 0, true, 0, -1},
     {"ico_palette_mask", binary_alpha, 16, 16, true, "-type PaletteAlpha", "ICO.ico", kIco, 0, true,
      0, -1},
-    {"cursor", binary_alpha, 32, 32, true, "", "CUR.cur", kIco, 0, true, 0, -1},
     {"ico_png_entry", with_alpha, 256, 256, true, "", "ICO.ico", kIco, 0, true, 0, -1},
 };
 
@@ -258,8 +257,17 @@ TEST(Ico, PicksLargestThenDeepestEntry) {
     ASSERT_TRUE(test::run_convert("\\( " + dir.file("bigpal.pam") + " -type palette \\) " +
                                   dir.file("small.pam") + " " + dir.file("big.pam") +
                                   " ICO:" + dir.file("b.ico")));
-    for (const char* name : {"a.ico", "b.ico"}) {
-        auto pic = decode_ico(test::read_file(dir.file(name)));
+    // A cursor is an icon whose directory holds hot spots where icons keep
+    // planes and depth.
+    std::vector<uint8_t> cur = test::read_file(dir.file("b.ico"));
+    cur[2] = 2;
+    for (size_t e = 0; e < cur[4]; ++e) {
+        cur[6 + 16 * e + 4] = static_cast<uint8_t>(3 * e);
+        cur[6 + 16 * e + 6] = static_cast<uint8_t>(40 - e);
+    }
+    test::write_file(dir.file("c.cur"), cur);
+    for (const char* name : {"a.ico", "b.ico", "c.cur"}) {
+        auto pic = decode_picture(test::read_file(dir.file(name)));
         ASSERT_TRUE(pic) << name;
         test::Diff d = compare(pic->image, big, true, 0);
         EXPECT_EQ(d.max_diff, 0) << name << " " << d.first;
