@@ -133,7 +133,9 @@ CBitmap32 CBitmap32::gradient(int32_t w, int32_t h, uint32_t c1, uint32_t c2, in
 
 CBitmap32 CBitmap32::from_graphic(const DecodedPicture& graphic, bool smooth, bool transparent) {
     const CBitmap32& g = graphic.image;
-    const bool has = g.exists && g.width >= 1 && g.height >= 1;
+    const bool has =
+        g.exists && g.width >= 1 && g.height >= 1 &&
+        g.pixels.size() == static_cast<size_t>(g.width) * static_cast<size_t>(g.height);
     const int32_t w = has ? g.width : 1, h = has ? g.height : 1;
     const uint32_t fill = transparent ? 0x408000u : 0u;  // R=64, G=128, B=0
     CBitmap32 canvas = blank(w, h, kOpaque | fill);
