@@ -21,7 +21,7 @@ namespace kx {
 double round_even_real(double x) {
     if (!std::isfinite(x)) return x;
     const double f = std::floor(x);
-    const double d = x - f;   // exact for every finite double
+    const double d = x - f;  // exact for every finite double
     if (d < 0.5) return f;
     if (d > 0.5) return f + 1.0;
     return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
@@ -41,7 +41,7 @@ namespace {
 // two's-complement register; no digits means 0.
 double wrap_int32(double f) {
     if (!std::isfinite(f)) return 0.0;
-    double m = std::fmod(f, 4294967296.0);   // exact
+    double m = std::fmod(f, 4294967296.0);  // exact
     if (m < 0) m += 4294967296.0;
     return static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(m)));
 }
@@ -100,7 +100,7 @@ void round_digits(DecimalDigits& d, int keep) {
         }
         c = '0';
     }
-    if (i < 0) {   // carried out of the leading digit: one more integer digit
+    if (i < 0) {  // carried out of the leading digit: one more integer digit
         d.digits.insert(d.digits.begin(), '1');
         ++d.int_digits;
     }
@@ -112,7 +112,8 @@ std::string write_fixed(const DecimalDigits& d, int decimals, bool negative) {
     out.reserve(static_cast<size_t>(d.int_digits + decimals + 3));
     if (negative) out += '-';
     const auto digit = [&](int i) {
-        return i >= 0 && static_cast<size_t>(i) < d.digits.size() ? d.digits[static_cast<size_t>(i)] : '0';
+        return i >= 0 && static_cast<size_t>(i) < d.digits.size() ? d.digits[static_cast<size_t>(i)]
+                                                                  : '0';
     };
     if (d.int_digits <= 0) out += '0';
     for (int i = 0; i < d.int_digits; ++i) out += digit(i);
@@ -160,9 +161,9 @@ std::string real_to_fixed(double x, int decimals, int max_significant) {
 std::string real_to_string(double x) {
     if (!std::isfinite(x)) return non_finite_text(x);
     if (x == round_even_real(x)) {
-        if (x == 0) return "0";   // also -0
+        if (x == 0) return "0";  // also -0
         char buf[400];
-        if (std::fabs(x) < 0x1p62) {   // the common case, without the long-number path
+        if (std::fabs(x) < 0x1p62) {  // the common case, without the long-number path
             const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<int64_t>(x));
             return std::string(buf, r.ptr);
         }
@@ -189,9 +190,11 @@ bool string_to_real(std::string_view text, double& out) {
     bool negative = false;
     if (text[i] == '+' || text[i] == '-') negative = text[i++] == '-';
     const size_t number_start = i;
-    const auto is_digit = [&](size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+    const auto is_digit = [&](size_t k) {
+        return k < text.size() && text[k] >= '0' && text[k] <= '9';
+    };
     size_t mantissa_digits = 0;
-    int int_digits = 0;       // integer digits after leading zeros
+    int int_digits = 0;  // integer digits after leading zeros
     int leading_frac_zeros = 0;
     bool seen_nonzero = false;
     while (is_digit(i)) {
@@ -206,8 +209,10 @@ bool string_to_real(std::string_view text, double& out) {
         ++i;
         while (is_digit(i)) {
             if (!seen_nonzero) {
-                if (text[i] == '0') ++leading_frac_zeros;
-                else seen_nonzero = true;
+                if (text[i] == '0')
+                    ++leading_frac_zeros;
+                else
+                    seen_nonzero = true;
             }
             ++i;
             ++mantissa_digits;
@@ -229,7 +234,7 @@ bool string_to_real(std::string_view text, double& out) {
     if (i != text.size()) return false;
 
     double value = 0.0;
-    if (!seen_nonzero) {   // all zeros, whatever the exponent
+    if (!seen_nonzero) {  // all zeros, whatever the exponent
         out = 0.0;
         return true;
     }
@@ -260,24 +265,40 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-#define KX_HANDLER(name) \
+#define KX_HANDLER(name)                                                           \
     void name([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, \
               [[maybe_unused]] int argc, RValue& result, [[maybe_unused]] const RValue* args)
 
-double x0(const RValue* args) { return arg_real(args[0]); }
+double x0(const RValue* args) {
+    return arg_real(args[0]);
+}
 
-KX_HANDLER(fn_is_real) { result.set_real(args[0].is_real() ? 1.0 : 0.0); }
-KX_HANDLER(fn_is_string) { result.set_real(args[0].is_string() ? 1.0 : 0.0); }
-KX_HANDLER(fn_random) { result.set_real(rt().script->random.next_real() * x0(args)); }
+KX_HANDLER(fn_is_real) {
+    result.set_real(args[0].is_real() ? 1.0 : 0.0);
+}
+KX_HANDLER(fn_is_string) {
+    result.set_real(args[0].is_string() ? 1.0 : 0.0);
+}
+KX_HANDLER(fn_random) {
+    result.set_real(rt().script->random.next_real() * x0(args));
+}
 KX_HANDLER(fn_choose) {
     if (argc <= 0) return;
     result = args[rt().script->random.next_int(static_cast<uint64_t>(argc))];
 }
 
-KX_HANDLER(fn_abs) { result.set_real(std::fabs(x0(args))); }
-KX_HANDLER(fn_round) { result.set_real(round_even_real(x0(args))); }
-KX_HANDLER(fn_floor) { result.set_real(wrap_int32(std::floor(x0(args)))); }
-KX_HANDLER(fn_ceil) { result.set_real(wrap_int32(std::ceil(x0(args)))); }
+KX_HANDLER(fn_abs) {
+    result.set_real(std::fabs(x0(args)));
+}
+KX_HANDLER(fn_round) {
+    result.set_real(round_even_real(x0(args)));
+}
+KX_HANDLER(fn_floor) {
+    result.set_real(wrap_int32(std::floor(x0(args))));
+}
+KX_HANDLER(fn_ceil) {
+    result.set_real(wrap_int32(std::ceil(x0(args))));
+}
 KX_HANDLER(fn_sign) {
     const double x = x0(args);
     result.set_real(x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0);
@@ -286,12 +307,16 @@ KX_HANDLER(fn_frac) {
     const double x = x0(args);
     result.set_real(x - std::trunc(x));
 }
-KX_HANDLER(fn_sqrt) { result.set_real(std::sqrt(x0(args))); }
+KX_HANDLER(fn_sqrt) {
+    result.set_real(std::sqrt(x0(args)));
+}
 KX_HANDLER(fn_sqr) {
     const double x = x0(args);
     result.set_real(x * x);
 }
-KX_HANDLER(fn_exp) { result.set_real(std::exp(x0(args))); }
+KX_HANDLER(fn_exp) {
+    result.set_real(std::exp(x0(args)));
+}
 
 KX_HANDLER(fn_ln) {
     const double x = x0(args);
@@ -308,9 +333,15 @@ KX_HANDLER(fn_log10) {
     if (!(x > 0)) return report_function_error("log10");
     result.set_real(std::log10(x));
 }
-KX_HANDLER(fn_sin) { result.set_real(std::sin(x0(args))); }
-KX_HANDLER(fn_cos) { result.set_real(std::cos(x0(args))); }
-KX_HANDLER(fn_tan) { result.set_real(std::tan(x0(args))); }
+KX_HANDLER(fn_sin) {
+    result.set_real(std::sin(x0(args)));
+}
+KX_HANDLER(fn_cos) {
+    result.set_real(std::cos(x0(args)));
+}
+KX_HANDLER(fn_tan) {
+    result.set_real(std::tan(x0(args)));
+}
 KX_HANDLER(fn_arcsin) {
     const double x = x0(args);
     if (!(std::fabs(x) <= 1)) return report_function_error("arcsin");
@@ -321,9 +352,15 @@ KX_HANDLER(fn_arccos) {
     if (!(std::fabs(x) <= 1)) return report_function_error("arccos");
     result.set_real(std::acos(x));
 }
-KX_HANDLER(fn_arctan) { result.set_real(std::atan(x0(args))); }
-KX_HANDLER(fn_degtorad) { result.set_real(x0(args) * kPi / 180.0); }
-KX_HANDLER(fn_radtodeg) { result.set_real(x0(args) * 180.0 / kPi); }
+KX_HANDLER(fn_arctan) {
+    result.set_real(std::atan(x0(args)));
+}
+KX_HANDLER(fn_degtorad) {
+    result.set_real(x0(args) * kPi / 180.0);
+}
+KX_HANDLER(fn_radtodeg) {
+    result.set_real(x0(args) * 180.0 / kPi);
+}
 
 KX_HANDLER(fn_arctan2) {
     const double a = std::atan2(arg_real(args[0]), arg_real(args[1]));
@@ -380,10 +417,18 @@ void pick(int argc, RValue& result, const RValue* args, bool smallest) {
     result = *chosen;
 }
 
-KX_HANDLER(fn_min) { pick(argc, result, args, true); }
-KX_HANDLER(fn_max) { pick(argc, result, args, false); }
-KX_HANDLER(fn_min3) { pick(3, result, args, true); }
-KX_HANDLER(fn_max3) { pick(3, result, args, false); }
+KX_HANDLER(fn_min) {
+    pick(argc, result, args, true);
+}
+KX_HANDLER(fn_max) {
+    pick(argc, result, args, false);
+}
+KX_HANDLER(fn_min3) {
+    pick(3, result, args, true);
+}
+KX_HANDLER(fn_max3) {
+    pick(3, result, args, false);
+}
 
 KX_HANDLER(fn_mean) {
     if (argc <= 0) return;
@@ -503,6 +548,8 @@ const BuiltinDef kMathFunctions[] = {
 
 }  // namespace
 
-void register_function_math(FunctionTable& table) { table.add(kMathFunctions); }
+void register_function_math(FunctionTable& table) {
+    table.add(kMathFunctions);
+}
 
 }  // namespace kx

@@ -11,16 +11,24 @@ namespace kx {
 
 namespace {
 
-void set_text(RValue& result, std::string&& s) { result.set_string(KxString(std::move(s))); }
+void set_text(RValue& result, std::string&& s) {
+    result.set_string(KxString(std::move(s)));
+}
 
 // The argument's own text, shared rather than copied.
 void set_same_text(RValue& result, const RValue& v) {
     result.set_string(v.is_string() ? v.str : KxString());
 }
 
-bool is_upper(char c) { return c >= 'A' && c <= 'Z'; }
-bool is_lower(char c) { return c >= 'a' && c <= 'z'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_upper(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool is_lower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 template <typename Keep>
 void filter_text(RValue& result, const RValue& v, Keep keep) {
@@ -41,12 +49,15 @@ void map_text(RValue& result, const RValue& v, Map map) {
 size_t count_occurrences(std::string_view pattern, std::string_view s) {
     if (pattern.empty()) return 0;
     size_t n = 0;
-    for (size_t at = s.find(pattern); at != std::string_view::npos; at = s.find(pattern, at + pattern.size()))
+    for (size_t at = s.find(pattern); at != std::string_view::npos;
+         at = s.find(pattern, at + pattern.size()))
         ++n;
     return n;
 }
 
-int64_t position_arg(const RValue& v) { return round_even(arg_real(v)); }
+int64_t position_arg(const RValue& v) {
+    return round_even(arg_real(v));
+}
 
 }  // namespace
 
@@ -69,8 +80,10 @@ void fn_string_format(CInstance*, CInstance*, int, RValue& result, const RValue*
     const int64_t decimals = std::clamp<int64_t>(position_arg(args[2]), 0, 18);
     std::string s = real_to_fixed(args[0].real, static_cast<int>(decimals), 18);
     const int64_t total = position_arg(args[1]);
-    if (total > static_cast<int64_t>(kMaxResultBytes)) return report_function_error("string_format");
-    if (total > static_cast<int64_t>(s.size())) s.insert(0, static_cast<size_t>(total) - s.size(), ' ');
+    if (total > static_cast<int64_t>(kMaxResultBytes))
+        return report_function_error("string_format");
+    if (total > static_cast<int64_t>(s.size()))
+        s.insert(0, static_cast<size_t>(total) - s.size(), ' ');
     set_text(result, std::move(s));
 }
 
@@ -123,7 +136,8 @@ void fn_string_delete(CInstance*, CInstance*, int, RValue& result, const RValue*
     const int64_t count = position_arg(args[2]);
     if (index < 1 || index > len || count <= 0) return set_same_text(result, args[0]);
     std::string out(s);
-    out.erase(static_cast<size_t>(index - 1), static_cast<size_t>(std::min(count, len - index + 1)));
+    out.erase(static_cast<size_t>(index - 1),
+              static_cast<size_t>(std::min(count, len - index + 1)));
     set_text(result, std::move(out));
 }
 
@@ -134,23 +148,28 @@ void fn_string_insert(CInstance*, CInstance*, int, RValue& result, const RValue*
     const int64_t index = std::clamp<int64_t>(position_arg(args[2]), 1, len + 1);
     std::string out;
     out.reserve(s.size() + sub.size());
-    out.append(s.substr(0, static_cast<size_t>(index - 1))).append(sub).append(s.substr(static_cast<size_t>(index - 1)));
+    out.append(s.substr(0, static_cast<size_t>(index - 1)))
+        .append(sub)
+        .append(s.substr(static_cast<size_t>(index - 1)));
     set_text(result, std::move(out));
 }
 
 void fn_string_lower(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
-    map_text(result, args[0], [](char c) { return is_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; });
+    map_text(result, args[0],
+             [](char c) { return is_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; });
 }
 
 void fn_string_upper(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
-    map_text(result, args[0], [](char c) { return is_lower(c) ? static_cast<char>(c - 'a' + 'A') : c; });
+    map_text(result, args[0],
+             [](char c) { return is_lower(c) ? static_cast<char>(c - 'a' + 'A') : c; });
 }
 
 void fn_string_repeat(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     const std::string_view s = arg_text(args[0]);
     const int64_t count = position_arg(args[1]);
     if (count <= 0 || s.empty()) return set_text(result, {});
-    if (static_cast<uint64_t>(count) > kMaxResultBytes / s.size()) return report_function_error("string_repeat");
+    if (static_cast<uint64_t>(count) > kMaxResultBytes / s.size())
+        return report_function_error("string_repeat");
     std::string out;
     out.reserve(s.size() * static_cast<size_t>(count));
     for (int64_t i = 0; i < count; ++i) out.append(s);

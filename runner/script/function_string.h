@@ -13,7 +13,9 @@ class CInstance;
 
 // Handlers never check kinds: a real argument read as text is empty and a
 // string argument read as a number is 0.
-inline double arg_real(const RValue& v) { return v.is_real() ? v.real : 0.0; }
+inline double arg_real(const RValue& v) {
+    return v.is_real() ? v.real : 0.0;
+}
 inline std::string_view arg_text(const RValue& v) {
     return v.is_string() ? v.str.view() : std::string_view();
 }

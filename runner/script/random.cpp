@@ -6,7 +6,9 @@ namespace kx {
 
 namespace {
 
-uint64_t rotl(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+uint64_t rotl(uint64_t x, int k) {
+    return (x << k) | (x >> (64 - k));
+}
 
 uint64_t splitmix64(uint64_t& x) {
     uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
@@ -26,8 +28,10 @@ void RandomState::seed(uint64_t value) {
 void RandomState::seed_from_clock() {
     // Wall clock and steady clock together, so two runs started in the same
     // tick of one clock still differ.
-    const auto wall = static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
-    const auto mono = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto wall =
+        static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+    const auto mono =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     seed(wall ^ rotl(mono, 32));
 }
 
@@ -51,7 +55,9 @@ uint64_t RandomState::next_u64() {
     return result;
 }
 
-double RandomState::next_real() { return static_cast<double>(next_u64() >> 11) * 0x1.0p-53; }
+double RandomState::next_real() {
+    return static_cast<double>(next_u64() >> 11) * 0x1.0p-53;
+}
 
 uint64_t RandomState::next_int(uint64_t n) {
     if (n == 0) return 0;

@@ -36,15 +36,15 @@ TEST(RealToString, Table) {
         {2.5, "2.50"},
         {-1.5, "-1.50"},
         {1.0 / 3, "0.33"},
-        {0.125, "0.13"},     // an exact tie goes away from zero
+        {0.125, "0.13"},  // an exact tie goes away from zero
         {-0.125, "-0.13"},
-        {2.675, "2.67"},     // the double lies just below the tie
-        {0.005, "0.01"},     // ... and this one just above
-        {-0.001, "0.00"},    // no minus sign on a zero
-        {123456789.123, "123456789.10"},     // 10 significant digits
+        {2.675, "2.67"},                  // the double lies just below the tie
+        {0.005, "0.01"},                  // ... and this one just above
+        {-0.001, "0.00"},                 // no minus sign on a zero
+        {123456789.123, "123456789.10"},  // 10 significant digits
         {1234567890.4, "1234567890.00"},
-        {999999999.999, "1000000000.00"},    // carry into a new digit
-        {12345678901.5, "1.23456789E+10"},   // more than 10 integer digits
+        {999999999.999, "1000000000.00"},   // carry into a new digit
+        {12345678901.5, "1.23456789E+10"},  // more than 10 integer digits
         {4503599627370495.5, "4.503599627E+15"},
         {kNaN, "nan"},
         {kInf, "inf"},
@@ -62,12 +62,12 @@ TEST(RealToFixed, DecimalsAndSignificantDigits) {
     const Case cases[] = {
         {1.0 / 3, 18, "0.333333333333333315"},
         {0.1, 18, "0.100000000000000006"},
-        {0.1, 40, "0.100000000000000006"},   // decimals stop at 18
+        {0.1, 40, "0.100000000000000006"},  // decimals stop at 18
         {2.0 / 3, 3, "0.667"},
         {-2.5, 0, "-3"},
         {-0.004, 2, "0.00"},
         {7, -3, "7"},
-        {123456789012345678901234.0, 2, "123456789012345686000000.00"},   // 18 significant digits
+        {123456789012345678901234.0, 2, "123456789012345686000000.00"},  // 18 significant digits
     };
     for (const Case& c : cases) EXPECT_EQ(real_to_fixed(c.x, c.decimals, 18), c.text) << c.x;
 }
@@ -80,9 +80,13 @@ TEST(StringToReal, AcceptsDecimalNumbers) {
         double value;
     };
     const Case cases[] = {
-        {" 12.5 ", 12.5}, {"", 0},        {" \t\r\n", 0},   {"+3", 3},     {"-.5", -0.5},
-        {"5.", 5},        {"1e+3", 1000}, {"2E-2", 0.02},   {"007", 7},    {"-0", 0},
-        {"1e999", kInf},  {"-1e999", -kInf}, {"1e-999", 0}, {"0.000e99999999999", 0},
+        {" 12.5 ", 12.5}, {"", 0},
+        {" \t\r\n", 0},   {"+3", 3},
+        {"-.5", -0.5},    {"5.", 5},
+        {"1e+3", 1000},   {"2E-2", 0.02},
+        {"007", 7},       {"-0", 0},
+        {"1e999", kInf},  {"-1e999", -kInf},
+        {"1e-999", 0},    {"0.000e99999999999", 0},
     };
     for (const Case& c : cases) {
         double v = -1;
@@ -108,8 +112,17 @@ TEST(RoundEven, TiesGoToTheEvenInteger) {
         double r;
     };
     const Case cases[] = {
-        {2.5, 2},   {3.5, 4},   {-2.5, -2}, {-3.5, -4},  {0.5, 0},  {-0.5, 0},  {1.5, 2},
-        {2.4, 2},   {2.6, 3},   {-2.6, -3}, {0.49999999999999994, 0},
+        {2.5, 2},
+        {3.5, 4},
+        {-2.5, -2},
+        {-3.5, -4},
+        {0.5, 0},
+        {-0.5, 0},
+        {1.5, 2},
+        {2.4, 2},
+        {2.6, 3},
+        {-2.6, -3},
+        {0.49999999999999994, 0},
         {4503599627370497.0, 4503599627370497.0},
     };
     for (const Case& c : cases) EXPECT_EQ(round_even_real(c.x), c.r) << c.x;
@@ -216,17 +229,62 @@ TEST_F(MathHandlers, EveryFunctionIsRegisteredWithItsCount) {
         int argc;
     };
     const Entry entries[] = {
-        {"is_real", 1}, {"is_string", 1}, {"random", 1}, {"choose", -1}, {"abs", 1}, {"round", 1},
-        {"floor", 1}, {"ceil", 1}, {"sign", 1}, {"frac", 1}, {"sqrt", 1}, {"sqr", 1}, {"exp", 1},
-        {"ln", 1}, {"log2", 1}, {"log10", 1}, {"sin", 1}, {"cos", 1}, {"tan", 1}, {"arcsin", 1},
-        {"arccos", 1}, {"arctan", 1}, {"degtorad", 1}, {"radtodeg", 1}, {"arctan2", 2},
-        {"power", 2}, {"logn", 2}, {"min3", 3}, {"max3", 3}, {"min", -1}, {"max", -1},
-        {"mean", -1}, {"median", -1}, {"real", 1}, {"string", 1}, {"string_format", 3},
-        {"chr", 1}, {"ord", 1}, {"string_length", 1}, {"string_pos", 2}, {"string_copy", 3},
-        {"string_char_at", 2}, {"string_delete", 3}, {"string_insert", 3}, {"string_lower", 1},
-        {"string_upper", 1}, {"string_repeat", 2}, {"string_letters", 1}, {"string_digits", 1},
-        {"string_lettersdigits", 1}, {"string_replace", 3}, {"string_replace_all", 3},
-        {"string_count", 2}, {"point_distance", 4}, {"point_direction", 4}, {"lengthdir_x", 2},
+        {"is_real", 1},
+        {"is_string", 1},
+        {"random", 1},
+        {"choose", -1},
+        {"abs", 1},
+        {"round", 1},
+        {"floor", 1},
+        {"ceil", 1},
+        {"sign", 1},
+        {"frac", 1},
+        {"sqrt", 1},
+        {"sqr", 1},
+        {"exp", 1},
+        {"ln", 1},
+        {"log2", 1},
+        {"log10", 1},
+        {"sin", 1},
+        {"cos", 1},
+        {"tan", 1},
+        {"arcsin", 1},
+        {"arccos", 1},
+        {"arctan", 1},
+        {"degtorad", 1},
+        {"radtodeg", 1},
+        {"arctan2", 2},
+        {"power", 2},
+        {"logn", 2},
+        {"min3", 3},
+        {"max3", 3},
+        {"min", -1},
+        {"max", -1},
+        {"mean", -1},
+        {"median", -1},
+        {"real", 1},
+        {"string", 1},
+        {"string_format", 3},
+        {"chr", 1},
+        {"ord", 1},
+        {"string_length", 1},
+        {"string_pos", 2},
+        {"string_copy", 3},
+        {"string_char_at", 2},
+        {"string_delete", 3},
+        {"string_insert", 3},
+        {"string_lower", 1},
+        {"string_upper", 1},
+        {"string_repeat", 2},
+        {"string_letters", 1},
+        {"string_digits", 1},
+        {"string_lettersdigits", 1},
+        {"string_replace", 3},
+        {"string_replace_all", 3},
+        {"string_count", 2},
+        {"point_distance", 4},
+        {"point_direction", 4},
+        {"lengthdir_x", 2},
         {"lengthdir_y", 2},
     };
     const FunctionTable& table = m_rt.script->functions;
@@ -259,6 +317,10 @@ TEST_F(MathHandlers, DomainErrorsReportAndLeaveZero) {
         {"real", {"1,5"}, "Error in function real()."},
         {"string_repeat", {"ab", 1e12}, "Error in function string_repeat()."},
         {"string_format", {1.0, 1e12, 0.0}, "Error in function string_format()."},
+        {"string_replace_all",
+         {RValue(KxString(std::string(1000, 'a'))), "a",
+          RValue(KxString(std::string(300000, 'b')))},
+         "Error in function string_replace_all()."},
     };
     for (const Case& c : cases) {
         errors().occurred = false;
@@ -270,7 +332,8 @@ TEST_F(MathHandlers, DomainErrorsReportAndLeaveZero) {
         EXPECT_TRUE(result.is_real()) << c.name;
         EXPECT_EQ(result.real, 0.0) << c.name;
         EXPECT_TRUE(errors().occurred) << c.name;
-        EXPECT_NE(errors().last.find(c.message), std::string::npos) << c.name << ": " << errors().last;
+        EXPECT_NE(errors().last.find(c.message), std::string::npos)
+            << c.name << ": " << errors().last;
     }
     // Valid arguments at the edges report nothing.
     errors().occurred = false;
