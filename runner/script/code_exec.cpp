@@ -1,5 +1,6 @@
 #include "script/code_exec.h"
 
+#include <new>
 #include <string>
 
 #include "core/runtime.h"
@@ -61,11 +62,15 @@ Status resolve(ExecContext& c, const RToken& n, Ref& r) {
         r.scope = n.scope;
         return Ok;
     }
-    RValue sv;
     const RToken& sc = n.children[0];
-    if (evaluate(c, sc, sv) != Ok) return Error;
-    if (!sv.is_real()) return fail(c, sc, "Wrong type of variable index");
-    r.scope = round_to_i32(sv.real);
+    if (sc.kind == tok::Constant && sc.value.is_real()) {
+        r.scope = sc.scope;   // rounded by the post-pass
+    } else {
+        RValue sv;
+        if (evaluate(c, sc, sv) != Ok) return Error;
+        if (!sv.is_real()) return fail(c, sc, "Wrong type of variable index");
+        r.scope = round_to_i32(sv.real);
+    }
     if (n.children.size() > 1) {
         int32_t i;
         if (array_index(c, n.children[1], i) != Ok) return Error;
@@ -131,19 +136,82 @@ bool store(ExecContext& c, const Ref& r, const RValue& v) {
 // A call; `out` is the destination (the result slot for a call statement, a
 // temporary starting as 0 inside an expression).
 Status call(ExecContext& c, const RToken& n, RValue& out) {
-    RValue args[kMaxArgs];
+    // Only the passed arguments are made: a handler reads no further.
+    struct Args {
+        alignas(RValue) unsigned char buf[sizeof(RValue) * kMaxArgs];
+        int made = 0;
+        RValue* at(int i) { return reinterpret_cast<RValue*>(buf) + i; }
+        ~Args() {
+            for (int i = 0; i < made; ++i) at(i)->~RValue();
+        }
+    } a;
     const int argc = static_cast<int>(n.children.size());
-    for (int i = 0; i < argc; ++i)
-        if (evaluate(c, n.children[static_cast<size_t>(i)], args[i]) != Ok) return Error;
+    for (int i = 0; i < argc; ++i) {
+        new (a.at(i)) RValue();
+        ++a.made;
+        if (evaluate(c, n.children[static_cast<size_t>(i)], *a.at(i)) != Ok) return Error;
+    }
+    const RValue* args = a.at(0);
     if (n.code < kScriptCallBase) {
         RValue r;
         c.st.functions.at(n.code).handler(c.self, c.other, argc, r, args);
         out = std::move(r);
-        // A handler that ends the game by a fatal error or that runs code
-        // leaves no pending error behind; the calling code goes on.
         return Ok;
     }
     return call_script(n.code - kScriptCallBase, c.self, c.other, argc, args, out) ? Ok : Error;
+}
+
+// The common operators on two reals, without the general checks; false for
+// the others (and for a zero divisor), which take the general path.
+inline bool real_fast_path(int32_t op, double& l, double r) {
+    switch (op) {
+        case tok::Plus: l += r; return true;
+        case tok::Minus: l -= r; return true;
+        case tok::Times: l *= r; return true;
+        case tok::Slash:
+            if (r == 0) return false;
+            l /= r;
+            return true;
+        case tok::Less: l = (l - r) < 0 ? 1.0 : 0.0; return true;
+        case tok::LessEq: l = (l - r) <= 0 ? 1.0 : 0.0; return true;
+        case tok::Greater: l = (l - r) > 0 ? 1.0 : 0.0; return true;
+        case tok::GreaterEq: l = (l - r) >= 0 ? 1.0 : 0.0; return true;
+        case tok::Assign:
+        case tok::Equal: l = (l - r) == 0 ? 1.0 : 0.0; return true;
+        case tok::NotEqual: l = (l - r) != 0 ? 1.0 : 0.0; return true;
+        default: return false;
+    }
+}
+
+Status eval_simple(ExecContext& c, const RToken& n, RValue& out) {
+    if (n.scope == scope::Implicit || n.scope == scope::Self) {
+        if (n.code >= kInstanceVariableBase) {
+            if (const RValue* v = c.self->vars().get(n.code, 0)) {
+                out = *v;
+                return Ok;
+            }
+        } else if (n.code < c.st.builtins.count()) {
+            const RBuiltinVariable& b = c.st.builtins.at(n.code);
+            if (b.getter && b.getter(c.self, 0, out)) return Ok;
+        }
+    }
+    const Ref r{n.scope, n.code, 0};
+    return read(c, r, n.position, out);
+}
+
+Status eval_binary(ExecContext& c, const RToken& n, RValue& out) {
+    if (evaluate(c, n.children[0], out) != Ok) return Error;
+    const RToken& right = n.children[1];
+    if (right.kind == tok::Constant) {
+        if (out.is_real() && right.value.is_real() &&
+            real_fast_path(n.code, out.real, right.value.real))
+            return Ok;
+        return binary_operation(c.code, n.position, n.code, out, right.value) ? Ok : Error;
+    }
+    RValue r;
+    if (evaluate(c, right, r) != Ok) return Error;
+    if (out.is_real() && r.is_real() && real_fast_path(n.code, out.real, r.real)) return Ok;
+    return binary_operation(c.code, n.position, n.code, out, r) ? Ok : Error;
 }
 
 Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
@@ -152,10 +220,7 @@ Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
         case tok::Call:
             out = RValue();
             return call(c, n, out);
-        case tok::SimpleVar: {
-            const Ref r{n.scope, n.code, 0};
-            return read(c, r, n.position, out);
-        }
+        case tok::SimpleVar: return eval_simple(c, n, out);
         case tok::Variable: {
             Ref r;
             if (resolve(c, n, r) != Ok) return Error;
@@ -164,12 +229,7 @@ Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
         case tok::Unary:
             if (evaluate(c, n.children[0], out) != Ok) return Error;
             return unary_operation(c.code, n.position, n.code, out) ? Ok : Error;
-        case tok::Binary: {
-            if (evaluate(c, n.children[0], out) != Ok) return Error;
-            RValue r;
-            if (evaluate(c, n.children[1], r) != Ok) return Error;
-            return binary_operation(c.code, n.position, n.code, out, r) ? Ok : Error;
-        }
+        case tok::Binary: return eval_binary(c, n, out);
         default: return fail(c, n, "(Sub-)expression expected.");
     }
 }
@@ -187,9 +247,52 @@ int32_t compound_operator(int32_t op) {
     }
 }
 
+// An instance variable of self written without scope or index: the cell is
+// found once and updated in place.
+Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue& result) {
+    RValue v;
+    if (evaluate(c, n.children[1], v) != Ok) return Error;
+    RVariable* var = c.self->vars().find(target.code);
+    if (!var) {
+        if (n.code != tok::Assign) {
+            if (!c.uninitialized_as_zero) {
+                record_error(c.code, n.position, "Unknown variable " + variable_name(c.st, target.code));
+                return Error;
+            }
+            RValue cur(0.0);
+            if (!binary_operation(c.code, n.position, compound_operator(n.code), cur, v))
+                return Error;
+            v = std::move(cur);
+        }
+        c.self->vars().set(target.code, 0, v);
+        result = std::move(v);
+        return Ok;
+    }
+    RValue& cell = var->value;
+    if (n.code == tok::Assign) {
+        cell = v;
+        result = std::move(v);
+        return Ok;
+    }
+    // The result slot is overwritten below: letting go of its share first
+    // lets a string grow in place.
+    result.str = KxString();
+    if (!(cell.is_real() && v.is_real() && real_fast_path(compound_operator(n.code), cell.real, v.real))) {
+        RValue cur = std::move(cell);
+        const bool ok = binary_operation(c.code, n.position, compound_operator(n.code), cur, v);
+        cell = std::move(cur);   // unchanged when the operator failed
+        if (!ok) return Error;
+    }
+    result = cell;
+    return Ok;
+}
+
 Status assignment(ExecContext& c, const RToken& n, RValue& result) {
     Ref r;
     const RToken& target = n.children[0];
+    if (target.kind == tok::SimpleVar && target.code >= kInstanceVariableBase &&
+        (target.scope == scope::Implicit || target.scope == scope::Self))
+        return assign_self(c, n, target, result);
     if (target.kind == tok::SimpleVar) {
         r = Ref{target.scope, target.code, 0};
     } else if (resolve(c, target, r) != Ok) {

@@ -11,6 +11,11 @@
 namespace kx {
 
 int64_t round_to_i64(double x) {
+    // Adding and taking away 1.5 * 2^52 rounds to nearest, ties to even, in
+    // the default rounding mode, without a library call.
+    if (x > -2251799813685248.0 && x < 2251799813685248.0) {
+        return static_cast<int64_t>((x + 6755399441055744.0) - 6755399441055744.0);
+    }
     if (std::isnan(x)) return 0;
     const double r = std::nearbyint(x);   // the default mode: nearest, ties to even
     if (r >= 9223372036854775807.0) return std::numeric_limits<int64_t>::max();

@@ -63,7 +63,7 @@ bool get_argument_k(CInstance*, int32_t, RValue& out) {
 }
 template <int K>
 bool set_argument_k(CInstance*, int32_t, const RValue& v) {
-    st().args[K] = v;
+    set_argument_slot(st(), K, v);
     return true;
 }
 
@@ -76,7 +76,7 @@ bool get_argument(CInstance*, int32_t c, RValue& out) {
     return true;
 }
 bool set_argument(CInstance*, int32_t c, const RValue& v) {
-    st().args[argument_slot(c)] = v;
+    set_argument_slot(st(), static_cast<int>(argument_slot(c)), v);
     return true;
 }
 

@@ -132,13 +132,41 @@ bool call_script(int index, CInstance* self, CInstance* other, int argc, const R
         set_pending_message("Script calls nested too deeply.");
         return false;
     }
-    std::array<RValue, 16> saved = st.args;
-    for (int i = 0; i < 16; ++i) st.args[static_cast<size_t>(i)] = i < argc ? args[i] : RValue();
+    // The caller's slots move aside into a frame kept for this depth (frames
+    // are reused, so a call allocates nothing once the depth was reached).
+    // Only the slots below args_used can hold anything but the real 0.
+    const size_t depth = static_cast<size_t>(st.call_depth);
+    if (st.saved_args.size() <= depth) st.saved_args.resize(depth + 1);
+    const int caller_used = st.args_used;
+    {
+        SavedArgs& saved = st.saved_args[depth];
+        for (int k = 0; k < caller_used; ++k) {
+            RValue& a = st.args[static_cast<size_t>(k)];
+            RValue& b = saved.slots[static_cast<size_t>(k)];
+            b.kind = a.kind;
+            b.real = a.real;
+            b.str = std::move(a.str);
+            a.kind = VKind::Real;
+            a.real = 0;
+        }
+        saved.used = caller_used;
+        for (int k = 0; k < argc; ++k) st.args[static_cast<size_t>(k)] = args[k];
+        st.args_used = argc;
+    }
     ++st.call_depth;
     const bool ok = execute_quiet(self, other, *sc->code, result);
     --st.call_depth;
     if (!ok) set_pending_message("In script " + sc->name + ":\r" + pending_message());
-    st.args = std::move(saved);
+    SavedArgs& saved = st.saved_args[depth];   // the vector may have grown
+    for (int k = 0; k < st.args_used; ++k) st.args[static_cast<size_t>(k)] = RValue();
+    for (int k = 0; k < saved.used; ++k) {
+        RValue& a = st.args[static_cast<size_t>(k)];
+        RValue& b = saved.slots[static_cast<size_t>(k)];
+        a.kind = b.kind;
+        a.real = b.real;
+        a.str = std::move(b.str);
+    }
+    st.args_used = saved.used;
     return ok;
 }
 

@@ -49,6 +49,11 @@ struct WorldNames {
     std::function<std::string(int32_t type, int32_t number)> event_name;
 };
 
+struct SavedArgs {
+    std::array<RValue, 16> slots;
+    int used = 0;
+};
+
 struct ScriptState {
     FunctionTable functions;
     BuiltinVariableTable builtins;
@@ -58,7 +63,11 @@ struct ScriptState {
     CVariableList globals;
     ScriptList scripts;
 
-    std::array<RValue, 16> args;   // the innermost running script call's arguments
+    // The innermost running script call's arguments. Slots from args_used on
+    // are the real 0; write them through set_argument_slot().
+    std::array<RValue, 16> args;
+    int args_used = 0;
+    std::vector<SavedArgs> saved_args;   // per call depth: the caller's slots
     int call_depth = 0;
     uintptr_t stack_base = 0;   // machine stack at the outermost script call
 
@@ -82,6 +91,11 @@ struct ScriptState {
     // Compile scratch: var-locals declared so far in the code being compiled.
     std::vector<int32_t> declared_locals;
 };
+
+inline void set_argument_slot(ScriptState& st, int k, const RValue& v) {
+    st.args[static_cast<size_t>(k)] = v;
+    if (k >= st.args_used) st.args_used = k + 1;
+}
 
 // Creates rt.script, registers every built-in function and the language's
 // built-in variables and constants.
