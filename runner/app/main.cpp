@@ -85,6 +85,12 @@ int main(int argc, char** argv) {
     ropts.working_dir = std::filesystem::current_path(ec).string();
     ropts.steps = cl.steps;
     Runner runner(rt, temp, ropts);
+    // The start timer: loading begins 100 ms after the message loop starts.
+    IClock& clock = *platform->clock();
+    for (int64_t t0 = clock.now_us(); clock.now_us() - t0 < 100000;) {
+        platform->windows()->process_messages();
+        clock.sleep_us(10000);
+    }
     int status = eval ? runner.run_eval(*cl.eval_code) : runner.run();
     temp.remove();
     return status;
