@@ -13,6 +13,7 @@
 namespace kx {
 
 struct CBitmap32;
+class IInputSink;
 
 // Message boxes and questions. Headless: texts go to stderr and answers come
 // from the answers file, one a line.
@@ -61,6 +62,14 @@ public:
     virtual int screen_width() const = 0;
     virtual int screen_height() const = 0;
     virtual std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& spec) = 0;
+    // Where process_messages delivers input; null drops it.
+    void set_input_sink(IInputSink* sink) { m_input_sink = sink; }
+    // The physical state of a virtual key now (keyboard_check_direct).
+    virtual bool key_down_now(int /*virtual_key*/) const { return false; }
+    virtual bool numlock_on() const { return false; }
+
+protected:
+    IInputSink* m_input_sink = nullptr;
 };
 
 class IClock {

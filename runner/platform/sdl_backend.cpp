@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/headless.h"
+#include "platform/input_events.h"
+#include "platform/keymap.h"
 #include "platform/load_window_layout.h"
 
 namespace kx {
@@ -146,6 +149,61 @@ private:
     int m_bar = 0;
 };
 
+// Games see 8-bit text: code points above 255 are dropped.
+std::vector<int> latin1_from_utf8(const char* s) {
+    std::vector<int> out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    while (*p) {
+        unsigned cp;
+        int extra;
+        if (*p < 0x80) { cp = *p; extra = 0; }
+        else if ((*p & 0xE0) == 0xC0) { cp = *p & 0x1F; extra = 1; }
+        else if ((*p & 0xF0) == 0xE0) { cp = *p & 0x0F; extra = 2; }
+        else if ((*p & 0xF8) == 0xF0) { cp = *p & 0x07; extra = 3; }
+        else { ++p; continue; }
+        ++p;
+        bool ok = true;
+        for (int i = 0; i < extra; ++i, ++p) {
+            if ((*p & 0xC0) != 0x80) { ok = false; break; }
+            cp = (cp << 6) | (*p & 0x3F);
+        }
+        if (ok && cp >= 32 && cp < 256) out.push_back(static_cast<int>(cp));
+    }
+    return out;
+}
+
+std::optional<InputEvent> translate(const SDL_Event& e) {
+    using K = InputEvent::Kind;
+    auto button = [](Uint8 b) { return b == SDL_BUTTON_RIGHT ? 2 : b == SDL_BUTTON_MIDDLE ? 3 : 1; };
+    bool numlock = (SDL_GetModState() & KMOD_NUM) != 0;
+    switch (e.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            int code = virtual_key_from_scancode(e.key.keysym.scancode, numlock);
+            if (!code) return std::nullopt;
+            return InputEvent{e.type == SDL_KEYDOWN ? K::KeyDown : K::KeyUp, code};
+        }
+        case SDL_MOUSEBUTTONDOWN:
+            return InputEvent{K::MouseDown, button(e.button.button), e.button.x, e.button.y};
+        case SDL_MOUSEBUTTONUP:
+            return InputEvent{K::MouseUp, button(e.button.button), e.button.x, e.button.y};
+        case SDL_MOUSEWHEEL:
+            if (e.wheel.y == 0) return std::nullopt;
+            return InputEvent{e.wheel.y > 0 ? K::WheelUp : K::WheelDown};
+        case SDL_MOUSEMOTION:
+            return InputEvent{K::MouseMove, 0, e.motion.x, e.motion.y};
+        case SDL_QUIT:
+            return InputEvent{K::CloseRequest};
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) return InputEvent{K::CloseRequest};
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) return InputEvent{K::FocusGained};
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) return InputEvent{K::FocusLost};
+            return std::nullopt;
+        default:
+            return std::nullopt;
+    }
+}
+
 class SdlWindowSystem : public IWindowSystem {
 public:
     ~SdlWindowSystem() override { SDL_Quit(); }
@@ -153,9 +211,31 @@ public:
     void process_messages() override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
-            // Input and window events get their handlers with the game loop.
+            if (!m_input_sink) continue;
+            if (auto in = translate(e)) m_input_sink->on_input(*in);
+            // Keys that type a control character have no text event of their own.
+            if (e.type == SDL_KEYDOWN) {
+                int ch = 0;
+                switch (e.key.keysym.scancode) {
+                    case SDL_SCANCODE_BACKSPACE: ch = 8; break;
+                    case SDL_SCANCODE_TAB: ch = 9; break;
+                    case SDL_SCANCODE_RETURN:
+                    case SDL_SCANCODE_KP_ENTER: ch = 13; break;
+                    case SDL_SCANCODE_ESCAPE: ch = 27; break;
+                    default: break;
+                }
+                if (ch) m_input_sink->on_input({InputEvent::Kind::Char, ch});
+            } else if (e.type == SDL_TEXTINPUT) {
+                for (int c : latin1_from_utf8(e.text.text)) m_input_sink->on_input({InputEvent::Kind::Char, c});
+            }
         }
     }
+    bool key_down_now(int code) const override {
+        int n = 0;
+        const Uint8* state = SDL_GetKeyboardState(&n);
+        return virtual_key_down(code, state, n, numlock_on());
+    }
+    bool numlock_on() const override { return (SDL_GetModState() & KMOD_NUM) != 0; }
     int screen_width() const override {
         SDL_DisplayMode m;
         return SDL_GetDesktopDisplayMode(0, &m) == 0 ? m.w : 1024;
