@@ -251,7 +251,14 @@ int32_t compound_operator(int32_t op) {
 // found once and updated in place.
 Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue& result) {
     RValue v;
-    if (evaluate(c, n.children[1], v) != Ok) return Error;
+    const RToken& rhs = n.children[1];
+    if (rhs.kind == tok::Constant) {
+        v.kind = rhs.value.kind;   // a real constant needs no string share
+        v.real = rhs.value.real;
+        if (rhs.value.is_string()) v.str = rhs.value.str;
+    } else if (evaluate(c, rhs, v) != Ok) {
+        return Error;
+    }
     RVariable* var = c.self->vars().find(target.code);
     if (!var) {
         if (n.code != tok::Assign) {
@@ -440,8 +447,7 @@ Status run(ExecContext& c, const RToken& n, RValue& result) {
             return Ok;
         }
         case tok::While:
-            for (;;) {
-                RValue v;
+            for (RValue v;;) {
                 if (evaluate(c, n.children[0], v) != Ok) return Error;
                 if (!v.is_real()) return fail(c, n, "Boolean expression expected");
                 if (v.real < 0.5) return Ok;

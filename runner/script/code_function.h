@@ -43,6 +43,10 @@ public:
     int add(const BuiltinDef& def);
     // -1 when no function has that exact (case-sensitive) name.
     int find(std::string_view name) const;
+    // The registered count (kAnyArgs for any), or -100 outside the table.
+    int argument_count(int index) const {
+        return index >= 0 && index < count() ? m_functions[static_cast<size_t>(index)].argc : -100;
+    }
     const RBuiltinFunction& at(int index) const { return m_functions[static_cast<size_t>(index)]; }
     int count() const { return static_cast<int>(m_functions.size()); }
 

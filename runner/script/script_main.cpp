@@ -18,10 +18,8 @@ namespace {
 // call; the main thread's stack is several times larger.
 constexpr uintptr_t kScriptStackBudget = uintptr_t(4) << 20;
 
-uintptr_t stack_address() {
-    volatile char marker = 0;
-    return reinterpret_cast<uintptr_t>(&marker);
-}
+// The real frame, also under sanitizers that move locals to fake stacks.
+uintptr_t stack_address() { return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)); }
 
 }  // namespace
 
@@ -123,7 +121,11 @@ bool call_script(int index, CInstance* self, CInstance* other, int argc, const R
                  RValue& result) {
     ScriptState& st = *rt().script;
     CScript* sc = st.scripts.at(index);
-    if (!sc || !sc->code) return false;
+    if (!sc) return false;
+    if (!sc->code) {
+        set_pending_message("In script " + sc->name + ":\rInternal Error: Executing non-compiled code.");
+        return false;
+    }
     const uintptr_t here = stack_address();
     if (st.call_depth == 0) st.stack_base = here;
     if (st.call_depth >= kMaxScriptDepth ||
