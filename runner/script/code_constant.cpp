@@ -6,8 +6,8 @@
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
 #include "platform/platform.h"
-#include "script/code_main.h"
 #include "script/code_error.h"
+#include "script/code_main.h"
 #include "script/instance_min.h"
 #include "script/script_state.h"
 
@@ -314,7 +314,9 @@ static_assert(std::size(kBuiltinConstants) == 285);
 
 bool valid_identifier(std::string_view s) {
     if (s.empty()) return false;
-    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    auto letter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
     if (!letter(s[0])) return false;
     for (char c : s)
         if (!letter(c) && !(c >= '0' && c <= '9')) return false;
@@ -366,7 +368,7 @@ bool define_game_constants(Runtime& r) {
             return false;
         }
         CCode code(gc.value, true);
-        CInstance temp(0, -1);   // belongs to no room
+        CInstance temp(0, -1);  // belongs to no room
         RValue result;
         const bool ok = code.compile() && execute_quiet(&temp, &temp, code, result);
         if (!ok) {

@@ -26,7 +26,7 @@ public:
 private:
     std::vector<std::string> m_names;
     std::vector<RValue> m_values;
-    std::unordered_map<std::string, int> m_first;   // name -> first position
+    std::unordered_map<std::string, int> m_first;  // name -> first position
 };
 
 // The 285 built-in constants, in order.

@@ -13,7 +13,9 @@ namespace kx {
 
 namespace {
 
-ErrorState& errors() { return rt().script->errors; }
+ErrorState& errors() {
+    return rt().script->errors;
+}
 
 // The settings that steer reporting; the defaults when no game is loaded.
 const GameSettings& settings() {
@@ -43,7 +45,7 @@ std::string with_crlf(std::string_view text) {
 void write_log(std::string_view message) {
     ErrorState& e = errors();
     auto mode = std::ios::binary | (e.log_started ? std::ios::app : std::ios::trunc);
-    e.log_started = true;   // the first attempt counts, whatever happens
+    e.log_started = true;  // the first attempt counts, whatever happens
     std::ofstream f("game_errors.log", mode);
     if (!f) return;
     f << with_crlf(message) << "\r\n\r\n\r\n";
@@ -89,8 +91,9 @@ void report_with_context(std::string_view message, bool fatal) {
         text += "at time step " + std::to_string(ev.event_number) + "\r\n";
         text += "of time line " + name_or_undefined(st.names.timeline_name, ev.owner_index);
     } else {
-        std::string event = st.names.event_name ? st.names.event_name(ev.event_type, ev.event_number)
-                                                : std::string("<Unknown Event>");
+        std::string event = st.names.event_name
+                                ? st.names.event_name(ev.event_type, ev.event_number)
+                                : std::string("<Unknown Event>");
         text += "of " + event + "\r\n";
         text += "for object " + name_or_undefined(st.names.object_name, ev.owner_index);
     }
@@ -109,7 +112,7 @@ void record_error(const CCode& code, int position, std::string_view message) {
     if (p > len) p = len;
     if (p < 1) p = len == 0 ? 0 : 1;
     int line = 1;
-    int last_cr = 0;   // 1-based position of the last CR among the first p characters
+    int last_cr = 0;  // 1-based position of the last CR among the first p characters
     for (int i = 0; i < p; ++i) {
         if (t[static_cast<size_t>(i)] == '\r') {
             ++line;
@@ -137,8 +140,12 @@ void record_error(const CCode& code, int position, std::string_view message) {
     e.message = std::move(m);
 }
 
-bool error_pending() { return errors().pending; }
-const std::string& pending_message() { return errors().message; }
+bool error_pending() {
+    return errors().pending;
+}
+const std::string& pending_message() {
+    return errors().message;
+}
 
 void clear_pending_error() {
     ErrorState& e = errors();

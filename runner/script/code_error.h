@@ -10,11 +10,11 @@ class CCode;
 // The language's error state (lives on ScriptState).
 struct ErrorState {
     bool pending = false;
-    std::string message;          // the pending message
-    bool occurred = false;        // error_occurred
-    std::string last;             // error_last
-    bool log_started = false;     // game_errors.log written during this run
-    bool ending = false;          // a fatal error has been reported; never cleared
+    std::string message;       // the pending message
+    bool occurred = false;     // error_occurred
+    std::string last;          // error_last
+    bool log_started = false;  // game_errors.log written during this run
+    bool ending = false;       // a fatal error has been reported; never cleared
 };
 
 // Adds the current-event context to the message, then report().

@@ -64,7 +64,7 @@ Status resolve(ExecContext& c, const RToken& n, Ref& r) {
     }
     const RToken& sc = n.children[0];
     if (sc.kind == tok::Constant && sc.value.is_real()) {
-        r.scope = sc.scope;   // rounded by the post-pass
+        r.scope = sc.scope;  // rounded by the post-pass
     } else {
         RValue sv;
         if (evaluate(c, sc, sv) != Ok) return Error;
@@ -93,16 +93,20 @@ bool read_ref(ExecContext& c, const Ref& r, RValue& out) {
             return true;
         }
         case scope::Implicit:
-        case scope::Self: return get_on_instance(c.st, c.self, r.var, r.combined, out);
+        case scope::Self:
+            return get_on_instance(c.st, c.self, r.var, r.combined, out);
         case scope::Global: {
             const RValue* v = c.st.globals.get(r.var, r.combined);
             if (!v) return false;
             out = *v;
             return true;
         }
-        case scope::Noone: return false;
-        case scope::Other: return get_on_instance(c.st, c.other, r.var, r.combined, out);
-        default: return get_by_scope(c.st, r.scope, r.var, r.combined, out);
+        case scope::Noone:
+            return false;
+        case scope::Other:
+            return get_on_instance(c.st, c.other, r.var, r.combined, out);
+        default:
+            return get_by_scope(c.st, r.scope, r.var, r.combined, out);
     }
 }
 
@@ -125,11 +129,17 @@ bool store(ExecContext& c, const Ref& r, const RValue& v) {
             c.locals->set(r.var, r.combined, v);
             return true;
         case scope::Implicit:
-        case scope::Self: return set_on_instance(c.st, c.self, r.var, r.combined, v);
-        case scope::Global: c.st.globals.set(r.var, r.combined, v); return true;
-        case scope::Noone: return false;
-        case scope::Other: return set_on_instance(c.st, c.other, r.var, r.combined, v);
-        default: return set_by_scope(c.st, r.scope, r.var, r.combined, v);
+        case scope::Self:
+            return set_on_instance(c.st, c.self, r.var, r.combined, v);
+        case scope::Global:
+            c.st.globals.set(r.var, r.combined, v);
+            return true;
+        case scope::Noone:
+            return false;
+        case scope::Other:
+            return set_on_instance(c.st, c.other, r.var, r.combined, v);
+        default:
+            return set_by_scope(c.st, r.scope, r.var, r.combined, v);
     }
 }
 
@@ -165,21 +175,40 @@ Status call(ExecContext& c, const RToken& n, RValue& out) {
 // the others (and for a zero divisor), which take the general path.
 inline bool real_fast_path(int32_t op, double& l, double r) {
     switch (op) {
-        case tok::Plus: l += r; return true;
-        case tok::Minus: l -= r; return true;
-        case tok::Times: l *= r; return true;
+        case tok::Plus:
+            l += r;
+            return true;
+        case tok::Minus:
+            l -= r;
+            return true;
+        case tok::Times:
+            l *= r;
+            return true;
         case tok::Slash:
             if (r == 0) return false;
             l /= r;
             return true;
-        case tok::Less: l = (l - r) < 0 ? 1.0 : 0.0; return true;
-        case tok::LessEq: l = (l - r) <= 0 ? 1.0 : 0.0; return true;
-        case tok::Greater: l = (l - r) > 0 ? 1.0 : 0.0; return true;
-        case tok::GreaterEq: l = (l - r) >= 0 ? 1.0 : 0.0; return true;
+        case tok::Less:
+            l = (l - r) < 0 ? 1.0 : 0.0;
+            return true;
+        case tok::LessEq:
+            l = (l - r) <= 0 ? 1.0 : 0.0;
+            return true;
+        case tok::Greater:
+            l = (l - r) > 0 ? 1.0 : 0.0;
+            return true;
+        case tok::GreaterEq:
+            l = (l - r) >= 0 ? 1.0 : 0.0;
+            return true;
         case tok::Assign:
-        case tok::Equal: l = (l - r) == 0 ? 1.0 : 0.0; return true;
-        case tok::NotEqual: l = (l - r) != 0 ? 1.0 : 0.0; return true;
-        default: return false;
+        case tok::Equal:
+            l = (l - r) == 0 ? 1.0 : 0.0;
+            return true;
+        case tok::NotEqual:
+            l = (l - r) != 0 ? 1.0 : 0.0;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -216,11 +245,14 @@ Status eval_binary(ExecContext& c, const RToken& n, RValue& out) {
 
 Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
     switch (n.kind) {
-        case tok::Constant: out = n.value; return Ok;
+        case tok::Constant:
+            out = n.value;
+            return Ok;
         case tok::Call:
             out = RValue();
             return call(c, n, out);
-        case tok::SimpleVar: return eval_simple(c, n, out);
+        case tok::SimpleVar:
+            return eval_simple(c, n, out);
         case tok::Variable: {
             Ref r;
             if (resolve(c, n, r) != Ok) return Error;
@@ -229,21 +261,31 @@ Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
         case tok::Unary:
             if (evaluate(c, n.children[0], out) != Ok) return Error;
             return unary_operation(c.code, n.position, n.code, out) ? Ok : Error;
-        case tok::Binary: return eval_binary(c, n, out);
-        default: return fail(c, n, "(Sub-)expression expected.");
+        case tok::Binary:
+            return eval_binary(c, n, out);
+        default:
+            return fail(c, n, "(Sub-)expression expected.");
     }
 }
 
 int32_t compound_operator(int32_t op) {
     switch (op) {
-        case tok::AddAssign: return tok::Plus;
-        case tok::SubAssign: return tok::Minus;
-        case tok::MulAssign: return tok::Times;
-        case tok::DivAssign: return tok::Slash;
-        case tok::OrAssign: return tok::BitOr;
-        case tok::AndAssign: return tok::BitAnd;
-        case tok::XorAssign: return tok::BitXor;
-        default: return 0;
+        case tok::AddAssign:
+            return tok::Plus;
+        case tok::SubAssign:
+            return tok::Minus;
+        case tok::MulAssign:
+            return tok::Times;
+        case tok::DivAssign:
+            return tok::Slash;
+        case tok::OrAssign:
+            return tok::BitOr;
+        case tok::AndAssign:
+            return tok::BitAnd;
+        case tok::XorAssign:
+            return tok::BitXor;
+        default:
+            return 0;
     }
 }
 
@@ -253,7 +295,7 @@ Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue
     RValue v;
     const RToken& rhs = n.children[1];
     if (rhs.kind == tok::Constant) {
-        v.kind = rhs.value.kind;   // a real constant needs no string share
+        v.kind = rhs.value.kind;  // a real constant needs no string share
         v.real = rhs.value.real;
         if (rhs.value.is_string()) v.str = rhs.value.str;
     } else if (evaluate(c, rhs, v) != Ok) {
@@ -263,7 +305,8 @@ Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue
     if (!var) {
         if (n.code != tok::Assign) {
             if (!c.uninitialized_as_zero) {
-                record_error(c.code, n.position, "Unknown variable " + variable_name(c.st, target.code));
+                record_error(c.code, n.position,
+                             "Unknown variable " + variable_name(c.st, target.code));
                 return Error;
             }
             RValue cur(0.0);
@@ -284,10 +327,11 @@ Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue
     // The result slot is overwritten below: letting go of its share first
     // lets a string grow in place.
     result.str = KxString();
-    if (!(cell.is_real() && v.is_real() && real_fast_path(compound_operator(n.code), cell.real, v.real))) {
+    if (!(cell.is_real() && v.is_real() &&
+          real_fast_path(compound_operator(n.code), cell.real, v.real))) {
         RValue cur = std::move(cell);
         const bool ok = binary_operation(c.code, n.position, compound_operator(n.code), cur, v);
-        cell = std::move(cur);   // unchanged when the operator failed
+        cell = std::move(cur);  // unchanged when the operator failed
         if (!ok) return Error;
     }
     result = cell;
@@ -349,9 +393,12 @@ Status with_statement(ExecContext& c, const RToken& n, RValue& result) {
         return Ok;
     };
     switch (s) {
-        case scope::Local: return fail(c, n, "Cannot use local in with statement.");
-        case scope::Global: return fail(c, n, "Cannot use global in with statement.");
-        case scope::Noone: return Ok;
+        case scope::Local:
+            return fail(c, n, "Cannot use local in with statement.");
+        case scope::Global:
+            return fail(c, n, "Cannot use global in with statement.");
+        case scope::Noone:
+            return Ok;
         case scope::Other: {
             // self and other swap for the body
             CInstance* saved_self = c.self;
@@ -364,7 +411,8 @@ Status with_statement(ExecContext& c, const RToken& n, RValue& result) {
             return st == Continue ? Ok : st;
         }
         case scope::Self:
-        case scope::Implicit: return single(c.self);
+        case scope::Implicit:
+            return single(c.self);
         case scope::All: {
             const int count = w.count();
             for (int i = 0; i < count; ++i) {
@@ -377,7 +425,8 @@ Status with_statement(ExecContext& c, const RToken& n, RValue& result) {
             }
             return Ok;
         }
-        default: break;
+        default:
+            break;
     }
     if (s < 0) return Ok;
     if (s >= kInstanceIdBase) {
@@ -428,85 +477,112 @@ Status switch_statement(ExecContext& c, const RToken& n, RValue& result) {
     return Ok;
 }
 
+Status run_if(ExecContext& c, const RToken& n, RValue& result) {
+    RValue v;
+    if (evaluate(c, n.children[0], v) != Ok) return Error;
+    if (!v.is_real()) return fail(c, n, "Expression expected");
+    if (v.real > 0.5) return run(c, n.children[1], result);
+    if (n.children.size() > 2) return run(c, n.children[2], result);
+    return Ok;
+}
+
+Status run_while(ExecContext& c, const RToken& n, RValue& result) {
+    for (RValue v;;) {
+        if (evaluate(c, n.children[0], v) != Ok) return Error;
+        if (!v.is_real()) return fail(c, n, "Boolean expression expected");
+        if (v.real < 0.5) return Ok;
+        const Status st = run(c, n.children[1], result);
+        if (st == Break) return Ok;
+        if (st != Ok && st != Continue) return st;
+    }
+}
+
+Status run_do(ExecContext& c, const RToken& n, RValue& result) {
+    for (;;) {
+        const Status st = run(c, n.children[0], result);
+        if (st == Break) return Ok;
+        if (st == Exit || st == Error) return st;
+        RValue v;
+        if (evaluate(c, n.children[1], v) != Ok) return Error;
+        if (!v.is_real()) return fail(c, n, "Boolean expression expected");
+        if (v.real >= 0.5) return Ok;
+    }
+}
+
+Status run_for(ExecContext& c, const RToken& n, RValue& result) {
+    RValue temp;
+    Status st = run(c, n.children[0], temp);
+    if (st != Ok) return st;
+    for (;;) {
+        RValue v;
+        if (evaluate(c, n.children[1], v) != Ok) return Error;
+        if (!v.is_real()) return fail(c, n, "Expression expected");
+        if (v.real < 0.5) return Ok;
+        st = run(c, n.children[3], result);
+        if (st == Break) return Ok;
+        if (st == Exit || st == Error) return st;
+        RValue step;
+        st = run(c, n.children[2], step);
+        if (st != Ok) return st;
+    }
+}
+
+Status run_repeat(ExecContext& c, const RToken& n, RValue& result) {
+    RValue v;
+    if (evaluate(c, n.children[0], v) != Ok) return Error;
+    if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
+    const int64_t count = round_to_i64(v.real);
+    for (int64_t i = 0; i < count; ++i) {
+        const Status st = run(c, n.children[1], result);
+        if (st == Break) return Ok;
+        if (st != Ok && st != Continue) return st;
+    }
+    return Ok;
+}
+
 Status run(ExecContext& c, const RToken& n, RValue& result) {
     switch (n.kind) {
-        case tok::Call: return call(c, n, result);
-        case tok::Assign: return assignment(c, n, result);
+        case tok::Call:
+            return call(c, n, result);
+        case tok::Assign:
+            return assignment(c, n, result);
         case tok::Block:
             for (const RToken& s : n.children) {
                 const Status st = run(c, s, result);
                 if (st != Ok) return st;
             }
             return Ok;
-        case tok::If: {
-            RValue v;
-            if (evaluate(c, n.children[0], v) != Ok) return Error;
-            if (!v.is_real()) return fail(c, n, "Expression expected");
-            if (v.real > 0.5) return run(c, n.children[1], result);
-            if (n.children.size() > 2) return run(c, n.children[2], result);
-            return Ok;
-        }
+        case tok::If:
+            return run_if(c, n, result);
         case tok::While:
-            for (RValue v;;) {
-                if (evaluate(c, n.children[0], v) != Ok) return Error;
-                if (!v.is_real()) return fail(c, n, "Boolean expression expected");
-                if (v.real < 0.5) return Ok;
-                const Status st = run(c, n.children[1], result);
-                if (st == Break) return Ok;
-                if (st != Ok && st != Continue) return st;
-            }
+            return run_while(c, n, result);
         case tok::Do:
-            for (;;) {
-                const Status st = run(c, n.children[0], result);
-                if (st == Break) return Ok;
-                if (st == Exit || st == Error) return st;
-                RValue v;
-                if (evaluate(c, n.children[1], v) != Ok) return Error;
-                if (!v.is_real()) return fail(c, n, "Boolean expression expected");
-                if (v.real >= 0.5) return Ok;
-            }
-        case tok::For: {
-            RValue temp;
-            Status st = run(c, n.children[0], temp);
-            if (st != Ok) return st;
-            for (;;) {
-                RValue v;
-                if (evaluate(c, n.children[1], v) != Ok) return Error;
-                if (!v.is_real()) return fail(c, n, "Expression expected");
-                if (v.real < 0.5) return Ok;
-                st = run(c, n.children[3], result);
-                if (st == Break) return Ok;
-                if (st == Exit || st == Error) return st;
-                RValue step;
-                st = run(c, n.children[2], step);
-                if (st != Ok) return st;
-            }
-        }
-        case tok::Repeat: {
-            RValue v;
-            if (evaluate(c, n.children[0], v) != Ok) return Error;
-            if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
-            const int64_t count = round_to_i64(v.real);
-            for (int64_t i = 0; i < count; ++i) {
-                const Status st = run(c, n.children[1], result);
-                if (st == Break) return Ok;
-                if (st != Ok && st != Continue) return st;
-            }
-            return Ok;
-        }
-        case tok::With: return with_statement(c, n, result);
-        case tok::Switch: return switch_statement(c, n, result);
+            return run_do(c, n, result);
+        case tok::For:
+            return run_for(c, n, result);
+        case tok::Repeat:
+            return run_repeat(c, n, result);
+        case tok::With:
+            return with_statement(c, n, result);
+        case tok::Switch:
+            return switch_statement(c, n, result);
         case tok::Return:
             if (evaluate(c, n.children[0], result) != Ok) return Error;
             return Exit;
-        case tok::Exit: return Exit;
-        case tok::Break: return Break;
-        case tok::Continue: return Continue;
-        case tok::Var: return Ok;
-        case tok::Case: return fail(c, n, "Case statement only allowed inside switch statement.");
+        case tok::Exit:
+            return Exit;
+        case tok::Break:
+            return Break;
+        case tok::Continue:
+            return Continue;
+        case tok::Var:
+            return Ok;
+        case tok::Case:
+            return fail(c, n, "Case statement only allowed inside switch statement.");
         case tok::Default:
             return fail(c, n, "Default statement only allowed inside switch statement.");
-        default: return fail(c, n, "Statement expected.");
+        default:
+            return fail(c, n, "Statement expected.");
     }
 }
 
@@ -527,8 +603,8 @@ bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
         return false;
     }
     Runtime& r = rt();
-    ExecContext c{*r.script, self, other, nullptr, code,
-                  r.settings && r.settings->UninitializedAsZero};
+    ExecContext c{*r.script, self, other,
+                  nullptr,   code, r.settings && r.settings->UninitializedAsZero};
     const RToken& root = *code.root();
     if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
     if (root.kind == tok::EmptyProgram) return true;

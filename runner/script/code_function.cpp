@@ -11,7 +11,7 @@ int FunctionTable::add(std::span<const BuiltinDef> defs) {
 int FunctionTable::add(const BuiltinDef& def) {
     const int index = count();
     m_functions.push_back(RBuiltinFunction{def.name, def.handler, def.argc});
-    m_by_name.emplace(def.name, index);   // keeps the first of equal names
+    m_by_name.emplace(def.name, index);  // keeps the first of equal names
     return index;
 }
 

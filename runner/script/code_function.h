@@ -21,13 +21,13 @@ class CInstance;
 using BuiltinHandler = void (*)(CInstance* self, CInstance* other, int argc, RValue& result,
                                 const RValue* args);
 
-constexpr int kAnyArgs = -1;   // any number from 0 to 16
+constexpr int kAnyArgs = -1;  // any number from 0 to 16
 constexpr int kMaxArgs = 16;
 
 struct BuiltinDef {
     const char* name;
     BuiltinHandler handler;
-    int argc;   // exact count, or kAnyArgs
+    int argc;  // exact count, or kAnyArgs
 };
 
 struct RBuiltinFunction {

@@ -17,7 +17,7 @@ int64_t round_to_i64(double x) {
         return static_cast<int64_t>((x + 6755399441055744.0) - 6755399441055744.0);
     }
     if (std::isnan(x)) return 0;
-    const double r = std::nearbyint(x);   // the default mode: nearest, ties to even
+    const double r = std::nearbyint(x);  // the default mode: nearest, ties to even
     if (r >= 9223372036854775807.0) return std::numeric_limits<int64_t>::max();
     if (r <= -9223372036854775808.0) return std::numeric_limits<int64_t>::min();
     return static_cast<int64_t>(r);
@@ -32,7 +32,9 @@ int32_t round_to_i32(double x) {
 
 namespace {
 
-bool truth(double x) { return x >= 0.5; }
+bool truth(double x) {
+    return x >= 0.5;
+}
 
 // L / R truncated toward zero, keeping the low 32 bits as a signed integer.
 double truncated_quotient(double l, double r) {
@@ -47,32 +49,60 @@ double truncated_quotient(double l, double r) {
 bool compare(int32_t op, const RValue& l, const RValue& r, bool& out) {
     int sign;
     if (l.is_real() && r.is_real()) {
-        const double d = l.real - r.real;   // no tolerance
+        const double d = l.real - r.real;  // no tolerance
         switch (op) {
-            case tok::Assign: case tok::Equal: out = d == 0; return true;
-            case tok::NotEqual: out = d != 0; return true;
-            case tok::Less: out = d < 0; return true;
-            case tok::LessEq: out = d <= 0; return true;
-            case tok::Greater: out = d > 0; return true;
-            case tok::GreaterEq: out = d >= 0; return true;
+            case tok::Assign:
+            case tok::Equal:
+                out = d == 0;
+                return true;
+            case tok::NotEqual:
+                out = d != 0;
+                return true;
+            case tok::Less:
+                out = d < 0;
+                return true;
+            case tok::LessEq:
+                out = d <= 0;
+                return true;
+            case tok::Greater:
+                out = d > 0;
+                return true;
+            case tok::GreaterEq:
+                out = d >= 0;
+                return true;
         }
         return false;
     }
     if (!l.is_string() || !r.is_string()) return false;
-    const int c = l.str.view().compare(r.str.view());   // byte order: unsigned
+    const int c = l.str.view().compare(r.str.view());  // byte order: unsigned
     sign = c < 0 ? -1 : c > 0 ? 1 : 0;
     switch (op) {
-        case tok::Assign: case tok::Equal: out = sign == 0; return true;
-        case tok::NotEqual: out = sign != 0; return true;
-        case tok::Less: out = sign < 0; return true;
-        case tok::LessEq: out = sign <= 0; return true;
-        case tok::Greater: out = sign > 0; return true;
-        case tok::GreaterEq: out = sign >= 0; return true;
+        case tok::Assign:
+        case tok::Equal:
+            out = sign == 0;
+            return true;
+        case tok::NotEqual:
+            out = sign != 0;
+            return true;
+        case tok::Less:
+            out = sign < 0;
+            return true;
+        case tok::LessEq:
+            out = sign <= 0;
+            return true;
+        case tok::Greater:
+            out = sign > 0;
+            return true;
+        case tok::GreaterEq:
+            out = sign >= 0;
+            return true;
     }
     return false;
 }
 
-uint64_t shift_amount(double r) { return static_cast<uint64_t>(round_to_i64(r)) & 127; }
+uint64_t shift_amount(double r) {
+    return static_cast<uint64_t>(round_to_i64(r)) & 127;
+}
 
 }  // namespace
 
@@ -82,26 +112,37 @@ bool unary_operation(const CCode& code, int32_t position, int32_t op, RValue& v)
         return false;
     }
     switch (op) {
-        case tok::Not: v.real = truth(v.real) ? 0.0 : 1.0; return true;
-        case tok::Plus: return true;
-        case tok::Minus: v.real = -v.real; return true;
-        case tok::BitNot: v.real = static_cast<double>(~round_to_i64(v.real)); return true;
+        case tok::Not:
+            v.real = truth(v.real) ? 0.0 : 1.0;
+            return true;
+        case tok::Plus:
+            return true;
+        case tok::Minus:
+            v.real = -v.real;
+            return true;
+        case tok::BitNot:
+            v.real = static_cast<double>(~round_to_i64(v.real));
+            return true;
         default:
             record_error(code, position, "Internal error: unknown unary operator.");
             return false;
     }
 }
 
-bool binary_operation(const CCode& code, int32_t position, int32_t op, RValue& l,
-                      const RValue& r) {
+bool binary_operation(const CCode& code, int32_t position, int32_t op, RValue& l, const RValue& r) {
     const bool reals = l.is_real() && r.is_real();
     auto wrong = [&](const char* msg) {
         record_error(code, position, msg);
         return false;
     };
     switch (op) {
-        case tok::Assign: case tok::Equal: case tok::NotEqual: case tok::Less:
-        case tok::LessEq: case tok::Greater: case tok::GreaterEq: {
+        case tok::Assign:
+        case tok::Equal:
+        case tok::NotEqual:
+        case tok::Less:
+        case tok::LessEq:
+        case tok::Greater:
+        case tok::GreaterEq: {
             bool res;
             if (!compare(op, l, r, res)) return wrong("Cannot compare arguments.");
             l.set_real(res ? 1.0 : 0.0);

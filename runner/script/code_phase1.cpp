@@ -9,23 +9,45 @@ namespace kx {
 
 namespace {
 
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_hex(char c) { return is_digit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+bool is_letter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool is_hex(char c) {
+    return is_digit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
 
 struct Keyword {
     std::string_view word;
     int32_t code;
 };
 constexpr Keyword kKeywords[] = {
-    {"begin", tok::Begin}, {"end", tok::EndBlock},   {"if", tok::If},
-    {"then", tok::Then},   {"else", tok::Else},      {"while", tok::While},
-    {"do", tok::Do},       {"for", tok::For},        {"until", tok::Until},
-    {"repeat", tok::Repeat}, {"exit", tok::Exit},    {"break", tok::Break},
-    {"continue", tok::Continue}, {"with", tok::With}, {"return", tok::Return},
-    {"switch", tok::Switch}, {"case", tok::Case},    {"default", tok::Default},
-    {"var", tok::Var},     {"and", tok::And},        {"or", tok::Or},
-    {"not", tok::Not},     {"div", tok::Div},        {"mod", tok::Mod},
+    {"begin", tok::Begin},
+    {"end", tok::EndBlock},
+    {"if", tok::If},
+    {"then", tok::Then},
+    {"else", tok::Else},
+    {"while", tok::While},
+    {"do", tok::Do},
+    {"for", tok::For},
+    {"until", tok::Until},
+    {"repeat", tok::Repeat},
+    {"exit", tok::Exit},
+    {"break", tok::Break},
+    {"continue", tok::Continue},
+    {"with", tok::With},
+    {"return", tok::Return},
+    {"switch", tok::Switch},
+    {"case", tok::Case},
+    {"default", tok::Default},
+    {"var", tok::Var},
+    {"and", tok::And},
+    {"or", tok::Or},
+    {"not", tok::Not},
+    {"div", tok::Div},
+    {"mod", tok::Mod},
     {"xor", tok::Xor},
 };
 
@@ -37,47 +59,83 @@ int32_t word_code(std::string_view w) {
 
 int32_t two_char_code(char a, char b) {
     switch (a) {
-        case ':': return b == '=' ? tok::Assign : 0;
-        case '+': return b == '=' ? tok::AddAssign : 0;
-        case '-': return b == '=' ? tok::SubAssign : 0;
-        case '*': return b == '=' ? tok::MulAssign : 0;
-        case '/': return b == '=' ? tok::DivAssign : 0;
-        case '&': return b == '&' ? tok::And : b == '=' ? tok::AndAssign : 0;
-        case '|': return b == '|' ? tok::Or : b == '=' ? tok::OrAssign : 0;
-        case '^': return b == '^' ? tok::Xor : b == '=' ? tok::XorAssign : 0;
-        case '<': return b == '=' ? tok::LessEq : b == '>' ? tok::NotEqual : b == '<' ? tok::Shl : 0;
-        case '>': return b == '=' ? tok::GreaterEq : b == '>' ? tok::Shr : 0;
-        case '=': return b == '=' ? tok::Equal : 0;
-        case '!': return b == '=' ? tok::NotEqual : 0;
-        default: return 0;
+        case ':':
+            return b == '=' ? tok::Assign : 0;
+        case '+':
+            return b == '=' ? tok::AddAssign : 0;
+        case '-':
+            return b == '=' ? tok::SubAssign : 0;
+        case '*':
+            return b == '=' ? tok::MulAssign : 0;
+        case '/':
+            return b == '=' ? tok::DivAssign : 0;
+        case '&':
+            return b == '&' ? tok::And : b == '=' ? tok::AndAssign : 0;
+        case '|':
+            return b == '|' ? tok::Or : b == '=' ? tok::OrAssign : 0;
+        case '^':
+            return b == '^' ? tok::Xor : b == '=' ? tok::XorAssign : 0;
+        case '<':
+            return b == '=' ? tok::LessEq : b == '>' ? tok::NotEqual : b == '<' ? tok::Shl : 0;
+        case '>':
+            return b == '=' ? tok::GreaterEq : b == '>' ? tok::Shr : 0;
+        case '=':
+            return b == '=' ? tok::Equal : 0;
+        case '!':
+            return b == '=' ? tok::NotEqual : 0;
+        default:
+            return 0;
     }
 }
 
 int32_t one_char_code(char c) {
     switch (c) {
-        case '{': return tok::Begin;
-        case '}': return tok::EndBlock;
-        case '=': return tok::Assign;
-        case '(': return tok::LParen;
-        case ')': return tok::RParen;
-        case '[': return tok::LBracket;
-        case ']': return tok::RBracket;
-        case ';': return tok::Semicolon;
-        case ':': return tok::Colon;
-        case ',': return tok::Comma;
-        case '<': return tok::Less;
-        case '>': return tok::Greater;
-        case '+': return tok::Plus;
-        case '-': return tok::Minus;
-        case '*': return tok::Times;
-        case '/': return tok::Slash;
-        case '!': return tok::Not;
-        case '.': return tok::Dot;
-        case '|': return tok::BitOr;
-        case '&': return tok::BitAnd;
-        case '^': return tok::BitXor;
-        case '~': return tok::BitNot;
-        default: return tok::Error;
+        case '{':
+            return tok::Begin;
+        case '}':
+            return tok::EndBlock;
+        case '=':
+            return tok::Assign;
+        case '(':
+            return tok::LParen;
+        case ')':
+            return tok::RParen;
+        case '[':
+            return tok::LBracket;
+        case ']':
+            return tok::RBracket;
+        case ';':
+            return tok::Semicolon;
+        case ':':
+            return tok::Colon;
+        case ',':
+            return tok::Comma;
+        case '<':
+            return tok::Less;
+        case '>':
+            return tok::Greater;
+        case '+':
+            return tok::Plus;
+        case '-':
+            return tok::Minus;
+        case '*':
+            return tok::Times;
+        case '/':
+            return tok::Slash;
+        case '!':
+            return tok::Not;
+        case '.':
+            return tok::Dot;
+        case '|':
+            return tok::BitOr;
+        case '&':
+            return tok::BitAnd;
+        case '^':
+            return tok::BitXor;
+        case '~':
+            return tok::BitNot;
+        default:
+            return tok::Error;
     }
 }
 
@@ -113,7 +171,7 @@ bool tokenize(const CCode& code, std::vector<RToken1>& out) {
     // Three spaces keep every one- or two-character look-ahead inside the text.
     const std::string s = code.text() + "   ";
     const size_t n = code.text().size();
-    size_t i = 0;   // 0-based; positions are i + 1
+    size_t i = 0;  // 0-based; positions are i + 1
     for (;;) {
         while (i < n && static_cast<unsigned char>(s[i]) <= 32) ++i;
         RToken1 t;
@@ -128,7 +186,7 @@ bool tokenize(const CCode& code, std::vector<RToken1>& out) {
             case '/':
                 if (s[i + 1] == '/') {
                     while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
-                    ++i;   // the line end itself
+                    ++i;  // the line end itself
                     continue;
                 }
                 if (s[i + 1] == '*') {

@@ -125,14 +125,22 @@ private:
     bool statement_body(RToken& out) {
         const int32_t kind = cur().kind;
         switch (kind) {
-            case tok::Call: return call(out);
-            case tok::Begin: return block(out);
-            case tok::If: return if_statement(out);
-            case tok::While: return while_statement(out);
-            case tok::Do: return do_statement(out);
-            case tok::For: return for_statement(out);
-            case tok::Repeat: return keyword_expr_statement(out, false);
-            case tok::With: return keyword_expr_statement(out, true);
+            case tok::Call:
+                return call(out);
+            case tok::Begin:
+                return block(out);
+            case tok::If:
+                return if_statement(out);
+            case tok::While:
+                return while_statement(out);
+            case tok::Do:
+                return do_statement(out);
+            case tok::For:
+                return for_statement(out);
+            case tok::Repeat:
+                return keyword_expr_statement(out, false);
+            case tok::With:
+                return keyword_expr_statement(out, true);
             case tok::Return: {
                 next();
                 out = make_node(tok::Return, cur().position);
@@ -145,7 +153,8 @@ private:
                 next();
                 out = make_node(kind, cur().position);
                 return true;
-            case tok::Switch: return switch_statement(out);
+            case tok::Switch:
+                return switch_statement(out);
             case tok::Case: {
                 next();
                 out = make_node(tok::Case, cur().position);
@@ -157,13 +166,16 @@ private:
                 next();
                 out = make_node(tok::Default, cur().position);
                 return expect(tok::Colon, "Symbol : expected.");
-            case tok::Var: return var_statement(out);
+            case tok::Var:
+                return var_statement(out);
             case tok::Semicolon:
                 out = make_node(tok::EmptyStatement, cur().position);
                 next();
                 return true;
-            case tok::End: return fail("Unexpected end of code reached.");
-            default: return assignment(out);
+            case tok::End:
+                return fail("Unexpected end of code reached.");
+            default:
+                return assignment(out);
         }
     }
 
@@ -251,8 +263,7 @@ private:
         next();
         out = make_node(tok::Var, cur().position);
         while (cur().kind == tok::Variable) {
-            if (cur().code < kUserVariableBase)
-                return fail("Cannot redeclare a builtin variable.");
+            if (cur().code < kUserVariableBase) return fail("Cannot redeclare a builtin variable.");
             RToken c = make_constant(RValue(0.0), cur().position);
             c.code = cur().code;
             out.children.push_back(std::move(c));
@@ -270,8 +281,14 @@ private:
         if (target.kind != tok::Variable) return fail_at(start, "Variable name expected.");
         const int32_t op = cur().kind;
         switch (op) {
-            case tok::Assign: case tok::AddAssign: case tok::SubAssign: case tok::MulAssign:
-            case tok::DivAssign: case tok::OrAssign: case tok::AndAssign: case tok::XorAssign:
+            case tok::Assign:
+            case tok::AddAssign:
+            case tok::SubAssign:
+            case tok::MulAssign:
+            case tok::DivAssign:
+            case tok::OrAssign:
+            case tok::AndAssign:
+            case tok::XorAssign:
                 break;
             default:
                 return fail("Assignment operator expected.");
@@ -285,9 +302,7 @@ private:
     }
 
     // expression := level0
-    bool expression(RToken& out) {
-        return binary_level(out, 0);
-    }
+    bool expression(RToken& out) { return binary_level(out, 0); }
 
     // Levels, lowest first:
     //   0: '&&' '||' '^^'   1: '=' '<' '<=' '==' '!=' '>=' '>'   2: '|' '&' '^'
@@ -295,15 +310,21 @@ private:
     // level n := level(n+1) (op(n) level(n+1))*     level 6 := dotted
     static bool is_level_op(int level, int32_t k) {
         switch (level) {
-            case 0: return k == tok::And || k == tok::Or || k == tok::Xor;
+            case 0:
+                return k == tok::And || k == tok::Or || k == tok::Xor;
             case 1:
                 return k == tok::Assign || k == tok::Less || k == tok::LessEq || k == tok::Equal ||
                        k == tok::NotEqual || k == tok::GreaterEq || k == tok::Greater;
-            case 2: return k == tok::BitOr || k == tok::BitAnd || k == tok::BitXor;
-            case 3: return k == tok::Shl || k == tok::Shr;
-            case 4: return k == tok::Plus || k == tok::Minus;
-            case 5: return k == tok::Times || k == tok::Slash || k == tok::Div || k == tok::Mod;
-            default: return false;
+            case 2:
+                return k == tok::BitOr || k == tok::BitAnd || k == tok::BitXor;
+            case 3:
+                return k == tok::Shl || k == tok::Shr;
+            case 4:
+                return k == tok::Plus || k == tok::Minus;
+            case 5:
+                return k == tok::Times || k == tok::Slash || k == tok::Div || k == tok::Mod;
+            default:
+                return false;
         }
     }
 
@@ -348,13 +369,18 @@ private:
                 out = make_constant(cur().value, cur().position);
                 next();
                 return true;
-            case tok::Call: return call(out);
-            case tok::Variable: return variable(out);
+            case tok::Call:
+                return call(out);
+            case tok::Variable:
+                return variable(out);
             case tok::LParen:
                 next();
                 if (!expression(out)) return false;
                 return expect(tok::RParen, "Symbol ) expected.");
-            case tok::Not: case tok::Plus: case tok::Minus: case tok::BitNot: {
+            case tok::Not:
+            case tok::Plus:
+            case tok::Minus:
+            case tok::BitNot: {
                 out = make_node(tok::Unary, cur().position);
                 out.code = cur().kind;
                 next();
@@ -372,7 +398,7 @@ private:
         out = make_node(tok::Call, cur().position);
         out.code = cur().code;
         next();
-        next();   // '(' : phase 2 makes a call token only before one
+        next();  // '(' : phase 2 makes a call token only before one
         if (cur().kind != tok::RParen) {
             for (;;) {
                 out.children.emplace_back();

@@ -26,9 +26,10 @@ bool visit(ScriptState& st, const CCode& code, RToken& n) {
         case tok::Variable: {
             RToken& sc = n.children[0];
             if (sc.kind != tok::Constant) return true;
-            if (sc.value.is_real() && sc.value.real == double(scope::Implicit) && is_declared(st, n.code))
+            if (sc.value.is_real() && sc.value.real == double(scope::Implicit) &&
+                is_declared(st, n.code))
                 sc.value.real = double(scope::Local);
-            if (sc.value.is_real()) sc.scope = round_to_i32(sc.value.real);   // read at run time
+            if (sc.value.is_real()) sc.scope = round_to_i32(sc.value.real);  // read at run time
             if (n.children.size() > 1) return true;
             if (sc.value.is_string()) {
                 record_error(code, sc.position, "Left hand side must be a real value.");

@@ -39,7 +39,7 @@ enum : int32_t {
     Case = 27,
     Default = 28,
     Var = 29,
-    Assign = 101,   // = and :=
+    Assign = 101,  // = and :=
     AddAssign = 102,
     SubAssign = 103,
     MulAssign = 104,
@@ -77,8 +77,8 @@ enum : int32_t {
     BitNot = 220,
     Shl = 221,
     Shr = 222,
-    EmptyProgram = -2,   // tree: empty program
-    EmptyStatement = -1, // tree: a stray ;
+    EmptyProgram = -2,    // tree: empty program
+    EmptyStatement = -1,  // tree: a stray ;
     Block = 1000,
     Unary = 1010,
     Binary = 1011,
@@ -93,8 +93,8 @@ enum : int32_t {
     All = -3,
     Noone = -4,
     Global = -5,
-    Implicit = -6,   // a variable written without a scope
-    Local = -7,      // var-locals
+    Implicit = -6,  // a variable written without a scope
+    Local = -7,     // var-locals
 };
 }  // namespace scope
 
@@ -119,7 +119,7 @@ struct RToken {
     RValue value;
     std::vector<RToken> children;
     int32_t position = 0;
-    int32_t height = 1;   // levels of this subtree; bounded by the parser
+    int32_t height = 1;  // levels of this subtree; bounded by the parser
 };
 
 }  // namespace kx

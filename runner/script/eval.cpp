@@ -45,7 +45,7 @@ int eval_program(Runtime& r, std::string_view text) {
     RuntimeScope scope(r);
     CCode code{std::string(text), false};
     if (!code.compile()) return print_error(r);
-    CInstance temp(0, -1);   // belongs to no room
+    CInstance temp(0, -1);  // belongs to no room
     RValue result;
     if (!execute(&temp, &temp, code, result)) return print_error(r);
     print(r, result.is_real() ? real_to_string(result.real) : result.str.str());

@@ -12,9 +12,13 @@ namespace kx {
 
 namespace {
 
-ScriptState& st() { return *rt().script; }
+ScriptState& st() {
+    return *rt().script;
+}
 
-int script_arg(const RValue& v) { return round_to_i32(v.real); }
+int script_arg(const RValue& v) {
+    return round_to_i32(v.real);
+}
 
 void f_script_exists(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
     r.set_real(st().scripts.exists(script_arg(a[0])) ? 1 : 0);
@@ -44,16 +48,14 @@ void f_script_execute(CInstance* self, CInstance* other, int argc, RValue& r, co
 }
 
 void f_show_debug_message(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    if (IConsole* c = rt().platform ? rt().platform->console() : nullptr) c->out_line(a[0].str.view());
+    if (IConsole* c = rt().platform ? rt().platform->console() : nullptr)
+        c->out_line(a[0].str.view());
 }
 
 constexpr BuiltinDef kFunctions[] = {
-    {"script_exists", f_script_exists, 1},
-    {"script_get_name", f_script_get_name, 1},
-    {"script_name", f_script_get_name, 1},
-    {"script_get_text", f_script_get_text, 1},
-    {"script_execute", f_script_execute, kAnyArgs},
-    {"show_debug_message", f_show_debug_message, 1},
+    {"script_exists", f_script_exists, 1},          {"script_get_name", f_script_get_name, 1},
+    {"script_name", f_script_get_name, 1},          {"script_get_text", f_script_get_text, 1},
+    {"script_execute", f_script_execute, kAnyArgs}, {"show_debug_message", f_show_debug_message, 1},
 };
 
 template <int K>
@@ -102,10 +104,25 @@ bool set_error_last(CInstance*, int32_t, const RValue& v) {
     return true;
 }
 
-#define KX_ARG(k) {"argument" #k, get_argument_k<k>, set_argument_k<k>, true}
+#define KX_ARG(k) \
+    { "argument" #k, get_argument_k<k>, set_argument_k<k>, true }
 constexpr BuiltinVarDef kVariables[] = {
-    KX_ARG(0), KX_ARG(1), KX_ARG(2), KX_ARG(3), KX_ARG(4), KX_ARG(5), KX_ARG(6), KX_ARG(7),
-    KX_ARG(8), KX_ARG(9), KX_ARG(10), KX_ARG(11), KX_ARG(12), KX_ARG(13), KX_ARG(14), KX_ARG(15),
+    KX_ARG(0),
+    KX_ARG(1),
+    KX_ARG(2),
+    KX_ARG(3),
+    KX_ARG(4),
+    KX_ARG(5),
+    KX_ARG(6),
+    KX_ARG(7),
+    KX_ARG(8),
+    KX_ARG(9),
+    KX_ARG(10),
+    KX_ARG(11),
+    KX_ARG(12),
+    KX_ARG(13),
+    KX_ARG(14),
+    KX_ARG(15),
     {"argument", get_argument, set_argument, true},
     {"argument_relative", get_argument_relative, nullptr, false},
     {"error_occurred", get_error_occurred, set_error_occurred, true},
@@ -115,7 +132,11 @@ constexpr BuiltinVarDef kVariables[] = {
 
 }  // namespace
 
-void register_function_script(FunctionTable& table) { table.add(kFunctions); }
-void register_variables_script(BuiltinVariableTable& table) { table.add(kVariables); }
+void register_function_script(FunctionTable& table) {
+    table.add(kFunctions);
+}
+void register_variables_script(BuiltinVariableTable& table) {
+    table.add(kVariables);
+}
 
 }  // namespace kx

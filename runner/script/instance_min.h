@@ -31,7 +31,7 @@ struct RInstanceState {
     double hspeed = 0, vspeed = 0;
     int32_t bbox_left = 0, bbox_top = 0, bbox_right = 0, bbox_bottom = 0;
     bool visible = true, solid = false, persistent = false;
-    CObject* object = nullptr;   // null when the object does not exist
+    CObject* object = nullptr;  // null when the object does not exist
     std::array<int32_t, 12> alarm{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     bool deactivated = false;
     int32_t path_index = -1;

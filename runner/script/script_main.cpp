@@ -19,7 +19,9 @@ namespace {
 constexpr uintptr_t kScriptStackBudget = uintptr_t(4) << 20;
 
 // The real frame, also under sanitizers that move locals to fake stacks.
-uintptr_t stack_address() { return reinterpret_cast<uintptr_t>(__builtin_frame_address(0)); }
+uintptr_t stack_address() {
+    return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+}
 
 }  // namespace
 
@@ -123,7 +125,8 @@ bool call_script(int index, CInstance* self, CInstance* other, int argc, const R
     CScript* sc = st.scripts.at(index);
     if (!sc) return false;
     if (!sc->code) {
-        set_pending_message("In script " + sc->name + ":\rInternal Error: Executing non-compiled code.");
+        set_pending_message("In script " + sc->name +
+                            ":\rInternal Error: Executing non-compiled code.");
         return false;
     }
     const uintptr_t here = stack_address();
@@ -159,7 +162,7 @@ bool call_script(int index, CInstance* self, CInstance* other, int argc, const R
     const bool ok = execute_quiet(self, other, *sc->code, result);
     --st.call_depth;
     if (!ok) set_pending_message("In script " + sc->name + ":\r" + pending_message());
-    SavedArgs& saved = st.saved_args[depth];   // the vector may have grown
+    SavedArgs& saved = st.saved_args[depth];  // the vector may have grown
     for (int k = 0; k < st.args_used; ++k) st.args[static_cast<size_t>(k)] = RValue();
     for (int k = 0; k < saved.used; ++k) {
         RValue& a = st.args[static_cast<size_t>(k)];

@@ -31,9 +31,9 @@ public:
     void clear() { m_slots.clear(); }
     int count() const { return static_cast<int>(m_slots.size()); }
     bool exists(int index) const;
-    std::string_view name(int index) const;   // "<undefined>" for no script
-    std::string_view text(int index) const;   // "" for no script
-    int find(std::string_view name) const;    // -1 when none
+    std::string_view name(int index) const;  // "<undefined>" for no script
+    std::string_view text(int index) const;  // "" for no script
+    int find(std::string_view name) const;   // -1 when none
     CScript* at(int index);
     const CScript* at(int index) const;
     // Appends a slot (empty when name is null); for loaders and tests.

@@ -15,8 +15,9 @@ void init_script(Runtime& rt) {
     add_builtin_constants(st->constants);
     st->builtin_constant_count = st->constants.count();
     ScriptState* raw = st.get();
-    st->resource_finders[static_cast<size_t>(ResourceKind::Script)] =
-        [raw](std::string_view name) { return raw->scripts.find(name); };
+    st->resource_finders[static_cast<size_t>(ResourceKind::Script)] = [raw](std::string_view name) {
+        return raw->scripts.find(name);
+    };
     rt.script = std::move(st);
 }
 

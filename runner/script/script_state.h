@@ -26,10 +26,10 @@ struct Runtime;
 // events. For a time line, event_type is 100000, owner_index the time line and
 // event_number the time step.
 struct EventContext {
-    int32_t owner_index = -1;    // object index, or time line index
+    int32_t owner_index = -1;  // object index, or time line index
     int32_t event_type = 0;
     int32_t event_number = 0;
-    int32_t action_index = 0;    // from 0
+    int32_t action_index = 0;  // from 0
     bool action_relative = false;
 };
 constexpr int32_t kTimeLineEventType = 100000;
@@ -37,7 +37,16 @@ constexpr int32_t kTimeLineEventType = 100000;
 // Resource kinds in the order name resolution searches them (this order
 // indexes ScriptState::resource_finders).
 enum class ResourceKind : int {
-    Object, Sprite, Sound, Background, Path, Font, TimeLine, Script, Room, Count
+    Object,
+    Sprite,
+    Sound,
+    Background,
+    Path,
+    Font,
+    TimeLine,
+    Script,
+    Room,
+    Count
 };
 // The index of the first existing resource with exactly this name, or -1.
 using ResourceFinder = std::function<int(std::string_view name)>;
@@ -67,9 +76,9 @@ struct ScriptState {
     // are the real 0; write them through set_argument_slot().
     std::array<RValue, 16> args;
     int args_used = 0;
-    std::vector<SavedArgs> saved_args;   // per call depth: the caller's slots
+    std::vector<SavedArgs> saved_args;  // per call depth: the caller's slots
     int call_depth = 0;
-    uintptr_t stack_base = 0;   // machine stack at the outermost script call
+    uintptr_t stack_base = 0;  // machine stack at the outermost script call
 
     ErrorState errors;
     EventContext event;
@@ -82,7 +91,7 @@ struct ScriptState {
     // The room's instances. Points at own_instances unless the world sets it.
     IInstanceWorld* instances = nullptr;
     SimpleInstanceList own_instances;
-    int id_cache_last = 0;       // two-position instance lookup cache
+    int id_cache_last = 0;  // two-position instance lookup cache
     int id_cache_previous = 0;
 
     std::array<ResourceFinder, static_cast<size_t>(ResourceKind::Count)> resource_finders;

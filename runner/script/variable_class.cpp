@@ -56,7 +56,7 @@ const RValue* CVariableList::get(int32_t name_index, int32_t combined) const {
 void write_rvalue(CStream& s, const RValue& v) {
     s.write_int(static_cast<int32_t>(v.kind));
     s.write_real(v.real);
-    s.write_string(std::string_view(v.str.c_str(), v.str.size()));   // never a null pointer
+    s.write_string(std::string_view(v.str.c_str(), v.str.size()));  // never a null pointer
 }
 
 RValue read_rvalue(CStream& s) {

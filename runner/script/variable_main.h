@@ -2,9 +2,9 @@
 // The built-in variable table, the user variable names, and the routing of a
 // variable access to the instance or instances a scope value designates.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
-#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -22,7 +22,7 @@ using BuiltinSetter = bool (*)(CInstance* inst, int32_t combined, const RValue& 
 struct BuiltinVarDef {
     const char* name;
     BuiltinGetter getter;
-    BuiltinSetter setter;   // ignored unless writable
+    BuiltinSetter setter;  // ignored unless writable
     bool writable;
 };
 

@@ -41,7 +41,8 @@ inline std::vector<ScriptCase> read_case_file(const std::string& path, std::stri
         ++n;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("=== ", 0) == 0) {
-            if (state == Code) *error = path + ":" + std::to_string(out.back().line) + ": no --- line";
+            if (state == Code)
+                *error = path + ":" + std::to_string(out.back().line) + ": no --- line";
             finish();
             out.push_back(ScriptCase{path, line.substr(4), n, {}, true, {}});
             code_lines.clear();

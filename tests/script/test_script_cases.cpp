@@ -26,14 +26,15 @@ public:
         size_t start = 0;
         for (;;) {
             size_t nl = s.find('\n', start);
-            lines.push_back(s.substr(start, nl == std::string::npos ? std::string::npos : nl - start));
+            lines.push_back(
+                s.substr(start, nl == std::string::npos ? std::string::npos : nl - start));
             if (nl == std::string::npos) break;
             start = nl + 1;
         }
     }
     void err_line(std::string_view) override {}
     std::vector<std::string> lines;
-    std::unique_ptr<IConsole> replaced;   // the headless dialogs still write to it
+    std::unique_ptr<IConsole> replaced;  // the headless dialogs still write to it
 };
 
 std::vector<kxtest::ScriptCase> all_cases() {

@@ -106,7 +106,7 @@ TEST_F(ScriptTest, VariableListRoundTripsThroughItsStreamRecord) {
     a.save(s);
     s.seek(0);
     CVariableList b;
-    b.set(5, 0, RValue(9.0));   // replaced by the load
+    b.set(5, 0, RValue(9.0));  // replaced by the load
     b.load(s);
     EXPECT_TRUE(s.at_end());
     ASSERT_EQ(b.count(), 3);
@@ -118,7 +118,7 @@ TEST_F(ScriptTest, VariableListRoundTripsThroughItsStreamRecord) {
     EXPECT_EQ(b.get(100002, 2 * kArrayDim + 1)->str.view(), "cell");
     EXPECT_EQ(b.find(100002)->rows.size(), 3u);
     EXPECT_TRUE(b.find(100002)->rows[1].empty());
-    EXPECT_EQ(b.get(100002, kArrayDim), nullptr);   // row 1 exists but is empty
+    EXPECT_EQ(b.get(100002, kArrayDim), nullptr);  // row 1 exists but is empty
 }
 
 TEST_F(ScriptTest, VariableListLoadRejectsWrongFormatAndCorruptCounts) {
@@ -130,11 +130,11 @@ TEST_F(ScriptTest, VariableListLoadRejectsWrongFormatAndCorruptCounts) {
     l.set(100000, 0, RValue(1.0));
     l.load(wrong);
     EXPECT_EQ(l.count(), 0);
-    EXPECT_EQ(wrong.position(), 4u);   // nothing more is read
+    EXPECT_EQ(wrong.position(), 4u);  // nothing more is read
 
     CStream huge;
     huge.write_int(440);
-    huge.write_int(0x7fffffff);   // far more variables than bytes
+    huge.write_int(0x7fffffff);  // far more variables than bytes
     huge.seek(0);
     EXPECT_THROW(l.load(huge), StreamError);
     EXPECT_EQ(l.count(), 0);
@@ -149,7 +149,7 @@ TEST_F(ScriptTest, BuiltinVariableTableStopsAtFiveHundred) {
     EXPECT_EQ(t.add(BuiltinVarDef{"extra", getter, nullptr, false}), -1);
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(dialogs->shown[0].text, "INTERNAL ERROR: Adding too many variables");
-    EXPECT_EQ(t.find("v"), 0);   // first match
+    EXPECT_EQ(t.find("v"), 0);  // first match
     EXPECT_EQ(t.find("extra"), -1);
     EXPECT_EQ(t.name(500), "<unknown built-in variable>");
     EXPECT_EQ(st().user_names.name(100000 + st().user_names.count()), "<unknown variable>");
@@ -167,11 +167,11 @@ TEST_F(ScriptTest, TokensCarryKindTextAndPosition) {
         int32_t position;
     };
     const Want want[] = {
-        {tok::Ident, "a", 1},    {tok::NotEqual, "<>", 2}, {tok::Ident, "b", 4},
-        {tok::String, "x y", 12}, {tok::Number, "$1F", 19}, {tok::Number, "1.2.3", 23},
+        {tok::Ident, "a", 1},      {tok::NotEqual, "<>", 2},  {tok::Ident, "b", 4},
+        {tok::String, "x y", 12},  {tok::Number, "$1F", 19},  {tok::Number, "1.2.3", 23},
         {tok::Begin, "begin", 29}, {tok::Ident, "Begin", 35}, {tok::Ident, "x", 41},
-        {tok::Assign, "=", 42},  {tok::Minus, "-", 43},    {tok::Number, "1", 44},
-        {tok::Number, ".5", 46}, {tok::End, "", 48},
+        {tok::Assign, "=", 42},    {tok::Minus, "-", 43},     {tok::Number, "1", 44},
+        {tok::Number, ".5", 46},   {tok::End, "", 48},
     };
     ASSERT_EQ(t.size(), std::size(want));
     for (size_t i = 0; i < t.size(); ++i) {
@@ -190,7 +190,8 @@ TEST_F(ScriptTest, NonAsciiOutsideStringsIsAnError) {
     EXPECT_TRUE(tokenize(ok, t));
     CCode bad("s = \xe9", false);
     EXPECT_FALSE(tokenize(bad, t));
-    EXPECT_EQ(pending_message(), "Error in code at line 1:\r   s = \xe9\r\rat position 5: Unexpected symbol.");
+    EXPECT_EQ(pending_message(),
+              "Error in code at line 1:\r   s = \xe9\r\rat position 5: Unexpected symbol.");
 }
 
 // ---------------------------------------------------------- error positions
@@ -199,7 +200,8 @@ TEST_F(ScriptTest, ErrorLinesCountCarriageReturnsAndTheLineFeedIsAColumn) {
     EXPECT_EQ(run("x = 1;\r\ny = z;"),
               "Error in code at line 2:\r   \ny = z;\r\rat position 6: Unknown variable z");
     EXPECT_EQ(run("a = 1;\r\nb = 2;\r\nc"),
-              "compile: Error in code at line 3:\r   \nc\r\rat position 2: Assignment operator expected.");
+              "compile: Error in code at line 3:\r   \nc\r\rat position 2: Assignment operator "
+              "expected.");
 }
 
 TEST_F(ScriptTest, ExpressionCodeHasItsOwnFrameAndIgnoresTrailingTokens) {
@@ -208,7 +210,7 @@ TEST_F(ScriptTest, ExpressionCodeHasItsOwnFrameAndIgnoresTrailingTokens) {
     EXPECT_EQ(c.kind(), CodeKind::Constant);
     EXPECT_EQ(c.constant_value().real, 1);
     RValue v;
-    EXPECT_TRUE(execute(nullptr, nullptr, c, v));   // a constant needs no instance
+    EXPECT_TRUE(execute(nullptr, nullptr, c, v));  // a constant needs no instance
     EXPECT_EQ(v.real, 1);
 
     CCode e("", true);
@@ -221,21 +223,24 @@ TEST_F(ScriptTest, ExpressionCodeHasItsOwnFrameAndIgnoresTrailingTokens) {
     EXPECT_EQ(x.kind(), CodeKind::Expression);
     EXPECT_FALSE(execute(&temp, &temp, x, v));
     EXPECT_EQ(pending_message(), "Error in expression:3 + q\r position 5: Unknown variable q");
-    EXPECT_FALSE(x.compile());   // the first error still counts
+    EXPECT_FALSE(x.compile());  // the first error still counts
     EXPECT_EQ(pending_message(), "Error in expression:3 + q\r position 5: Unknown variable q");
     clear_pending_error();
     EXPECT_FALSE(x.compile());
-    EXPECT_EQ(pending_message(), "Error in expression:3 + q\r position 1: Internal Error: Recompiling compiled code.");
+    EXPECT_EQ(pending_message(),
+              "Error in expression:3 + q\r position 1: Internal Error: Recompiling compiled code.");
 }
 
 TEST_F(ScriptTest, ExecuteChecksItsCodeAndInstances) {
     CCode c("x = 1", false);
     RValue v;
     EXPECT_FALSE(execute(&temp, &temp, c, v));
-    EXPECT_NE(pending_message().find("Internal Error: Executing non-compiled code."), std::string::npos);
+    EXPECT_NE(pending_message().find("Internal Error: Executing non-compiled code."),
+              std::string::npos);
     ASSERT_TRUE(c.compile());
     EXPECT_FALSE(execute(nullptr, &temp, c, v));
-    EXPECT_NE(pending_message().find("Internal Error: Executing code for nil instance."), std::string::npos);
+    EXPECT_NE(pending_message().find("Internal Error: Executing code for nil instance."),
+              std::string::npos);
     EXPECT_TRUE(execute(&temp, &temp, c, v));
     EXPECT_FALSE(error_pending());
 }
@@ -262,8 +267,11 @@ TEST_F(ScriptTest, UninitializedAsZeroReadsMissingValuesAsZero) {
 
 TEST_F(ScriptTest, ScriptsReturnTheirLastValueAndRestoreTheArgumentSlots) {
     add_script("scr_last", "x = 4");
-    add_script("scr_args", "return string(argument0) + string(argument1) + string(argument2) + string(argument3)");
-    add_script("scr_outer", "a = argument0; b = scr_args(1, 2, 3); return b + string(argument0) + string(a)");
+    add_script(
+        "scr_args",
+        "return string(argument0) + string(argument1) + string(argument2) + string(argument3)");
+    add_script("scr_outer",
+               "a = argument0; b = scr_args(1, 2, 3); return b + string(argument0) + string(a)");
     ASSERT_TRUE(compile_scripts());
     EXPECT_EQ(real_of("return scr_last()"), 4);
     RValue v;
@@ -287,7 +295,9 @@ TEST_F(ScriptTest, ScriptErrorsNestFromTheOutermostAndGetTheEventFrame) {
     add_script("outer", "return inner()");
     ASSERT_TRUE(compile_scripts());
     st().event = EventContext{3, 0, 0, 0, false};
-    st().names.object_name = [](int32_t i) { return i == 3 ? std::string("obj_player") : std::string(); };
+    st().names.object_name = [](int32_t i) {
+        return i == 3 ? std::string("obj_player") : std::string();
+    };
     st().names.event_name = [](int32_t type, int32_t) {
         return type == 0 ? std::string("Create Event") : std::string("<Unknown Event>");
     };
@@ -319,7 +329,8 @@ TEST_F(ScriptTest, TimeLineContextAndMissingNames) {
     report_with_context("m", true);
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(dialogs->shown[0].text,
-              "FATAL ERROR in\r\naction number 3\r\nat time step 30\r\nof time line <undefined>:\r\n\r\nm");
+              "FATAL ERROR in\r\naction number 3\r\nat time step 30\r\nof time line "
+              "<undefined>:\r\n\r\nm");
     EXPECT_EQ(dialogs->shown[0].buttons, std::vector<std::string>{"&Abort"});
 }
 
@@ -342,9 +353,10 @@ TEST_F(ScriptTest, CompileErrorInAScriptIsFatal) {
     add_script("bad", "x = ");
     EXPECT_FALSE(compile_scripts());
     ASSERT_EQ(dialogs->shown.size(), 1u);
-    EXPECT_EQ(dialogs->shown[0].text,
-              "COMPILATION ERROR in Script: bad\rError in code at line 1:\r   x = \r\rat position 4: "
-              "Unexpected symbol in expression.");
+    EXPECT_EQ(
+        dialogs->shown[0].text,
+        "COMPILATION ERROR in Script: bad\rError in code at line 1:\r   x = \r\rat position 4: "
+        "Unexpected symbol in expression.");
     EXPECT_EQ(st().transition_request, -400);
     EXPECT_TRUE(st().errors.ending);
 }
@@ -383,16 +395,17 @@ class WorldTest : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
-        a1 = st().own_instances.create(0);   // 100001
-        b1 = st().own_instances.create(1);   // 100002
-        a2 = st().own_instances.create(0);   // 100003
+        a1 = st().own_instances.create(0);  // 100001
+        b1 = st().own_instances.create(1);  // 100002
+        a2 = st().own_instances.create(0);  // 100003
     }
     CInstance *a1, *b1, *a2;
 };
 
 TEST_F(WorldTest, ScopesRouteToInstancesObjectsAndAll) {
     EXPECT_EQ(run("all.v = 1; (0).w = 2; (100002).w = 3; (100009).w = 4; (5).w = 5"), "");
-    for (CInstance* i : {a1, b1, a2}) EXPECT_EQ(i->vars().get(variable_index(st(), "v"), 0)->real, 1);
+    for (CInstance* i : {a1, b1, a2})
+        EXPECT_EQ(i->vars().get(variable_index(st(), "v"), 0)->real, 1);
     EXPECT_EQ(a1->vars().get(variable_index(st(), "w"), 0)->real, 2);
     EXPECT_EQ(a2->vars().get(variable_index(st(), "w"), 0)->real, 2);
     EXPECT_EQ(b1->vars().get(variable_index(st(), "w"), 0)->real, 3);
@@ -414,11 +427,11 @@ TEST_F(WorldTest, InstanceLookupUsesTheTwoPositionCache) {
         EXPECT_EQ(st().id_cache_last, last) << id;
         EXPECT_EQ(st().id_cache_previous, previous) << id;
     };
-    expect(100003, a2, 2, 0);        // scanned from the end
-    expect(100002, b1, 1, 2);        // scanned; the old last becomes previous
-    expect(100003, a2, 1, 2);        // found at previous: no change
+    expect(100003, a2, 2, 0);  // scanned from the end
+    expect(100002, b1, 1, 2);  // scanned; the old last becomes previous
+    expect(100003, a2, 1, 2);  // found at previous: no change
     expect(100001, a1, 0, 1);
-    expect(100050, nullptr, 0, 0);   // a miss keeps last
+    expect(100050, nullptr, 0, 0);  // a miss keeps last
 }
 
 void test_create(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
@@ -436,7 +449,8 @@ TEST_F(WorldTest, WithVisitsTheInstancesThatExistedAndSwapsOther) {
     EXPECT_EQ(st().own_instances.count(), 6);
     EXPECT_EQ(real_of("n = 0; with (0) { other.n += 1; test_create(0) } return n"), 5);
     // Destroyed during the loop: only marked, skipped when reached.
-    EXPECT_EQ(real_of("n = 0; with (all) { other.n += 1; with (100003) test_destroy() } return n"), 10);
+    EXPECT_EQ(real_of("n = 0; with (all) { other.n += 1; with (100003) test_destroy() } return n"),
+              10);
     EXPECT_EQ(real_of("n = 0; with (100003) n = 1; return n"), 0);
     // self inside, the runner outside as other; restored afterwards.
     EXPECT_EQ(real_of("k = 1; with (100002) { k = 2; other.k += 10 } return k"), 11);
@@ -444,14 +458,18 @@ TEST_F(WorldTest, WithVisitsTheInstancesThatExistedAndSwapsOther) {
 }
 
 TEST_F(WorldTest, BreakInWithAllEndsOnlyTheWith) {
-    EXPECT_EQ(real_of("n = 0; m = 0; repeat (3) { m += 1; with (all) { other.n += 1; break } } return n * 10 + m"), 33);
+    EXPECT_EQ(real_of("n = 0; m = 0; repeat (3) { m += 1; with (all) { other.n += 1; break } } "
+                      "return n * 10 + m"),
+              33);
 }
 
 // --------------------------------------------------------------- reporting
 
 TEST_F(ScriptTest, ReportHonoursTheGameSettings) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kx_report_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("kx_report_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::create_directories(dir);
     const fs::path old = fs::current_path();
     fs::current_path(dir);
@@ -501,13 +519,19 @@ TEST_F(ScriptTest, AbortOnErrorEndsTheGameWithoutADialog) {
 // --------------------------------------------------------------- constants
 
 TEST_F(ScriptTest, GameConstantsAreDefinedInOrder) {
-    r.settings->constants = {{" c_red ", "1"}, {"left3", "3*vk_left"}, {"empty", ""},
-                             {"twice", "left3 * 2"}, {"txt", "'a' + 'b'"}};
+    r.settings->constants = {{" c_red ", "1"},
+                             {"left3", "3*vk_left"},
+                             {"empty", ""},
+                             {"twice", "left3 * 2"},
+                             {"txt", "'a' + 'b'"}};
     ASSERT_TRUE(define_game_constants(r));
     EXPECT_TRUE(dialogs->shown.empty());
     EXPECT_EQ(st().constants.count(), 285 + 5);
     RValue v;
-    EXPECT_EQ(run("return string(c_red) + ' ' + string(left3) + ' ' + string(empty) + ' ' + string(twice) + ' ' + txt", &v), "");
+    EXPECT_EQ(run("return string(c_red) + ' ' + string(left3) + ' ' + string(empty) + ' ' + "
+                  "string(twice) + ' ' + txt",
+                  &v),
+              "");
     EXPECT_EQ(v.str.view(), "255 111 0 222 ab");
 }
 
@@ -531,7 +555,7 @@ TEST_F(ScriptTest, GameConstantMessages) {
         EXPECT_FALSE(define_game_constants(r)) << c.name;
         ASSERT_EQ(dialogs->shown.size(), 1u) << c.name;
         EXPECT_EQ(dialogs->shown[0].text, c.message);
-        EXPECT_EQ(st().constants.count(), before + 1);   // stops at the bad one
+        EXPECT_EQ(st().constants.count(), before + 1);  // stops at the bad one
         EXPECT_FALSE(error_pending());
     }
 }
