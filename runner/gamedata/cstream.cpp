@@ -17,6 +17,7 @@ void CStream::need(size_t n) const {
 }
 
 void CStream::put(const void* p, size_t n) {
+    if (n == 0) return;   // p may be null for an empty source
     if (m_pos + n > m_data.size()) m_data.resize(m_pos + n);
     std::memcpy(m_data.data() + m_pos, p, n);
     m_pos += n;
