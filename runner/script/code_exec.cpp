@@ -244,24 +244,30 @@ Status eval_binary(ExecContext& c, const RToken& n, RValue& out) {
 }
 
 Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
-    switch (n.kind) {
-        case tok::Constant:
+    switch (n.xk) {
+        case xk::Const:
             out = n.value;
             return Ok;
-        case tok::Call:
+        case xk::Call:
             out = RValue();
             return call(c, n, out);
-        case tok::SimpleVar:
+        case xk::SimpleSelf:
+            if (const RValue* v = c.self->vars().get(n.code, 0)) {
+                out = *v;
+                return Ok;
+            }
             return eval_simple(c, n, out);
-        case tok::Variable: {
+        case xk::Simple:
+            return eval_simple(c, n, out);
+        case xk::Var: {
             Ref r;
             if (resolve(c, n, r) != Ok) return Error;
             return read(c, r, n.position, out);
         }
-        case tok::Unary:
+        case xk::Unary:
             if (evaluate(c, n.children[0], out) != Ok) return Error;
             return unary_operation(c.code, n.position, n.code, out) ? Ok : Error;
-        case tok::Binary:
+        case xk::Binary:
             return eval_binary(c, n, out);
         default:
             return fail(c, n, "(Sub-)expression expected.");
@@ -541,45 +547,47 @@ Status run_repeat(ExecContext& c, const RToken& n, RValue& result) {
 }
 
 Status run(ExecContext& c, const RToken& n, RValue& result) {
-    switch (n.kind) {
-        case tok::Call:
+    switch (n.xk) {
+        case xk::Call:
             return call(c, n, result);
-        case tok::Assign:
+        case xk::AssignSelf:
+            return assign_self(c, n, n.children[0], result);
+        case xk::Assign:
             return assignment(c, n, result);
-        case tok::Block:
+        case xk::Block:
             for (const RToken& s : n.children) {
                 const Status st = run(c, s, result);
                 if (st != Ok) return st;
             }
             return Ok;
-        case tok::If:
+        case xk::If:
             return run_if(c, n, result);
-        case tok::While:
+        case xk::While:
             return run_while(c, n, result);
-        case tok::Do:
+        case xk::Do:
             return run_do(c, n, result);
-        case tok::For:
+        case xk::For:
             return run_for(c, n, result);
-        case tok::Repeat:
+        case xk::Repeat:
             return run_repeat(c, n, result);
-        case tok::With:
+        case xk::With:
             return with_statement(c, n, result);
-        case tok::Switch:
+        case xk::Switch:
             return switch_statement(c, n, result);
-        case tok::Return:
+        case xk::Return:
             if (evaluate(c, n.children[0], result) != Ok) return Error;
             return Exit;
-        case tok::Exit:
+        case xk::Exit:
             return Exit;
-        case tok::Break:
+        case xk::Break:
             return Break;
-        case tok::Continue:
+        case xk::Continue:
             return Continue;
-        case tok::Var:
+        case xk::VarDecl:
             return Ok;
-        case tok::Case:
+        case xk::Case:
             return fail(c, n, "Case statement only allowed inside switch statement.");
-        case tok::Default:
+        case xk::Default:
             return fail(c, n, "Default statement only allowed inside switch statement.");
         default:
             return fail(c, n, "Statement expected.");

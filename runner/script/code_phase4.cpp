@@ -15,10 +15,74 @@ bool is_declared(const ScriptState& st, int32_t var) {
            st.declared_locals.end();
 }
 
+bool is_simple_self(const RToken& n) {
+    return n.kind == tok::SimpleVar && n.code >= kInstanceVariableBase &&
+           (n.scope == scope::Implicit || n.scope == scope::Self);
+}
+
+uint8_t exec_kind(const RToken& n) {
+    switch (n.kind) {
+        case tok::Constant:
+            return xk::Const;
+        case tok::Call:
+            return xk::Call;
+        case tok::SimpleVar:
+            return is_simple_self(n) ? xk::SimpleSelf : xk::Simple;
+        case tok::Variable:
+            return xk::Var;
+        case tok::Unary:
+            return xk::Unary;
+        case tok::Binary:
+            return xk::Binary;
+        case tok::Assign:
+            return is_simple_self(n.children[0]) ? xk::AssignSelf : xk::Assign;
+        case tok::Block:
+            return xk::Block;
+        case tok::If:
+            return xk::If;
+        case tok::While:
+            return xk::While;
+        case tok::Do:
+            return xk::Do;
+        case tok::For:
+            return xk::For;
+        case tok::Repeat:
+            return xk::Repeat;
+        case tok::With:
+            return xk::With;
+        case tok::Switch:
+            return xk::Switch;
+        case tok::Return:
+            return xk::Return;
+        case tok::Exit:
+            return xk::Exit;
+        case tok::Break:
+            return xk::Break;
+        case tok::Continue:
+            return xk::Continue;
+        case tok::Var:
+            return xk::VarDecl;
+        case tok::Case:
+            return xk::Case;
+        case tok::Default:
+            return xk::Default;
+        default:
+            return xk::Other;
+    }
+}
+
+bool transform(ScriptState& st, const CCode& code, RToken& n);
+
 // Children first, in order, then the node itself.
 bool visit(ScriptState& st, const CCode& code, RToken& n) {
     for (RToken& c : n.children)
         if (!visit(st, code, c)) return false;
+    if (!transform(st, code, n)) return false;
+    n.xk = exec_kind(n);
+    return true;
+}
+
+bool transform(ScriptState& st, const CCode& code, RToken& n) {
     switch (n.kind) {
         case tok::Var:
             for (const RToken& c : n.children) st.declared_locals.push_back(c.code);

@@ -98,6 +98,38 @@ enum : int32_t {
 };
 }  // namespace scope
 
+// Dense dispatch codes for the executor, derived from the node kind (and for
+// variables and assignments from their shape) once the tree is final.
+namespace xk {
+enum : uint8_t {
+    Other = 0,
+    Const,
+    Call,
+    SimpleSelf,  // a simple variable of the running instance's own list
+    Simple,
+    Var,
+    Unary,
+    Binary,
+    Assign,
+    AssignSelf,  // an assignment to a SimpleSelf variable
+    Block,
+    If,
+    While,
+    Do,
+    For,
+    Repeat,
+    With,
+    Switch,
+    Return,
+    Exit,
+    Break,
+    Continue,
+    VarDecl,
+    Case,
+    Default,
+};
+}  // namespace xk
+
 struct RToken1 {
     int32_t kind = tok::End;
     std::string text;
@@ -120,6 +152,7 @@ struct RToken {
     std::vector<RToken> children;
     int32_t position = 0;
     int32_t height = 1;  // levels of this subtree; bounded by the parser
+    uint8_t xk = 0;      // the executor's dense dispatch code (xk::), set by the post-pass
 };
 
 }  // namespace kx
