@@ -1,5 +1,6 @@
 #include "script/code_exec.h"
 
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -17,6 +18,9 @@ namespace kx {
 namespace {
 
 constexpr int32_t kScriptCallBase = 100000;
+// Above the script call budget, so that runaway script recursion meets its
+// own message first; the main thread's stack is 8 MiB.
+constexpr uintptr_t kExecStackBudget = uintptr_t(6) << 20;
 
 enum Status { Ok = 0, Error = -1, Exit = -2, Break = -3, Continue = -4 };
 
@@ -611,8 +615,23 @@ bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
         return false;
     }
     Runtime& r = rt();
-    ExecContext c{*r.script, self, other,
-                  nullptr,   code, r.settings && r.settings->UninitializedAsZero};
+    ScriptState& st = *r.script;
+    // Executions nest through scripts, handlers that run code and events
+    // raised by functions; past a stack budget they fail instead of
+    // exhausting the machine stack.
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    if (st.exec_depth == 0) {
+        st.exec_stack_base = here;
+    } else if (st.exec_stack_base > here && st.exec_stack_base - here > kExecStackBudget) {
+        record_error(code, 0, "Code executions nested too deeply.");
+        return false;
+    }
+    struct DepthGuard {
+        int& d;
+        explicit DepthGuard(int& d_) : d(d_) { ++d; }
+        ~DepthGuard() { --d; }
+    } guard(st.exec_depth);
+    ExecContext c{st, self, other, nullptr, code, r.settings && r.settings->UninitializedAsZero};
     const RToken& root = *code.root();
     if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
     if (root.kind == tok::EmptyProgram) return true;

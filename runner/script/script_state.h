@@ -79,6 +79,8 @@ struct ScriptState {
     std::vector<SavedArgs> saved_args;  // per call depth: the caller's slots
     int call_depth = 0;
     uintptr_t stack_base = 0;  // machine stack at the outermost script call
+    int exec_depth = 0;        // nested executions of code
+    uintptr_t exec_stack_base = 0;
 
     ErrorState errors;
     EventContext event;

@@ -348,6 +348,33 @@ TEST_F(ScriptTest, RunawayRecursionEndsWithAnError) {
     EXPECT_NE(st().errors.last.find("Script calls nested too deeply."), std::string::npos);
 }
 
+// Runs code that calls this function again, as handlers that run code do.
+void test_reenter(CInstance* self, CInstance* other, int, RValue& r, const RValue*) {
+    ScriptState& st = *rt().script;
+    CCode code("depth += 1; test_reenter()", false);
+    if (!code.compile()) return;
+    RValue result;
+    if (!execute_quiet(self, other, code, result)) {
+        const int32_t var = variable_index(st, "reenter_error");
+        if (!st.globals.get(var, 0))
+            st.globals.set(var, 0, RValue(std::string_view(pending_message())));
+    }
+    r.set_real(1);
+}
+
+TEST_F(ScriptTest, NestedExecutionsThroughHandlersEndWithAnError) {
+    st().functions.add(BuiltinDef{"test_reenter", test_reenter, 0});
+    RValue v;
+    EXPECT_EQ(run("depth = 0; test_reenter(); return depth", &v), "");
+    EXPECT_GT(v.real, 100);
+    const RValue* e = st().globals.get(variable_index(st(), "reenter_error"), 0);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->str.view(),
+              "Error in code at line 1:\r   depth += 1; test_reenter()\r\rat position 1: Code "
+              "executions nested too deeply.");
+    EXPECT_EQ(st().exec_depth, 0);
+}
+
 TEST_F(ScriptTest, CompileErrorInAScriptIsFatal) {
     add_script("good", "x = 1");
     add_script("bad", "x = ");
