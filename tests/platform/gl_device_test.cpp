@@ -283,6 +283,15 @@ TEST_F(GlDevice, CullingJudgesWindingOnScreen) {
         EXPECT_EQ(pixel(7, 7) == 0xffffffffu, c.visible)
             << int(c.cull) << " reversed " << c.reversed;
     }
+    // A strip's odd triangles count as wound like its first one: both halves
+    // of a clockwise strip survive counter-clockwise culling.
+    dev->set_cull(CullMode::CounterClockwise);
+    dev->clear(true, false, 0xff000000);
+    const VertexC strip[4] = {{3.5f, 3.5f, 0, 0xffffffff}, {19.5f, 3.5f, 0, 0xffffffff},
+                              {3.5f, 11.5f, 0, 0xffffffff}, {19.5f, 11.5f, 0, 0xffffffff}};
+    dev->draw(PrimitiveKind::TriangleStrip, std::span<const VertexC>(strip));
+    EXPECT_EQ(pixel(5, 5), 0xffffffffu);
+    EXPECT_EQ(pixel(18, 10), 0xffffffffu);
 }
 
 TEST_F(GlDevice, StripsFansAndFlatShadingKeepTheFirstVertex) {
