@@ -149,6 +149,7 @@ const std::string& pending_message() {
 
 void clear_pending_error() {
     ErrorState& e = errors();
+    if (!e.pending) return;
     e.pending = false;
     e.message.clear();
 }

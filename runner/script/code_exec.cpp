@@ -172,7 +172,8 @@ Status call(ExecContext& c, const RToken& n, RValue& out) {
         out = std::move(r);
         return Ok;
     }
-    return call_script(n.code - kScriptCallBase, c.self, c.other, argc, args, out) ? Ok : Error;
+    return call_script(c.st, n.code - kScriptCallBase, c.self, c.other, argc, args, out) ? Ok
+                                                                                         : Error;
 }
 
 // The common operators on two reals, without the general checks; false for
@@ -261,6 +262,9 @@ Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
                 return Ok;
             }
             return eval_simple(c, n, out);
+        case xk::Argument:
+            out = c.st.args[static_cast<size_t>(n.code - c.st.argument0_index)];
+            return Ok;
         case xk::Simple:
             return eval_simple(c, n, out);
         case xk::Var: {

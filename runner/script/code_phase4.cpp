@@ -20,14 +20,19 @@ bool is_simple_self(const RToken& n) {
            (n.scope == scope::Implicit || n.scope == scope::Self);
 }
 
-uint8_t exec_kind(const RToken& n) {
+uint8_t exec_kind(const ScriptState& st, const RToken& n) {
     switch (n.kind) {
         case tok::Constant:
             return xk::Const;
         case tok::Call:
             return xk::Call;
         case tok::SimpleVar:
-            return is_simple_self(n) ? xk::SimpleSelf : xk::Simple;
+            if (is_simple_self(n)) return xk::SimpleSelf;
+            if (st.argument0_index >= 0 && n.code >= st.argument0_index &&
+                n.code < st.argument0_index + 16 &&
+                (n.scope == scope::Implicit || n.scope == scope::Self))
+                return xk::Argument;
+            return xk::Simple;
         case tok::Variable:
             return xk::Var;
         case tok::Unary:
@@ -78,7 +83,7 @@ bool visit(ScriptState& st, const CCode& code, RToken& n) {
     for (RToken& c : n.children)
         if (!visit(st, code, c)) return false;
     if (!transform(st, code, n)) return false;
-    n.xk = exec_kind(n);
+    n.xk = exec_kind(st, n);
     return true;
 }
 

@@ -107,6 +107,7 @@ enum : uint8_t {
     Call,
     SimpleSelf,  // a simple variable of the running instance's own list
     Simple,
+    Argument,  // argument0 .. argument15 of the running instance: the slot itself
     Var,
     Unary,
     Binary,

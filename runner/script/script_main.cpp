@@ -121,7 +121,11 @@ bool compile_scripts() {
 
 bool call_script(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
                  RValue& result) {
-    ScriptState& st = *rt().script;
+    return call_script(*rt().script, index, self, other, argc, args, result);
+}
+
+bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
+                 const RValue* args, RValue& result) {
     CScript* sc = st.scripts.at(index);
     if (!sc) return false;
     if (!sc->code) {

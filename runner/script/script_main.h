@@ -13,6 +13,7 @@ namespace kx {
 
 class CStream;
 class CInstance;
+struct ScriptState;
 
 struct CScript {
     std::string name;
@@ -57,5 +58,7 @@ bool compile_scripts();
 // slots. On failure the pending message gets the "In script " frame.
 bool call_script(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
                  RValue& result);
+bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
+                 const RValue* args, RValue& result);
 
 }  // namespace kx

@@ -1,5 +1,7 @@
 #include "script/script_state.h"
 
+#include <string>
+
 #include "core/runtime.h"
 #include "script/function_math.h"
 #include "script/function_script.h"
@@ -12,6 +14,10 @@ void init_script(Runtime& rt) {
     register_function_script(st->functions);
     register_function_math(st->functions);
     register_variables_script(st->builtins);
+    st->argument0_index = st->builtins.find("argument0");
+    for (int k = 1; k < 16; ++k)
+        if (st->builtins.find("argument" + std::to_string(k)) != st->argument0_index + k)
+            st->argument0_index = -1;
     add_builtin_constants(st->constants);
     st->builtin_constant_count = st->constants.count();
     ScriptState* raw = st.get();

@@ -76,6 +76,7 @@ struct ScriptState {
     // are the real 0; write them through set_argument_slot().
     std::array<RValue, 16> args;
     int args_used = 0;
+    int argument0_index = -1;  // built-in variables argument0..15 are consecutive from here
     std::vector<SavedArgs> saved_args;  // per call depth: the caller's slots
     int call_depth = 0;
     uintptr_t stack_base = 0;  // machine stack at the outermost script call
