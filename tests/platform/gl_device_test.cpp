@@ -117,6 +117,41 @@ TEST_F(GlDevice, TexturedQuadAtIntegerPositionReproducesTheImage) {
     }
 }
 
+TEST_F(GlDevice, TextureAddressAndStageOperation) {
+    dev->set_blend_enable(false);
+    const uint32_t red = argb(255, 200, 0, 0), green = argb(255, 0, 200, 0);
+    // One row of two texels, uploaded from rows with a pitch of three.
+    const uint32_t rows[3] = {red, green, 0x12345678};
+    int id = dev->create_texture(2, 1, false);
+    ASSERT_TRUE(dev->upload_texture(id, rows, 2, 1, 3));
+    dev->set_texture(id);
+    struct Case {
+        TextureAddress address;
+        TextureOp op;
+        uint32_t colour;
+        uint32_t want[4];
+    };
+    const uint32_t half = argb(255, 128, 128, 128);
+    const Case cases[] = {
+        {TextureAddress::Wrap, TextureOp::Modulate, 0xffffffff, {red, green, red, green}},
+        {TextureAddress::Clamp, TextureOp::Modulate, 0xffffffff, {red, green, green, green}},
+        {TextureAddress::Clamp, TextureOp::SelectTexture, half, {red, green, green, green}},
+        {TextureAddress::Wrap, TextureOp::Modulate, half,
+         {argb(255, 100, 0, 0), argb(255, 0, 100, 0), argb(255, 100, 0, 0), argb(255, 0, 100, 0)}},
+    };
+    for (const Case& c : cases) {
+        dev->set_texture_address(c.address);
+        dev->set_texture_op(c.op);
+        dev->clear(true, false, 0xff000000);
+        quad(2, 2, 4, 1, c.colour, 0, 0, 2, 1);
+        std::vector<uint32_t> got = read(kBackBuffer, {2, 2, 4, 1});
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_NEAR(chan(got[i], 16), chan(c.want[i], 16), 1) << int(c.address) << " " << i;
+            EXPECT_NEAR(chan(got[i], 8), chan(c.want[i], 8), 1) << int(c.address) << " " << i;
+        }
+    }
+}
+
 TEST_F(GlDevice, BlendFactorsGiveTheComputedColour) {
     const uint32_t dst = argb(255, 200, 40, 90);
     struct Case {
