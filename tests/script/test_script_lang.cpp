@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -255,6 +256,61 @@ TEST_F(ScriptTest, DeepNestingFailsToCompileInsteadOfOverflowing) {
     std::string fine = "x = 1";
     for (int i = 0; i < 500; ++i) fine += "+1";
     EXPECT_EQ(real_of(fine + "; return x"), 501);
+}
+
+// Token soup and raw bytes: every text compiles or fails with a message, and
+// what compiles as an expression runs (expressions cannot loop).
+TEST_F(ScriptTest, ArbitraryTextNeverBreaksTheCompiler) {
+    static const char* const pieces[] = {
+        "x",         "a[",         "]",
+        "(",         ")",          "{",
+        "}",         "begin",      "end",
+        "if",        "then",       "else",
+        "while",     "do",         "until",
+        "for",       "repeat",     "with",
+        "switch",    "case",       "default",
+        ":",         ";",          ",",
+        ".",         "var",        "return",
+        "exit",      "break",      "continue",
+        "=",         "+=",         "-",
+        "*",         "/",          "div",
+        "mod",       "&&",         "^^",
+        "<<",        ">>",         "~",
+        "!",         "1",          "0.5",
+        "$F",        "'s'",        "\"t",
+        "self",      "other",      "all",
+        "noone",     "global",     "local",
+        "argument0", "argument[",  "script_execute(",
+        "/*",        "*/",         "//",
+        "\r\n",      "#",          "\xff",
+        "c_red",     "error_last",
+    };
+    std::mt19937 gen(12345);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int n = static_cast<int>(gen() % 24);
+        for (int i = 0; i < n; ++i) {
+            if (gen() % 8 == 0) {
+                text += static_cast<char>(gen() % 256);
+            } else {
+                text += pieces[gen() % std::size(pieces)];
+                text += ' ';
+            }
+        }
+        CCode program(text, false);
+        if (!program.compile()) {
+            EXPECT_TRUE(error_pending()) << text;
+        }
+        CCode expr(text, true);
+        if (!expr.compile()) {
+            EXPECT_TRUE(error_pending()) << text;
+            continue;
+        }
+        RValue v;
+        if (!execute(&temp, &temp, expr, v)) {
+            EXPECT_FALSE(pending_message().empty()) << text;
+        }
+    }
 }
 
 TEST_F(ScriptTest, UninitializedAsZeroReadsMissingValuesAsZero) {
