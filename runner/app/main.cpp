@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     std::error_code ec;
     ropts.working_dir = std::filesystem::current_path(ec).string();
     ropts.steps = cl.steps;
+    ropts.seed = cl.seed;
     Runner runner(rt, temp, ropts);
     // The start timer: loading begins 100 ms after the message loop starts.
     IClock& clock = *platform->clock();

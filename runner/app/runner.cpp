@@ -13,6 +13,10 @@
 #include "script/eval.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
+#include "world/game_loop.h"
+#include "world/object_main.h"
+#include "world/room_main.h"
+#include "world/world_state.h"
 
 namespace kx {
 
@@ -27,6 +31,7 @@ void init_runtime(Runtime& rt) {
     rt.settings = std::make_shared<GameSettings>();
     RuntimeScope scope(rt);
     init_script(rt);
+    init_world(rt);
 }
 
 Runner::Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts)
@@ -95,8 +100,12 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, *m_rt.settings); };
     h.readers[size_t(Section::Scripts)] = [](CStream& s) { return load_scripts(s); };
     h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, rs.game_info); };
-    h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, rs.library_init); };
-    h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, rs.room_order); };
+    WorldState& w = *m_rt.world;
+    h.readers[size_t(Section::TimeLines)] = [&](CStream& s) { return read_timeline_list(s, w.timelines); };
+    h.readers[size_t(Section::Objects)] = [](CStream& s) { return load_objects(s); };
+    h.readers[size_t(Section::Rooms)] = [](CStream& s) { return load_rooms(s); };
+    h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, w.library_init); };
+    h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, w.room_order); };
     h.progress = [&](int pct, std::string_view msg) { progress(pct, std::string(msg)); };
     GameHeader header;
     // The header's debug flag decides the label, and is read before the settings.
@@ -117,12 +126,20 @@ bool Runner::compile_and_prepare(bool compile_only) {
         return false;
     }
     progress(50, "Compiling time line actions");
+    if (!compile_timelines()) {
+        message("Failed to compile the time lines.");
+        return false;
+    }
     progress(60, "Compiling scripts");
     if (!compile_scripts()) {
         message("Failed to compile the scripts.");
         return false;
     }
     progress(70, "Compiling object actions");
+    if (!compile_objects()) {
+        message("Failed to compile the object actions.");
+        return false;
+    }
     if (compile_only) {
         hide_load_window();
         return true;
@@ -187,6 +204,16 @@ int Runner::run(const std::vector<uint8_t>* bytes) {
     } catch (const std::exception&) {
         message(kUnexpected);
         return 1;
+    }
+    GameState& g = m_rt.world->game;
+    g.step_limit = m_opts.steps;
+    g.fixed_seed = m_opts.seed;
+    g.game_id = m_rt.runner->game_id;
+    g.temp_directory = m_rt.runner->temp_dir;
+    try {
+        run_game();
+    } catch (const std::exception&) {
+        message(kUnexpected);
     }
     shutdown();
     return 0;

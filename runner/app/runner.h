@@ -1,6 +1,7 @@
 #pragma once
 // The runner's spine: load, compile and prepare, run, shut down.
 #include <memory>
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ struct RunnerOptions {
     std::string game_file;
     std::string working_dir;   // extra files when the game does not ask for the temp folder
     long long steps = -1;      // end the game after this many steps (-1: no limit)
+    std::optional<unsigned long long> seed;   // every game start seeds with it
 };
 
 // Exit status of a run: 0 when the game ran and ended, 1 when loading or

@@ -21,10 +21,9 @@ struct RunnerState {
     std::string temp_dir;                 // empty when it could not be made
     std::string game_file;                // the file the game data came from
     std::vector<std::string> parameters;  // game arguments for parameter_string
-    // Sections whose owners read them but whose users come with later work.
+    // Read here until the information window lands; the library code and the
+    // room order live in the world's state.
     GameInformation game_info;
-    std::vector<std::string> library_init;
-    std::vector<int32_t> room_order;
 };
 
 }  // namespace kx

@@ -1,0 +1,202 @@
+#include "world/timeline_class.h"
+
+#include "core/runtime.h"
+#include "gamedata/cstream.h"
+#include "script/code_error.h"
+#include "script/code_function.h"
+#include "script/code_operator.h"
+#include "script/script_state.h"
+#include "world/object_main.h"
+#include "world/world_state.h"
+
+namespace kx {
+
+int CTimeLine::index_at(double p) const {
+    const int n = count();
+    for (int i = 0; i < n; ++i)
+        if (times[static_cast<size_t>(i)] >= p) return i;
+    return n;
+}
+
+int CTimeLine::find(int32_t time) const {
+    for (int i = 0; i < count(); ++i)
+        if (times[static_cast<size_t>(i)] == time) return i;
+    return -1;
+}
+
+CEvent& CTimeLine::add(int32_t time) {
+    const int at = find(time);
+    if (at >= 0) return moments[static_cast<size_t>(at)];
+    size_t pos = 0;
+    while (pos < times.size() && times[pos] <= time) ++pos;
+    times.insert(times.begin() + static_cast<std::ptrdiff_t>(pos), time);
+    return *moments.insert(moments.begin() + static_cast<std::ptrdiff_t>(pos), CEvent());
+}
+
+void CTimeLine::remove(int32_t time) {
+    const int at = find(time);
+    if (at < 0) return;
+    times.erase(times.begin() + at);
+    moments.erase(moments.begin() + at);
+}
+
+bool read_timeline(CStream& s, CTimeLine& t) {
+    if (s.read_int() != kTimeLineVersion) return false;
+    const int32_t n = s.read_int();
+    if (n < 0 || static_cast<size_t>(n) > s.remaining() / 12) return false;
+    t.times.resize(static_cast<size_t>(n));
+    t.moments.resize(static_cast<size_t>(n));
+    for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+        t.times[i] = s.read_int();
+        if (!read_event(s, t.moments[i])) return false;
+    }
+    return true;
+}
+
+void write_timeline(CStream& s, const CTimeLine& t) {
+    s.write_int(kTimeLineVersion);
+    s.write_int(t.count());
+    for (size_t i = 0; i < t.times.size(); ++i) {
+        s.write_int(t.times[i]);
+        write_event(s, t.moments[i]);
+    }
+}
+
+bool read_timeline_list(CStream& s, std::vector<std::unique_ptr<CTimeLine>>& out) {
+    out.clear();
+    if (s.read_int() != kTimeLineListVersion) return false;
+    const int32_t n = s.read_int();
+    if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4) return false;
+    for (int32_t i = 0; i < n; ++i) {
+        if (!s.read_bool()) {
+            out.emplace_back();
+            continue;
+        }
+        auto t = std::make_unique<CTimeLine>();
+        t->name = s.read_string();
+        if (!read_timeline(s, *t)) return false;
+        out.push_back(std::move(t));
+    }
+    return true;
+}
+
+void write_timeline_list(CStream& s, const std::vector<std::unique_ptr<CTimeLine>>& list) {
+    s.write_int(kTimeLineListVersion);
+    s.write_int(static_cast<int32_t>(list.size()));
+    for (const auto& t : list) {
+        s.write_bool(t != nullptr);
+        if (!t) continue;
+        s.write_string(t->name);
+        write_timeline(s, *t);
+    }
+}
+
+namespace {
+
+CTimeLine* timeline_get(int32_t index) {
+    auto& list = world().timelines;
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) return nullptr;
+    return list[static_cast<size_t>(index)].get();
+}
+
+}  // namespace
+
+bool compile_timelines() {
+    auto& list = world().timelines;
+    for (size_t t = 0; t < list.size(); ++t) {
+        if (!list[t]) continue;
+        for (size_t m = 0; m < list[t]->moments.size(); ++m) {
+            EventContext& ec = rt().script->event;
+            const EventContext saved = ec;
+            for (size_t i = 0; i < list[t]->moments[m].actions.size(); ++i) {
+                ec = EventContext{static_cast<int32_t>(t), kTimeLineEventType, list[t]->times[m],
+                                  static_cast<int32_t>(i), false};
+                if (!compile_action(list[t]->moments[m].actions[i])) {
+                    ec = saved;
+                    return false;
+                }
+            }
+            ec = saved;
+        }
+    }
+    return true;
+}
+
+void run_moment(CInstance* self, CInstance* other, int32_t timeline, int moment) {
+    if (transition_pending()) return;
+    CTimeLine* t = timeline_get(timeline);
+    if (!t || moment < 0 || moment >= t->count()) return;
+    EventContext& ec = rt().script->event;
+    const EventContext saved = ec;
+    ec.owner_index = timeline;
+    ec.event_type = kTimeLineEventType;
+    ec.event_number = t->times[static_cast<size_t>(moment)];
+    ec.action_index = 0;
+    run_event(t->moments[static_cast<size_t>(moment)], self, other);
+    ec = saved;
+}
+
+bool add_code_moment(int32_t timeline, int32_t time, const std::string& code) {
+    CTimeLine* t = timeline_get(timeline);
+    if (!t) return false;
+    CEvent& e = t->add(time);
+    CAction a;
+    a.kind = act::Code;
+    a.exec_type = act::ExecCode;
+    a.arg_count = 1;
+    a.arg_kinds = {act::KindString};
+    a.args = {code};
+    e.actions.push_back(std::move(a));
+    e.stored = true;
+    // Compile only the new action: earlier ones are compiled already.
+    EventContext& ec = rt().script->event;
+    const EventContext saved = ec;
+    ec = EventContext{timeline, kTimeLineEventType, time, static_cast<int32_t>(e.actions.size() - 1), false};
+    const bool ok = compile_action(e.actions.back());
+    ec = saved;
+    return ok;
+}
+
+namespace {
+
+int32_t arg_i(const RValue& v) { return round_to_i32(v.real); }
+
+void f_timeline_exists(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
+    r.set_real(timeline_get(arg_i(a[0])) ? 1 : 0);
+}
+void f_timeline_get_name(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
+    const CTimeLine* t = timeline_get(arg_i(a[0]));
+    r.set_string(KxString(t ? t->name : std::string("<undefined>")));
+}
+void f_timeline_add(CInstance*, CInstance*, int, RValue& r, const RValue*) {
+    auto& list = world().timelines;
+    auto t = std::make_unique<CTimeLine>();
+    t->name = "__newtimeline" + std::to_string(list.size());
+    list.push_back(std::move(t));
+    r.set_real(static_cast<double>(list.size() - 1));
+}
+void f_timeline_delete(CInstance*, CInstance*, int, RValue&, const RValue* a) {
+    const int32_t i = arg_i(a[0]);
+    if (timeline_get(i)) world().timelines[static_cast<size_t>(i)].reset();
+}
+void f_timeline_moment_add(CInstance*, CInstance*, int, RValue&, const RValue* a) {
+    add_code_moment(arg_i(a[0]), arg_i(a[1]), a[2].str.str());
+}
+void f_timeline_moment_clear(CInstance*, CInstance*, int, RValue&, const RValue* a) {
+    if (CTimeLine* t = timeline_get(arg_i(a[0]))) t->remove(arg_i(a[1]));
+}
+
+constexpr BuiltinDef kFunctions[] = {
+    {"timeline_exists", f_timeline_exists, 1},
+    {"timeline_get_name", f_timeline_get_name, 1},
+    {"timeline_add", f_timeline_add, 0},
+    {"timeline_delete", f_timeline_delete, 1},
+    {"timeline_moment_add", f_timeline_moment_add, 3},
+    {"timeline_moment_clear", f_timeline_moment_clear, 2},
+};
+
+}  // namespace
+
+void register_function_timeline(FunctionTable& table) { table.add(kFunctions); }
+
+}  // namespace kx
