@@ -257,8 +257,8 @@ Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
             out = RValue();
             return call(c, n, out);
         case xk::SimpleSelf:
-            if (const RValue* v = c.self->vars().get(n.code, 0)) {
-                out = *v;
+            if (const RVariable* v = c.self->vars().find_hinted(n.code, n.hint)) {
+                out = v->value;
                 return Ok;
             }
             return eval_simple(c, n, out);
@@ -315,7 +315,7 @@ Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue
     } else if (evaluate(c, rhs, v) != Ok) {
         return Error;
     }
-    RVariable* var = c.self->vars().find(target.code);
+    RVariable* var = c.self->vars().find_hinted(target.code, target.hint);
     if (!var) {
         if (n.code != tok::Assign) {
             if (!c.uninitialized_as_zero) {

@@ -154,6 +154,9 @@ struct RToken {
     int32_t position = 0;
     int32_t height = 1;  // levels of this subtree; bounded by the parser
     uint8_t xk = 0;      // the executor's dense dispatch code (xk::), set by the post-pass
+    // Where the executor last found this node's variable in an instance's
+    // list; a cache only, so it may change while the tree is run.
+    mutable int32_t hint = 0;
 };
 
 }  // namespace kx

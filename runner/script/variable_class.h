@@ -33,6 +33,9 @@ public:
     // recently added backwards.
     const RValue* get(int32_t name_index, int32_t combined) const;
     RVariable* find(int32_t name_index);
+    // find() that first tries the position remembered in hint (a caller's
+    // cache, updated on a miss); the answer is the same as find()'s.
+    RVariable* find_hinted(int32_t name_index, int32_t& hint);
     const RVariable* find(int32_t name_index) const;
     int count() const { return static_cast<int>(m_vars.size()); }
     const RVariable& at(int i) const { return m_vars[static_cast<size_t>(i)]; }
