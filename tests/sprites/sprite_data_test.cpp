@@ -189,6 +189,27 @@ TEST_F(SpriteData, TruncatedSectionsAreRefused) {
     }
 }
 
+// Any single damaged byte gives a section that reads, fails or throws
+// StreamError; never anything worse (run under the sanitizers too).
+TEST_F(SpriteData, DamagedBytesAreHandled) {
+    auto sp = std::make_unique<CSprite>();
+    sp->set_from_image(dot(1, 1), true, true, 0, 0, true, false, true);
+    g().sprites.add("s", std::move(sp));
+    CStream good;
+    write_sprites_section(good, g().sprites);
+    const std::vector<uint8_t> all(good.bytes().begin(), good.bytes().end());
+    for (size_t i = 0; i < all.size(); ++i)
+        for (uint8_t v : {uint8_t(0x00), uint8_t(0x7f), uint8_t(0xff)}) {
+            std::vector<uint8_t> bad = all;
+            bad[i] = v;
+            CStream s(std::move(bad));
+            try {
+                read_sprites_section(s);
+            } catch (const StreamError&) {
+            }
+        }
+}
+
 TEST_F(SpriteData, CorruptCountsAndSizesAllocateNothingLarge) {
     struct Case {
         const char* what;
