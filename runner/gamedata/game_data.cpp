@@ -46,6 +46,19 @@ std::string safe_extra_file_name(std::string_view stored) {
 
 namespace {
 
+// The container and the inner data both open with this pair.
+bool read_magic_and_version(CStream& st, IDialogs& dialogs) {
+    if (st.read_int() != kContainerMagic) {
+        dialogs.message("", msg::kNotValid);
+        return false;
+    }
+    if (st.read_int() != kFormatVersion) {
+        dialogs.message("", msg::kWrongVersion);
+        return false;
+    }
+    return true;
+}
+
 bool write_file(const fs::path& p, std::span<const uint8_t> bytes) {
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
     if (!f) return false;
@@ -71,14 +84,7 @@ bool read_container(CStream& st, const ContainerOptions& opts, IDialogs& dialogs
         return false;
     }
     st.seek(kGameDataOffset);
-    if (st.read_int() != kContainerMagic) {
-        dialogs.message("", msg::kNotValid);
-        return false;
-    }
-    if (st.read_int() != kFormatVersion) {
-        dialogs.message("", msg::kWrongVersion);
-        return false;
-    }
+    if (!read_magic_and_version(st, dialogs)) return false;
     out.delete_extra_files = st.read_bool();
     out.overwrite_extra_files = st.read_bool();
     out.extra_to_temp = st.read_int() != 0;
@@ -158,14 +164,7 @@ bool read_game_data(CStream& st, GameDataHandlers& h, IDialogs& dialogs, GameHea
     }
     st.read_int();
     st.read_int();
-    if (st.read_int() != kContainerMagic) {
-        dialogs.message("", msg::kNotValid);
-        return false;
-    }
-    if (st.read_int() != kFormatVersion) {
-        dialogs.message("", msg::kWrongVersion);
-        return false;
-    }
+    if (!read_magic_and_version(st, dialogs)) return false;
     header.debug_mode = st.read_bool();
     header.game_id = st.read_int();
     st.read_bytes(header.identifier.data(), header.identifier.size());

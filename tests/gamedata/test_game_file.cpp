@@ -14,6 +14,7 @@
 #include "graphics/picture_file.h"
 #include "kxpack/game_source.h"
 #include "script/script_state.h"
+#include "world/world_state.h"
 #include "support/capture_platform.h"
 
 using namespace kx;
@@ -95,8 +96,8 @@ TEST(GameFile, BuildThenReadKeepsEverySetting) {
     EXPECT_TRUE(rs.debug_mode);
     EXPECT_EQ(rs.game_id, 31337);
     EXPECT_EQ(rs.game_identifier[15], 255);
-    EXPECT_EQ(rs.room_order, (std::vector<int32_t>{0, 2, 1}));
-    EXPECT_EQ(rs.library_init, (std::vector<std::string>{"", "x = 1"}));
+    EXPECT_EQ(run.rt.world->room_order, (std::vector<int32_t>{0, 2, 1}));
+    EXPECT_EQ(run.rt.world->library_init, (std::vector<std::string>{"", "x = 1"}));
     EXPECT_EQ(rs.game_info.caption, "About");
     EXPECT_EQ(rs.game_info.text, "{\\rtf1 hello}");
 
