@@ -167,7 +167,7 @@ bool read_object_list(CStream& s, std::vector<std::unique_ptr<CObject>>& out) {
     return true;
 }
 
-void write_object_list(CStream& s, const std::vector<std::unique_ptr<CObject>>& list) {
+void write_object_list(CStream& s, const std::vector<const CObject*>& list) {
     s.write_int(kObjectListVersion);
     s.write_int(static_cast<int32_t>(list.size()));
     for (const auto& o : list) {

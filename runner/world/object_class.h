@@ -105,7 +105,7 @@ void write_object(CStream& s, const CObject& o);
 
 // The resource list of objects: slots with a name and a record, or empty.
 bool read_object_list(CStream& s, std::vector<std::unique_ptr<CObject>>& out);
-void write_object_list(CStream& s, const std::vector<std::unique_ptr<CObject>>& list);
+void write_object_list(CStream& s, const std::vector<const CObject*>& list);
 
 // "Create Event", "Alarm Event for alarm 3", ...; object_name names a
 // collision's other object.

@@ -119,7 +119,7 @@ bool read_room_section(CStream& s, RoomSection& out) {
             out.rooms.emplace_back();
             continue;
         }
-        auto r = std::make_unique<RoomRecord>();
+        auto r = std::make_shared<RoomRecord>();
         r->name = s.read_string();
         if (!read_room_record(s, *r)) return false;
         out.rooms.push_back(std::move(r));

@@ -94,7 +94,7 @@ void write_room_record(CStream& s, const RoomRecord& r);
 
 // The rooms section: the list and the two counters.
 struct RoomSection {
-    std::vector<std::unique_ptr<RoomRecord>> rooms;
+    std::vector<std::shared_ptr<RoomRecord>> rooms;
     int32_t last_instance_id = 100000;
     int32_t last_tile_id = 10000000;
 };

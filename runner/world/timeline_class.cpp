@@ -80,7 +80,7 @@ bool read_timeline_list(CStream& s, std::vector<std::unique_ptr<CTimeLine>>& out
     return true;
 }
 
-void write_timeline_list(CStream& s, const std::vector<std::unique_ptr<CTimeLine>>& list) {
+void write_timeline_list(CStream& s, const std::vector<const CTimeLine*>& list) {
     s.write_int(kTimeLineListVersion);
     s.write_int(static_cast<int32_t>(list.size()));
     for (const auto& t : list) {

@@ -31,7 +31,7 @@ struct CTimeLine {
 bool read_timeline(CStream& s, CTimeLine& t);
 void write_timeline(CStream& s, const CTimeLine& t);
 bool read_timeline_list(CStream& s, std::vector<std::unique_ptr<CTimeLine>>& out);
-void write_timeline_list(CStream& s, const std::vector<std::unique_ptr<CTimeLine>>& list);
+void write_timeline_list(CStream& s, const std::vector<const CTimeLine*>& list);
 
 // Runner side.
 bool compile_timelines();

@@ -78,9 +78,9 @@ CStream build_sections(const GameSource& g) {
     write_empty_list(st, Section::Paths);
     write_scripts_section(st, g.scripts);
     write_empty_list(st, Section::Fonts);
-    write_empty_list(st, Section::TimeLines);
-    write_empty_list(st, Section::Objects);
-    write_empty_list(st, Section::Rooms);
+    write_world_sections(st, Section::TimeLines, g);
+    write_world_sections(st, Section::Objects, g);
+    write_world_sections(st, Section::Rooms, g);
     write_game_information(st, g.info);
     write_library_init(st, g.library_init);
     write_room_order(st, g.room_order);
@@ -128,6 +128,19 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
         GameDataHandlers h;
         h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, g.settings, &raw); };
         h.readers[size_t(Section::Scripts)] = [&](CStream& s) { return read_scripts_section(s, g.scripts); };
+        h.readers[size_t(Section::TimeLines)] = [&](CStream& s) {
+            std::vector<std::unique_ptr<CTimeLine>> list;
+            if (!read_timeline_list(s, list)) return false;
+            for (auto& t : list) g.timelines.emplace_back(t.release());
+            return true;
+        };
+        h.readers[size_t(Section::Objects)] = [&](CStream& s) {
+            std::vector<std::unique_ptr<CObject>> list;
+            if (!read_object_list(s, list)) return false;
+            for (auto& o : list) g.objects.emplace_back(o.release());
+            return true;
+        };
+        h.readers[size_t(Section::Rooms)] = [&](CStream& s) { return read_room_section(s, g.rooms); };
         h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, g.info); };
         h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, g.library_init); };
         h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, g.room_order); };

@@ -54,8 +54,7 @@ constexpr const char* kPictureKeys[] = {"ProgressBarBack", "ProgressBarFront", "
 
 // Resource kinds whose records come with later work: a source may list them
 // only with empty (null) slots.
-constexpr const char* kPendingKinds[] = {"sounds", "sprites", "backgrounds", "paths",
-                                         "fonts", "timelines", "objects", "rooms"};
+constexpr const char* kPendingKinds[] = {"sounds", "sprites", "backgrounds", "paths", "fonts"};
 
 std::vector<uint8_t> read_file(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
@@ -177,7 +176,7 @@ GameSource load_source(const fs::path& folder) {
                {"game_id", "identifier", "debug", "seed", "filler", "settings", "constants",
                 "container", "extra_files", "game_information", "library_init", "room_order",
                 "scripts", "sounds", "sprites", "backgrounds", "paths", "fonts", "timelines",
-                "objects", "rooms"});
+                "objects", "rooms", "last_instance_id", "last_tile_id"});
     g.data.header.game_id = get_or<int32_t>(j, "game_id", 0);
     g.data.header.debug_mode = get_or<bool>(j, "debug", false);
     if (j.contains("identifier")) g.data.header.identifier = parse_identifier(j["identifier"].get<std::string>());
@@ -262,6 +261,7 @@ GameSource load_source(const fs::path& folder) {
             g.scripts.push_back(ScriptSource{name, std::string(b.begin(), b.end())});
         }
     }
+    load_world_sources(j, folder, g);
     for (const char* kind : kPendingKinds) {
         if (!j.contains(kind)) continue;
         for (const auto& e : j[kind])
@@ -339,6 +339,7 @@ void save_source(const GameSource& g, const fs::path& folder) {
         scripts.push_back(sc->name);
     }
     j["scripts"] = scripts;
+    save_world_sources(g, j, folder);
     write_text(folder / "game.json", j.dump(2) + "\n");
 }
 

@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "gamedata/game_data.h"
 #include "gamedata/game_info.h"
 #include "gamedata/game_settings.h"
+#include "world/object_class.h"
+#include "world/room_class.h"
+#include "world/timeline_class.h"
 
 namespace kx::pack {
 
@@ -36,6 +41,10 @@ struct GameSource {
     std::vector<std::string> library_init;
     std::vector<int32_t> room_order{0};
     std::vector<std::optional<ScriptSource>> scripts;
+    // Shared so that a source stays copyable; null for an empty slot.
+    std::vector<std::shared_ptr<CTimeLine>> timelines;
+    std::vector<std::shared_ptr<CObject>> objects;
+    RoomSection rooms;
 };
 
 // Reads SRC/game.json and the files it names. Throws SourceError with a
@@ -62,5 +71,10 @@ CStream build_sections(const GameSource& g);
 // The scripts section, through the runner's own record.
 void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSource>>& scripts);
 bool read_scripts_section(CStream& st, std::vector<std::optional<ScriptSource>>& out);
+
+// The objects, rooms and time lines of a source folder (world_source.cpp).
+void load_world_sources(const nlohmann::ordered_json& j, const std::filesystem::path& folder, GameSource& g);
+void save_world_sources(const GameSource& g, nlohmann::ordered_json& j, const std::filesystem::path& folder);
+void write_world_sections(CStream& st, Section s, const GameSource& g);
 
 }  // namespace kx::pack
