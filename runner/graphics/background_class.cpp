@@ -6,21 +6,9 @@
 #include "graphics/bitmap32_stream.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
+#include "graphics/sprite_resource_list.h"
 
 namespace kx {
-
-namespace {
-struct FieldReader {
-    CStream& s;
-    void i(int32_t& v) { v = s.read_int(); }
-    void b(bool& v) { v = s.read_bool(); }
-};
-struct FieldWriter {
-    CStream& s;
-    void i(const int32_t& v) { s.write_int(v); }
-    void b(const bool& v) { s.write_bool(v); }
-};
-}  // namespace
 
 template <class IO, class Self>
 void CBackground::record_fields(IO& io, Self& s) {
@@ -34,7 +22,7 @@ void CBackground::record_fields(IO& io, Self& s) {
 bool CBackground::read(CStream& s) {
     clear();
     if (s.read_int() != kBackgroundRecordVersion) return false;
-    FieldReader r{s};
+    RecordReader r{s};
     record_fields(r, *this);
     if (s.read_bool()) m_image = read_bitmap32_record(s);
     return true;
@@ -42,7 +30,7 @@ bool CBackground::read(CStream& s) {
 
 void CBackground::write(CStream& s) const {
     s.write_int(kBackgroundRecordVersion);
-    FieldWriter w{s};
+    RecordWriter w{s};
     record_fields(w, *this);
     s.write_bool(m_image.exists);
     if (m_image.exists) write_bitmap32_record(s, m_image);
@@ -72,14 +60,16 @@ void CBackground::set_image(CBitmap32 image) {
     make_texture();
 }
 
-bool CBackground::load_from_file(const std::string& fname, bool transparent, bool smooth, bool preload) {
+bool CBackground::load_from_file(const std::string& fname, bool transparent, bool smooth,
+                                 bool preload) {
     std::ifstream f(fname, std::ios::binary);
     if (!f) return false;
     std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     return load_from_bytes(bytes, transparent, smooth, preload);
 }
 
-bool CBackground::load_from_bytes(std::span<const uint8_t> bytes, bool transparent, bool smooth, bool preload) {
+bool CBackground::load_from_bytes(std::span<const uint8_t> bytes, bool transparent, bool smooth,
+                                  bool preload) {
     std::optional<DecodedPicture> pic = decode_picture(bytes);
     if (!pic || !pic->image.exists) return false;
     CBitmap32 img = CBitmap32::from_graphic(*pic, smooth, transparent);
@@ -108,14 +98,15 @@ void CBackground::solid_colour(int32_t w, int32_t h, uint32_t colour, bool prelo
     set_image(CBitmap32::solid(w, h, colour));
 }
 
-void CBackground::gradient(int32_t w, int32_t h, uint32_t colour1, uint32_t colour2, int kind, bool preload) {
+void CBackground::gradient(int32_t w, int32_t h, uint32_t colour1, uint32_t colour2, int kind,
+                           bool preload) {
     clear();
     m_preload = preload;
     set_image(CBitmap32::gradient(w, h, colour1, colour2, kind));
 }
 
 void CBackground::alpha_from_background(const CBackground& other) {
-    CBitmap32 alpha = other.m_image;   // other may be this background
+    CBitmap32 alpha = other.m_image;  // other may be this background
     m_image.alpha_from(alpha);
     make_texture();
 }
@@ -134,8 +125,8 @@ void CBackground::free_texture() {
     m_texture = -1;
 }
 
-void CBackground::set_stored(int32_t width, int32_t height, bool transparent, bool smooth, bool preload,
-                             CBitmap32 image) {
+void CBackground::set_stored(int32_t width, int32_t height, bool transparent, bool smooth,
+                             bool preload, CBitmap32 image) {
     free_texture();
     m_width = width;
     m_height = height;

@@ -30,8 +30,10 @@ public:
     // The file must exist and decode; otherwise false and the background is
     // left as it was.
     bool load_from_file(const std::string& fname, bool transparent, bool smooth, bool preload);
-    bool load_from_bytes(std::span<const uint8_t> bytes, bool transparent, bool smooth, bool preload);
-    void set_from_image(const CBitmap32& image, bool is32bit, bool preload, bool smooth, bool transparent);
+    bool load_from_bytes(std::span<const uint8_t> bytes, bool transparent, bool smooth,
+                         bool preload);
+    void set_from_image(const CBitmap32& image, bool is32bit, bool preload, bool smooth,
+                        bool transparent);
     void solid_colour(int32_t w, int32_t h, uint32_t colour, bool preload);
     void gradient(int32_t w, int32_t h, uint32_t colour1, uint32_t colour2, int kind, bool preload);
     void alpha_from_background(const CBackground& other);
@@ -57,7 +59,7 @@ public:
 private:
     template <class IO, class Self>
     static void record_fields(IO& io, Self& s);
-    void set_image(CBitmap32 image);   // size from it, texture made
+    void set_image(CBitmap32 image);  // size from it, texture made
 
     int32_t m_width = 0, m_height = 0;
     bool m_transparent = false, m_smooth = false, m_preload = false;

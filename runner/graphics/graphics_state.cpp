@@ -26,10 +26,18 @@ GraphicsState& state() {
 }
 }  // namespace
 
-bool read_sprites_section(CStream& s) { return state().sprites.read_section(s); }
-bool read_backgrounds_section(CStream& s) { return state().backgrounds.read_section(s); }
-void write_sprites_section(CStream& s, const SpriteList& list) { list.write_section(s); }
-void write_backgrounds_section(CStream& s, const BackgroundList& list) { list.write_section(s); }
+bool read_sprites_section(CStream& s) {
+    return state().sprites.read_section(s);
+}
+bool read_backgrounds_section(CStream& s) {
+    return state().backgrounds.read_section(s);
+}
+void write_sprites_section(CStream& s, const SpriteList& list) {
+    list.write_section(s);
+}
+void write_backgrounds_section(CStream& s, const BackgroundList& list) {
+    list.write_section(s);
+}
 
 void make_all_resource_textures() {
     GraphicsState& g = state();

@@ -14,13 +14,13 @@ struct Runtime;
 // How sprites and backgrounds reach the texture table. Filled by the drawing
 // device's part; while it is empty, images have no textures (-1).
 struct TextureMaker {
-    std::function<int32_t(const CBitmap32&)> make;   // id or -1
+    std::function<int32_t(const CBitmap32&)> make;  // id or -1
     std::function<void(int32_t)> free;
     std::function<void(int32_t)> preload;
 };
 
 struct GraphicsState {
-    TextureMaker textures;   // first: the lists below may call it while they go
+    TextureMaker textures;  // first: the lists below may call it while they go
     SpriteList sprites;
     BackgroundList backgrounds;
 };

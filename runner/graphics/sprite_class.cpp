@@ -8,26 +8,17 @@
 #include "graphics/bitmap32_stream.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
+#include "graphics/sprite_resource_list.h"
 
 namespace kx {
 
 namespace {
 
-// Both directions of a record share one field list through these.
-struct FieldReader {
-    CStream& s;
-    void i(int32_t& v) { v = s.read_int(); }
-    void b(bool& v) { v = s.read_bool(); }
-};
-struct FieldWriter {
-    CStream& s;
-    void i(const int32_t& v) { s.write_int(v); }
-    void b(const bool& v) { s.write_bool(v); }
-};
+constexpr uint32_t kCanvasColour = 0xFF408000;  // R=64, G=128, B=0, opaque
 
-constexpr uint32_t kCanvasColour = 0xFF408000;   // R=64, G=128, B=0, opaque
-
-bool alpha_set(uint32_t px) { return (px >> 24) != 0; }
+bool alpha_set(uint32_t px) {
+    return (px >> 24) != 0;
+}
 
 // The opaque box of the part of image that lies inside the sprite's
 // width x height. For an image of the sprite's size this is its opaque box.
@@ -69,8 +60,8 @@ CMask::CMask(const CBitmap32& image, int32_t width, int32_t height) {
     m_bits.assign(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), 0);
     for (int32_t x = 0; x < m_width; ++x)
         for (int32_t y = 0; y < m_height; ++y)
-            m_bits[static_cast<size_t>(x) * static_cast<size_t>(m_height) + static_cast<size_t>(y)] =
-                alpha_set(image.at(x, y)) ? 1 : 0;
+            m_bits[static_cast<size_t>(x) * static_cast<size_t>(m_height) +
+                   static_cast<size_t>(y)] = alpha_set(image.at(x, y)) ? 1 : 0;
 }
 
 template <class IO, class Self>
@@ -94,7 +85,7 @@ void CSprite::record_fields(IO& io, Self& s) {
 bool CSprite::read(CStream& s) {
     clear();
     if (s.read_int() != kSpriteRecordVersion) return false;
-    FieldReader r{s};
+    RecordReader r{s};
     record_fields(r, *this);
     const int32_t count = s.read_int();
     // Every subimage record takes at least its 4-byte version.
@@ -108,7 +99,7 @@ bool CSprite::read(CStream& s) {
 
 void CSprite::write(CStream& s) const {
     s.write_int(kSpriteRecordVersion);
-    FieldWriter w{s};
+    RecordWriter w{s};
     record_fields(w, *this);
     s.write_int(subimage_count());
     for (const CBitmap32& img : m_images) write_bitmap32_record(s, img);
@@ -130,16 +121,18 @@ void CSprite::after_images_changed() {
     build_masks();
 }
 
-bool CSprite::load_from_file(const std::string& fname, int32_t subimages, int32_t xorig, int32_t yorig,
-                             bool transparent, bool smooth, bool preload, bool precise) {
+bool CSprite::load_from_file(const std::string& fname, int32_t subimages, int32_t xorig,
+                             int32_t yorig, bool transparent, bool smooth, bool preload,
+                             bool precise) {
     std::vector<uint8_t> bytes;
     if (!read_whole_file(fname, bytes)) return false;
-    return load_from_bytes(fname, bytes, subimages, xorig, yorig, transparent, smooth, preload, precise);
+    return load_from_bytes(fname, bytes, subimages, xorig, yorig, transparent, smooth, preload,
+                           precise);
 }
 
-bool CSprite::load_from_bytes(const std::string& fname, std::span<const uint8_t> bytes, int32_t subimages,
-                              int32_t xorig, int32_t yorig, bool transparent, bool smooth, bool preload,
-                              bool precise) {
+bool CSprite::load_from_bytes(const std::string& fname, std::span<const uint8_t> bytes,
+                              int32_t subimages, int32_t xorig, int32_t yorig, bool transparent,
+                              bool smooth, bool preload, bool precise) {
     // Everything is decoded before the sprite changes, so a failure leaves it as it was.
     std::vector<CBitmap32> images;
     int32_t w = 0, h = 0;
@@ -149,7 +142,8 @@ bool CSprite::load_from_bytes(const std::string& fname, std::span<const uint8_t>
         w = std::max(gif->width, 1);
         h = std::max(gif->height, 1);
         // Every frame becomes a full-screen subimage: refuse what would not fit.
-        if (int64_t(w) * h * static_cast<int64_t>(gif->frames.size()) > CBitmap32::kMaxPixels) return false;
+        if (int64_t(w) * h * static_cast<int64_t>(gif->frames.size()) > CBitmap32::kMaxPixels)
+            return false;
         CBitmap32 canvas = CBitmap32::blank(w, h, kCanvasColour);
         for (const GifFrame& f : gif->frames) {
             for (int32_t y = 0; y < f.image.height; ++y)
@@ -157,7 +151,8 @@ bool CSprite::load_from_bytes(const std::string& fname, std::span<const uint8_t>
                     const int64_t cx = int64_t(f.left) + x, cy = int64_t(f.top) + y;
                     if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
                     const uint32_t px = f.image.at(x, y);
-                    if (alpha_set(px)) canvas.at(static_cast<int32_t>(cx), static_cast<int32_t>(cy)) = px;
+                    if (alpha_set(px))
+                        canvas.at(static_cast<int32_t>(cx), static_cast<int32_t>(cy)) = px;
                 }
             images.push_back(CBitmap32::from_24bit(canvas, smooth, transparent));
             if (f.disposal != 1) canvas = CBitmap32::blank(w, h, kCanvasColour);
@@ -171,7 +166,8 @@ bool CSprite::load_from_bytes(const std::string& fname, std::span<const uint8_t>
         w = pic->image.width / count;
         h = pic->image.height;
         const CBitmap32 whole = CBitmap32::from_graphic(*pic, smooth, transparent);
-        for (int32_t i = 0; i < count; ++i) images.push_back(CBitmap32::sub_image(whole, i * w, 0, w, h));
+        for (int32_t i = 0; i < count; ++i)
+            images.push_back(CBitmap32::sub_image(whole, i * w, 0, w, h));
     }
     clear();
     m_width = w;
@@ -188,8 +184,8 @@ bool CSprite::load_from_bytes(const std::string& fname, std::span<const uint8_t>
     return true;
 }
 
-void CSprite::set_from_image(const CBitmap32& image, bool is32bit, bool precise, int32_t xorig, int32_t yorig,
-                             bool preload, bool smooth, bool transparent) {
+void CSprite::set_from_image(const CBitmap32& image, bool is32bit, bool precise, int32_t xorig,
+                             int32_t yorig, bool preload, bool smooth, bool transparent) {
     // The image may be one of this sprite's own subimages.
     CBitmap32 source = image;
     clear();
@@ -222,7 +218,7 @@ void CSprite::merge(const CSprite& other) {
         m_width = other.m_width;
         m_height = other.m_height;
     }
-    std::vector<CBitmap32> copies = other.m_images;   // other may be this sprite
+    std::vector<CBitmap32> copies = other.m_images;  // other may be this sprite
     for (CBitmap32& c : copies) {
         c.resize(m_width, m_height);
         m_images.push_back(std::move(c));

@@ -26,12 +26,13 @@ public:
     int32_t height() const { return m_height; }
     bool test(int32_t x, int32_t y) const {
         return x >= 0 && y >= 0 && x < m_width && y < m_height &&
-               m_bits[static_cast<size_t>(x) * static_cast<size_t>(m_height) + static_cast<size_t>(y)] != 0;
+               m_bits[static_cast<size_t>(x) * static_cast<size_t>(m_height) +
+                      static_cast<size_t>(y)] != 0;
     }
 
 private:
     int32_t m_width = 0, m_height = 0;
-    std::vector<uint8_t> m_bits;   // column by column
+    std::vector<uint8_t> m_bits;  // column by column
 };
 
 enum class BBoxMode : int32_t { Automatic = 0, Full = 1, Manual = 2 };
@@ -59,9 +60,9 @@ public:
     bool load_from_file(const std::string& fname, int32_t subimages, int32_t xorig, int32_t yorig,
                         bool transparent, bool smooth, bool preload, bool precise);
     // The same from the file's bytes (name only decides whether it is a GIF).
-    bool load_from_bytes(const std::string& fname, std::span<const uint8_t> bytes, int32_t subimages,
-                         int32_t xorig, int32_t yorig, bool transparent, bool smooth, bool preload,
-                         bool precise);
+    bool load_from_bytes(const std::string& fname, std::span<const uint8_t> bytes,
+                         int32_t subimages, int32_t xorig, int32_t yorig, bool transparent,
+                         bool smooth, bool preload, bool precise);
     void set_from_image(const CBitmap32& image, bool is32bit, bool precise, int32_t xorig,
                         int32_t yorig, bool preload, bool smooth, bool transparent);
     void add_image(const CBitmap32& image, bool is32bit);
@@ -113,7 +114,8 @@ public:
     bool has_masks() const { return m_has_masks; }
     // Mask of subimage i; nullptr for a maskless sprite or an index out of range.
     const CMask* mask(int32_t i) const {
-        return m_has_masks && i >= 0 && i < subimage_count() ? &m_masks[static_cast<size_t>(i)] : nullptr;
+        return m_has_masks && i >= 0 && i < subimage_count() ? &m_masks[static_cast<size_t>(i)]
+                                                             : nullptr;
     }
 
     // For building a sprite as stored (kxpack): fields set directly, nothing
@@ -124,7 +126,7 @@ public:
 private:
     // The new subimage as SetFromImage and AddImage make it.
     CBitmap32 make_subimage(const CBitmap32& image, bool is32bit) const;
-    void after_images_changed();   // textures, box, masks
+    void after_images_changed();  // textures, box, masks
     // The record's fixed fields in stream order, for reading and writing alike.
     template <class IO, class Self>
     static void record_fields(IO& io, Self& s);

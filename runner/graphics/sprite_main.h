@@ -14,7 +14,8 @@ public:
                           bool transparent, bool smooth, bool preload, bool precise);
     // False for an index out of range or a file that does not load.
     bool replace_from_file(int32_t id, const std::string& fname, int32_t subimages, int32_t xorig,
-                           int32_t yorig, bool transparent, bool smooth, bool preload, bool precise);
+                           int32_t yorig, bool transparent, bool smooth, bool preload,
+                           bool precise);
 };
 
 }  // namespace kx

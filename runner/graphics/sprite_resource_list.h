@@ -14,6 +14,19 @@ namespace kx {
 
 inline constexpr int32_t kResourceSectionVersion = 400;
 
+// One field list serves both directions of a record: its template is
+// called with a reader or a writer.
+struct RecordReader {
+    CStream& s;
+    void i(int32_t& v) { v = s.read_int(); }
+    void b(bool& v) { v = s.read_bool(); }
+};
+struct RecordWriter {
+    CStream& s;
+    void i(const int32_t& v) { s.write_int(v); }
+    void b(const bool& v) { s.write_bool(v); }
+};
+
 template <class T>
 class ResourceList {
 public:
@@ -33,7 +46,8 @@ public:
     }
     int32_t find_by_name(std::string_view name) const {
         for (int32_t i = 0; i < count(); ++i)
-            if (m_items[static_cast<size_t>(i)] && m_names[static_cast<size_t>(i)] == name) return i;
+            if (m_items[static_cast<size_t>(i)] && m_names[static_cast<size_t>(i)] == name)
+                return i;
         return -1;
     }
 
@@ -73,7 +87,8 @@ public:
         auto& slot = m_items[static_cast<size_t>(id)];
         if (!slot) {
             slot = std::make_unique<T>();
-            if (m_names[static_cast<size_t>(id)].empty()) m_names[static_cast<size_t>(id)] = default_name(id);
+            if (m_names[static_cast<size_t>(id)].empty())
+                m_names[static_cast<size_t>(id)] = default_name(id);
         }
         return load(*slot);
     }
@@ -97,7 +112,8 @@ public:
         auto& slot = m_items[static_cast<size_t>(id)];
         if (!slot) {
             slot = std::make_unique<T>();
-            if (m_names[static_cast<size_t>(id)].empty()) m_names[static_cast<size_t>(id)] = default_name(id);
+            if (m_names[static_cast<size_t>(id)].empty())
+                m_names[static_cast<size_t>(id)] = default_name(id);
         }
         slot->assign(*m_items[static_cast<size_t>(source)]);
         return true;
@@ -118,7 +134,8 @@ public:
         if (s.read_int() != kResourceSectionVersion) return false;
         const int32_t n = s.read_int();
         // Every slot takes at least its 4-byte flag.
-        if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4) throw StreamError("corrupt resource count");
+        if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4)
+            throw StreamError("corrupt resource count");
         for (int32_t i = 0; i < n; ++i) {
             if (!s.read_bool()) {
                 add({}, nullptr);
@@ -143,7 +160,9 @@ public:
     }
 
 private:
-    std::string default_name(int32_t id) const { return "__new" + std::string(m_kind) + std::to_string(id); }
+    std::string default_name(int32_t id) const {
+        return "__new" + std::string(m_kind) + std::to_string(id);
+    }
     static void free_textures_of(T& item) {
         if constexpr (requires { item.free_textures(); })
             item.free_textures();

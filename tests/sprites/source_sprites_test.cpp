@@ -1,5 +1,7 @@
 // kxpack's sprite and background source: build, unpack, build again gives the
 // same bytes; hand-written sources get keyed frames and computed boxes.
+#include "kxpack/source_sprites.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,7 +9,6 @@
 #include "graphics/picture_file.h"
 #include "graphics/picture_test_util.h"
 #include "kxpack/game_source.h"
-#include "kxpack/source_sprites.h"
 
 namespace kx::pack {
 namespace {
@@ -47,13 +48,16 @@ struct SourceFolder : ::testing::Test {
         CBitmap32 f1 = CBitmap32::blank(6, 5, px(0, 1, 2, 3));
         f1.at(1, 4) = kKey;
         test::write_file((src / "sprites/hero_b.png").string(), encode_png(f1));
-        write_text(src / "sprites/hero.json",
-                   R"({"origin": [3, 4], "transparent": true, "precise": true, "frames": ["hero_a.bmp", "hero_b.png"]})");
-        write_text(src / "sprites/box.json",
-                   R"({"size": [16, 16], "bbox_mode": "manual", "bbox": [2, 3, 12, 13], "preload": false, "frames": []})");
+        write_text(
+            src / "sprites/hero.json",
+            R"({"origin": [3, 4], "transparent": true, "precise": true, "frames": ["hero_a.bmp", "hero_b.png"]})");
+        write_text(
+            src / "sprites/box.json",
+            R"({"size": [16, 16], "bbox_mode": "manual", "bbox": [2, 3, 12, 13], "preload": false, "frames": []})");
         CBitmap32 tiles = CBitmap32::blank(8, 4, px(255, 10, 20, 30));
         test::write_file((src / "backgrounds/tiles.png").string(), encode_png(tiles.to_24bit()));
-        write_text(src / "backgrounds/tiles.json", R"({"image": "tiles.png", "smooth": true, "preload": true})");
+        write_text(src / "backgrounds/tiles.json",
+                   R"({"image": "tiles.png", "smooth": true, "preload": true})");
         write_text(src / "backgrounds/blank.json", R"({"size": [32, 16]})");
     }
 };
@@ -101,17 +105,17 @@ TEST_F(SourceFolder, UnusualStoredValuesSurviveTheRoundTrip) {
     sprites[0].emplace();
     SpriteSource& s = *sprites[0];
     s.name = "odd";
-    s.width = 9;   // larger than its frames
+    s.width = 9;  // larger than its frames
     s.height = 2;
     s.bbox_mode = 7;
     s.bbox = {5, 6, -1, -2};
-    s.frames.push_back(CBitmap32());               // an image that does not exist
-    s.frames.push_back(CBitmap32::blank(0, 3));    // one without pixels
+    s.frames.push_back(CBitmap32());             // an image that does not exist
+    s.frames.push_back(CBitmap32::blank(0, 3));  // one without pixels
     s.frames.push_back(CBitmap32::blank(2, 2, px(128, 1, 2, 3)));
     std::vector<std::optional<BackgroundSource>> backgrounds(1);
     backgrounds[0].emplace();
     backgrounds[0]->name = "bg";
-    backgrounds[0]->width = 3;   // not the image's size
+    backgrounds[0]->width = 3;  // not the image's size
     backgrounds[0]->image = CBitmap32::blank(1, 1, px(255, 4, 5, 6));
 
     const auto first = sections(sprites, backgrounds);
@@ -129,7 +133,7 @@ TEST_F(SourceFolder, UnusualStoredValuesSurviveTheRoundTrip) {
 TEST_F(SourceFolder, BadSourcesNameTheProblem) {
     struct Case {
         const char* json;
-        const char* expect;   // part of the message
+        const char* expect;  // part of the message
     };
     const Case cases[] = {
         {R"({"bbox_mode": "manual"})", "needs \"bbox\""},
@@ -147,7 +151,8 @@ TEST_F(SourceFolder, BadSourcesNameTheProblem) {
             load_sprites(ordered_json::parse(R"(["broken"])"), src);
             ADD_FAILURE() << c.json << " was accepted";
         } catch (const SourceError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.expect), std::string::npos) << c.json << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.expect), std::string::npos)
+                << c.json << ": " << e.what();
         }
     }
     EXPECT_THROW(load_sprites(ordered_json::parse(R"(["../x"])"), src), SourceError);

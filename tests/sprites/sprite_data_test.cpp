@@ -9,7 +9,9 @@
 namespace kx {
 namespace {
 
-uint32_t px(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+uint32_t px(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 // A 4 x 3 subimage with an opaque pixel at (x, y) on see-through ground.
 CBitmap32 dot(int32_t x, int32_t y) {
@@ -30,12 +32,12 @@ using SpriteData = Fixture;
 TEST_F(SpriteData, SpriteRecordKeepsStoredBoxOrderAndFields) {
     CStream s;
     s.write_int(kSpriteRecordVersion);
-    for (int32_t v : {4, 3, 3, 10, 20, 5}) s.write_int(v);   // w, h, left, right, bottom, top
-    s.write_bool(true);    // transparent
-    s.write_bool(true);    // smooth
-    s.write_bool(false);   // preload
-    s.write_int(2);        // manual
-    s.write_bool(true);    // precise
+    for (int32_t v : {4, 3, 3, 10, 20, 5}) s.write_int(v);  // w, h, left, right, bottom, top
+    s.write_bool(true);                                     // transparent
+    s.write_bool(true);                                     // smooth
+    s.write_bool(false);                                    // preload
+    s.write_int(2);                                         // manual
+    s.write_bool(true);                                     // precise
     s.write_int(-7);
     s.write_int(8);
     s.write_int(2);
@@ -47,7 +49,7 @@ TEST_F(SpriteData, SpriteRecordKeepsStoredBoxOrderAndFields) {
     CSprite sp;
     ASSERT_TRUE(sp.read(s));
     EXPECT_TRUE(s.at_end());
-    EXPECT_EQ(sp.bbox(), (BitmapBox{3, 5, 10, 20}));   // taken as stored, not recomputed
+    EXPECT_EQ(sp.bbox(), (BitmapBox{3, 5, 10, 20}));  // taken as stored, not recomputed
     EXPECT_EQ(sp.width(), 4);
     EXPECT_EQ(sp.height(), 3);
     EXPECT_TRUE(sp.transparent());
@@ -178,7 +180,8 @@ TEST_F(SpriteData, TruncatedSectionsAreRefused) {
 
     for (size_t cut = 0; cut < all.size(); ++cut) {
         const bool sprites = cut < sprite_end;
-        CStream s(std::vector<uint8_t>(all.begin() + (sprites ? 0 : sprite_end), all.begin() + cut));
+        CStream s(
+            std::vector<uint8_t>(all.begin() + (sprites ? 0 : sprite_end), all.begin() + cut));
         bool ok = true;
         try {
             ok = sprites ? read_sprites_section(s) : read_backgrounds_section(s);
@@ -213,17 +216,19 @@ TEST_F(SpriteData, DamagedBytesAreHandled) {
 TEST_F(SpriteData, CorruptCountsAndSizesAllocateNothingLarge) {
     struct Case {
         const char* what;
-        std::vector<int32_t> ints;   // written as they are after the section header
+        std::vector<int32_t> ints;  // written as they are after the section header
     };
     // Section header: version 400, count; entry: exists, name length 0.
     const Case cases[] = {
         {"huge slot count", {400, 0x7fffffff}},
         {"negative slot count", {400, -1}},
-        {"huge subimage count", {400, 1, 1, 0, kSpriteRecordVersion, 4, 4, 0, 3, 3, 0, 1, 0, 0, 0, 1, 0, 0,
-                                 0x7fffffff}},
-        {"negative subimage count", {400, 1, 1, 0, kSpriteRecordVersion, 4, 4, 0, 3, 3, 0, 1, 0, 0, 0, 1, 0, 0, -5}},
-        {"negative image size", {400, 1, 1, 0, kSpriteRecordVersion, 4, 4, 0, 3, 3, 0, 1, 0, 0, 0, 1, 0, 0, 1,
-                                 kBitmap32RecordVersion, 1, -4, 4, 0}},
+        {"huge subimage count",
+         {400, 1, 1, 0, kSpriteRecordVersion, 4, 4, 0, 3, 3, 0, 1, 0, 0, 0, 1, 0, 0, 0x7fffffff}},
+        {"negative subimage count",
+         {400, 1, 1, 0, kSpriteRecordVersion, 4, 4, 0, 3, 3, 0, 1, 0, 0, 0, 1, 0, 0, -5}},
+        {"negative image size",
+         {400, 1, 1, 0, kSpriteRecordVersion,   4, 4,  0, 3, 3, 0, 1, 0, 0, 0,
+          1,   0, 0, 1, kBitmap32RecordVersion, 1, -4, 4, 0}},
     };
     for (const Case& c : cases) {
         CStream s;
@@ -246,7 +251,7 @@ TEST_F(SpriteData, MasksOfMismatchedSubimagesStayWithinTheirPixels) {
     s.write_int(0);
     s.write_int(3);
     write_bitmap32_record(s, dot(3, 2));
-    s.write_int(539);   // an image of another version: none, nothing more read
+    s.write_int(539);  // an image of another version: none, nothing more read
     write_bitmap32_record(s, CBitmap32());
     s.seek(0);
     CSprite sp;
@@ -270,7 +275,8 @@ TEST_F(SpriteData, ListOperations) {
     EXPECT_EQ(g().backgrounds.name(0), "__newbackground0");
     sl.get(0)->set_from_image(dot(1, 1), true, true, 2, 3, true, false, true);
 
-    EXPECT_EQ(sl.add_from_file("/nonexistent/kx_missing.png", 1, 0, 0, true, false, true, true), -1);
+    EXPECT_EQ(sl.add_from_file("/nonexistent/kx_missing.png", 1, 0, 0, true, false, true, true),
+              -1);
     EXPECT_EQ(sl.count(), 1) << "a failed load takes its slot back";
 
     EXPECT_EQ(sl.duplicate(0), 1);
@@ -320,8 +326,8 @@ TEST_F(SpriteData, TexturesThroughTheMaker) {
 
     log.clear();
     make_all_resource_textures();
-    EXPECT_EQ(log, (std::vector<std::string>{"free 3", "make 7", "preload 4", "free 1", "free 2", "make 4",
-                                             "make 4"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"free 3", "make 7", "preload 4", "free 1", "free 2",
+                                             "make 4", "make 4"}));
     log.clear();
     g().sprites.remove(0);
     EXPECT_EQ(log, (std::vector<std::string>{"free 5", "free 6"}));

@@ -2,9 +2,9 @@
 // loading from picture files.
 #include <gtest/gtest.h>
 
+#include "graphics/background_class.h"
 #include "graphics/picture_file.h"
 #include "graphics/picture_test_util.h"
-#include "graphics/background_class.h"
 #include "graphics/sprite_class.h"
 
 namespace kx {
@@ -21,7 +21,8 @@ CBitmap32 image(int32_t w, int32_t h, std::initializer_list<std::pair<int, int>>
     return img;
 }
 
-CSprite sprite_of(std::vector<CBitmap32> subs, int32_t w, int32_t h, int32_t mode, bool transparent) {
+CSprite sprite_of(std::vector<CBitmap32> subs, int32_t w, int32_t h, int32_t mode,
+                  bool transparent) {
     CSprite s;
     s.set_stored(w, h, mode, {-9, -9, -9, -9}, std::move(subs));
     s.set_transparent(transparent);
@@ -39,15 +40,37 @@ TEST(SpriteBox, EveryMode) {
     };
     const Case cases[] = {
         {"automatic: union of the subimages' opaque boxes",
-         {image(8, 6, {{2, 3}}), image(8, 6, {{5, 1}, {4, 4}})}, 8, 6, 0, true, {2, 1, 5, 4}},
-        {"automatic, all see-through: inverted box", {image(8, 6, {}), image(8, 6, {})}, 8, 6, 0, true,
+         {image(8, 6, {{2, 3}}), image(8, 6, {{5, 1}, {4, 4}})},
+         8,
+         6,
+         0,
+         true,
+         {2, 1, 5, 4}},
+        {"automatic, all see-through: inverted box",
+         {image(8, 6, {}), image(8, 6, {})},
+         8,
+         6,
+         0,
+         true,
          {7, 5, 0, 0}},
         {"automatic without subimages", {}, 8, 6, 0, true, {0, 0, 0, 0}},
-        {"automatic, not transparent: full image", {image(8, 6, {{2, 3}})}, 8, 6, 0, false, {0, 0, 7, 5}},
+        {"automatic, not transparent: full image",
+         {image(8, 6, {{2, 3}})},
+         8,
+         6,
+         0,
+         false,
+         {0, 0, 7, 5}},
         {"full image", {image(8, 6, {{2, 3}})}, 8, 6, 1, true, {0, 0, 7, 5}},
         {"manual: unchanged", {image(8, 6, {{2, 3}})}, 8, 6, 2, true, {-9, -9, -9, -9}},
         // Pixels of a larger subimage beyond the sprite's size do not widen it.
-        {"automatic, clamped to the sprite", {image(10, 10, {{1, 1}, {9, 9}})}, 6, 4, 0, true, {1, 1, 1, 1}},
+        {"automatic, clamped to the sprite",
+         {image(10, 10, {{1, 1}, {9, 9}})},
+         6,
+         4,
+         0,
+         true,
+         {1, 1, 1, 1}},
         {"automatic, smaller subimage", {image(3, 2, {})}, 6, 4, 0, true, {2, 1, 0, 0}},
     };
     for (const Case& c : cases)
@@ -58,13 +81,13 @@ TEST(SpriteBox, ModeChangesAndManualBox) {
     CSprite s;
     s.set_from_image(image(8, 6, {{3, 2}}), true, true, 0, 0, true, false, true);
     EXPECT_EQ(s.bbox(), (BitmapBox{3, 2, 3, 2}));
-    s.set_bbox(0, 0, 1, 1);   // only in manual mode
+    s.set_bbox(0, 0, 1, 1);  // only in manual mode
     EXPECT_EQ(s.bbox(), (BitmapBox{3, 2, 3, 2}));
-    s.set_bbox_mode(2);       // the current box becomes the manual one
+    s.set_bbox_mode(2);  // the current box becomes the manual one
     EXPECT_EQ(s.bbox(), (BitmapBox{3, 2, 3, 2}));
     s.set_bbox(1, 2, 30, 40);
     EXPECT_EQ(s.bbox(), (BitmapBox{1, 2, 30, 40}));
-    s.set_bbox_mode(3);       // not a mode
+    s.set_bbox_mode(3);  // not a mode
     EXPECT_EQ(s.bbox_mode(), 2);
     s.set_bbox_mode(1);
     EXPECT_EQ(s.bbox(), (BitmapBox{0, 0, 7, 5}));
@@ -81,7 +104,8 @@ TEST(SpriteMask, BuiltOnlyWhenPreciseAndTransparent) {
     for (int i = 0; i < 2; ++i)
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 5; ++x)
-                EXPECT_EQ(s.mask(i)->test(x, y), ((i ? b : a).at(x, y) >> 24) != 0) << i << " " << x << "," << y;
+                EXPECT_EQ(s.mask(i)->test(x, y), ((i ? b : a).at(x, y) >> 24) != 0)
+                    << i << " " << x << "," << y;
     EXPECT_FALSE(s.mask(0)->test(-1, 0));
     EXPECT_FALSE(s.mask(0)->test(5, 0));
 
@@ -91,7 +115,7 @@ TEST(SpriteMask, BuiltOnlyWhenPreciseAndTransparent) {
     s.set_precise(true);
     EXPECT_TRUE(s.has_masks());
 
-    CSprite opaque;   // precise but not transparent: maskless, full box
+    CSprite opaque;  // precise but not transparent: maskless, full box
     opaque.set_from_image(a, true, true, 0, 0, true, false, false);
     EXPECT_FALSE(opaque.has_masks());
     EXPECT_EQ(opaque.bbox(), (BitmapBox{0, 0, 4, 3}));
@@ -111,8 +135,8 @@ TEST(SpriteImages, AddMergeAssignAndAlpha) {
     EXPECT_EQ(s.bbox(), (BitmapBox{1, 1, 3, 3}));
 
     CSprite m;
-    m.merge(s);   // an empty sprite takes the other's size
-    m.merge(m);   // merging with itself doubles it
+    m.merge(s);  // an empty sprite takes the other's size
+    m.merge(m);  // merging with itself doubles it
     EXPECT_EQ(m.subimage_count(), 4);
     EXPECT_EQ(m.width(), 4);
 
@@ -125,7 +149,8 @@ TEST(SpriteImages, AddMergeAssignAndAlpha) {
 
     // Alpha from a black sprite hides everything; box and masks stay as they were.
     CSprite black;
-    black.set_from_image(CBitmap32::blank(4, 4, px(255, 0, 0, 0)), true, true, 0, 0, true, false, false);
+    black.set_from_image(CBitmap32::blank(4, 4, px(255, 0, 0, 0)), true, true, 0, 0, true, false,
+                         false);
     c.alpha_from_sprite(black);
     EXPECT_EQ(c.subimages()[0].at(1, 1) >> 24, 0u);
     EXPECT_EQ(c.bbox(), (BitmapBox{1, 1, 3, 3}));
@@ -151,7 +176,7 @@ TEST(SpriteFile, StripIsCutIntoSubimages) {
     CBitmap32 strip = CBitmap32::blank(100, 20);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 100; ++x) strip.at(x, y) = px(255, static_cast<uint32_t>(x), 7, 7);
-    strip.at(0, 19) = px(255, 1, 2, 3);   // the key colour: bottom-left
+    strip.at(0, 19) = px(255, 1, 2, 3);  // the key colour: bottom-left
     const std::vector<uint8_t> png = encode_png(strip.to_24bit());
     CSprite s;
     ASSERT_TRUE(s.load_from_bytes("strip.png", png, 3, 4, 5, true, false, false, true));
@@ -172,7 +197,8 @@ TEST(SpriteFile, StripIsCutIntoSubimages) {
     EXPECT_EQ(many.subimage_count(), 100);
 
     // Failures leave the sprite as it was.
-    EXPECT_FALSE(s.load_from_bytes("bad.png", std::vector<uint8_t>{1, 2, 3}, 1, 0, 0, true, false, true, true));
+    EXPECT_FALSE(s.load_from_bytes("bad.png", std::vector<uint8_t>{1, 2, 3}, 1, 0, 0, true, false,
+                                   true, true));
     EXPECT_FALSE(s.load_from_file("/nonexistent/kx_none.png", 1, 0, 0, true, false, true, true));
     EXPECT_EQ(s.subimage_count(), 3);
 }
@@ -188,8 +214,8 @@ TEST(SpriteFile, AnimatedGifAccumulatesNoDisposalFrames) {
     test::write_netpbm(dir.file("f3.pam"), CBitmap32::blank(1, 1, B), true);
     ASSERT_TRUE(test::run_convert("-dispose None -page 4x3+0+0 " + dir.file("f1.pam") +
                                   " -dispose Background -page 4x3+3+2 " + dir.file("f2.pam") +
-                                  " -dispose None -page 4x3+3+0 " + dir.file("f3.pam") + " GIF:" +
-                                  dir.file("a.GIF")));
+                                  " -dispose None -page 4x3+3+0 " + dir.file("f3.pam") +
+                                  " GIF:" + dir.file("a.GIF")));
     CSprite s;
     ASSERT_TRUE(s.load_from_file(dir.file("a.GIF"), 99, 0, 0, false, false, true, false));
     ASSERT_EQ(s.subimage_count(), 3);
@@ -223,9 +249,9 @@ TEST(BackgroundOps, LoadSolidGradientAndAlpha) {
     g.gradient(4, 1, 0x000000, 0x000000, 0, true);
     EXPECT_EQ(g.width(), 4);
     EXPECT_FALSE(g.transparent());
-    b.alpha_from_background(g);   // black over the first row: hidden there only
+    b.alpha_from_background(g);  // black over the first row: hidden there only
     EXPECT_EQ(b.image().at(1, 0) >> 24, 0u);
-    EXPECT_EQ(b.image().at(1, 1) >> 24, 0u);   // was keyed already
+    EXPECT_EQ(b.image().at(1, 1) >> 24, 0u);  // was keyed already
     b.alpha_from_background(b);
 
     CBackground c;

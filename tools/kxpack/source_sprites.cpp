@@ -28,7 +28,8 @@ std::vector<uint8_t> read_bytes(const fs::path& p) {
 void write_bytes(const fs::path& p, std::span<const uint8_t> bytes) {
     fs::create_directories(p.parent_path());
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     if (!f) throw SourceError("cannot write " + p.string());
 }
 
@@ -46,20 +47,24 @@ ordered_json read_json(const fs::path& p) {
 
 void write_json(const fs::path& p, const ordered_json& j) {
     const std::string text = j.dump(2) + "\n";
-    write_bytes(p, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    write_bytes(
+        p, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 // Reads one resource file with its own error context.
 class Reader {
 public:
-    Reader(const fs::path& file, std::initializer_list<const char*> allowed) : m_file(file), m_j(read_json(file)) {
+    Reader(const fs::path& file, std::initializer_list<const char*> allowed)
+        : m_file(file), m_j(read_json(file)) {
         for (auto it = m_j.begin(); it != m_j.end(); ++it) {
             bool ok = false;
             for (const char* a : allowed) ok = ok || it.key() == a;
             if (!ok) fail("unknown key \"" + it.key() + "\"");
         }
     }
-    [[noreturn]] void fail(const std::string& what) const { throw SourceError(m_file.string() + ": " + what); }
+    [[noreturn]] void fail(const std::string& what) const {
+        throw SourceError(m_file.string() + ": " + what);
+    }
     bool has(const char* key) const { return m_j.contains(key); }
     const ordered_json& at(const char* key) const { return m_j.at(key); }
     template <class T>
@@ -79,7 +84,8 @@ public:
         } catch (const nlohmann::json::exception&) {
             v.clear();
         }
-        if (v.size() != n) fail(std::string("\"") + key + "\" needs " + std::to_string(n) + " integers");
+        if (v.size() != n)
+            fail(std::string("\"") + key + "\" needs " + std::to_string(n) + " integers");
         return v;
     }
     const fs::path& file() const { return m_file; }
@@ -93,11 +99,13 @@ private:
 // {"width", "height"} for a stored image without pixels. A picture with its
 // own alpha is taken as it is; one without is keyed and smoothed as the
 // runner does for pictures loaded at run time.
-CBitmap32 load_image(const Reader& r, const ordered_json& e, const fs::path& dir, bool smooth, bool transparent) {
+CBitmap32 load_image(const Reader& r, const ordered_json& e, const fs::path& dir, bool smooth,
+                     bool transparent) {
     if (e.is_null()) return {};
     if (e.is_object()) {
         const int32_t w = e.value("width", -1), h = e.value("height", -1);
-        if (w < 0 || h < 0 || int64_t(w) * h != 0) r.fail("an image without a file has width or height 0");
+        if (w < 0 || h < 0 || int64_t(w) * h != 0)
+            r.fail("an image without a file has width or height 0");
         return CBitmap32::blank(w, h);
     }
     if (!e.is_string()) r.fail("an image is a file name, null, or {\"width\", \"height\"}");
@@ -116,10 +124,12 @@ ordered_json save_image(const CBitmap32& img, const fs::path& dir, const std::st
 }
 
 std::string checked_name(const ordered_json& e, const char* kind) {
-    if (!e.is_string()) throw SourceError(std::string("game.json: each of ") + kind + " is a name or null");
+    if (!e.is_string())
+        throw SourceError(std::string("game.json: each of ") + kind + " is a name or null");
     std::string name = e.get<std::string>();
     if (name.empty() || safe_extra_file_name(name) != name)
-        throw SourceError(std::string("game.json: ") + kind + " name \"" + name + "\" cannot be a file name");
+        throw SourceError(std::string("game.json: ") + kind + " name \"" + name +
+                          "\" cannot be a file name");
     return name;
 }
 
@@ -130,8 +140,8 @@ const CBitmap32* first_existing(const std::vector<CBitmap32>& frames) {
 }
 
 SpriteSource load_sprite(const std::string& name, const fs::path& dir) {
-    Reader r(dir / (name + ".json"), {"size", "origin", "bbox_mode", "bbox", "transparent", "smooth", "preload",
-                                      "precise", "frames"});
+    Reader r(dir / (name + ".json"), {"size", "origin", "bbox_mode", "bbox", "transparent",
+                                      "smooth", "preload", "precise", "frames"});
     SpriteSource s;
     s.name = name;
     s.transparent = r.get<bool>("transparent", true);
@@ -157,7 +167,8 @@ SpriteSource load_sprite(const std::string& name, const fs::path& dir) {
     }
     if (r.has("frames")) {
         if (!r.at("frames").is_array()) r.fail("\"frames\" is an array");
-        for (const auto& e : r.at("frames")) s.frames.push_back(load_image(r, e, dir, s.smooth, s.transparent));
+        for (const auto& e : r.at("frames"))
+            s.frames.push_back(load_image(r, e, dir, s.smooth, s.transparent));
     }
     if (r.has("size")) {
         auto sz = r.ints("size", 2);
@@ -203,7 +214,8 @@ BackgroundSource load_background(const std::string& name, const fs::path& dir) {
 }
 
 template <class T, class Load>
-std::vector<std::optional<T>> load_list(const ordered_json& list, const char* kind, const fs::path& dir, Load load) {
+std::vector<std::optional<T>> load_list(const ordered_json& list, const char* kind,
+                                        const fs::path& dir, Load load) {
     if (!list.is_array()) throw SourceError(std::string("game.json: ") + kind + " is an array");
     std::vector<std::optional<T>> out;
     for (const auto& e : list) {
@@ -222,15 +234,19 @@ void check_save_name(const std::string& name, const char* kind) {
 
 }  // namespace
 
-std::vector<std::optional<SpriteSource>> load_sprites(const ordered_json& list, const fs::path& folder) {
+std::vector<std::optional<SpriteSource>> load_sprites(const ordered_json& list,
+                                                      const fs::path& folder) {
     return load_list<SpriteSource>(list, "sprites", folder / "sprites", load_sprite);
 }
 
-std::vector<std::optional<BackgroundSource>> load_backgrounds(const ordered_json& list, const fs::path& folder) {
-    return load_list<BackgroundSource>(list, "backgrounds", folder / "backgrounds", load_background);
+std::vector<std::optional<BackgroundSource>> load_backgrounds(const ordered_json& list,
+                                                              const fs::path& folder) {
+    return load_list<BackgroundSource>(list, "backgrounds", folder / "backgrounds",
+                                       load_background);
 }
 
-ordered_json save_sprites(const std::vector<std::optional<SpriteSource>>& sprites, const fs::path& folder) {
+ordered_json save_sprites(const std::vector<std::optional<SpriteSource>>& sprites,
+                          const fs::path& folder) {
     const fs::path dir = folder / "sprites";
     ordered_json list = ordered_json::array();
     for (const auto& s : sprites) {
@@ -241,7 +257,8 @@ ordered_json save_sprites(const std::vector<std::optional<SpriteSource>>& sprite
         check_save_name(s->name, "sprite");
         ordered_json j;
         const CBitmap32* first = first_existing(s->frames);
-        if (!first || first->width != s->width || first->height != s->height) j["size"] = {s->width, s->height};
+        if (!first || first->width != s->width || first->height != s->height)
+            j["size"] = {s->width, s->height};
         j["origin"] = {s->xorig, s->yorig};
         if (s->bbox_mode >= 0 && s->bbox_mode <= 2)
             j["bbox_mode"] = kModeNames[s->bbox_mode];
@@ -254,7 +271,8 @@ ordered_json save_sprites(const std::vector<std::optional<SpriteSource>>& sprite
         j["precise"] = s->precise;
         ordered_json frames = ordered_json::array();
         for (size_t i = 0; i < s->frames.size(); ++i)
-            frames.push_back(save_image(s->frames[i], dir, s->name + "_" + std::to_string(i) + ".png"));
+            frames.push_back(
+                save_image(s->frames[i], dir, s->name + "_" + std::to_string(i) + ".png"));
         j["frames"] = frames;
         write_json(dir / (s->name + ".json"), j);
         list.push_back(s->name);
@@ -273,8 +291,9 @@ ordered_json save_backgrounds(const std::vector<std::optional<BackgroundSource>>
         }
         check_save_name(b->name, "background");
         ordered_json j;
-        const bool sized_by_image = b->image.exists ? b->image.width == b->width && b->image.height == b->height
-                                                    : b->width == 0 && b->height == 0;
+        const bool sized_by_image = b->image.exists
+                                        ? b->image.width == b->width && b->image.height == b->height
+                                        : b->width == 0 && b->height == 0;
         if (!sized_by_image) j["size"] = {b->width, b->height};
         j["image"] = save_image(b->image, dir, b->name + ".png");
         j["transparent"] = b->transparent;
@@ -305,7 +324,8 @@ void write_sprites_section(CStream& st, const std::vector<std::optional<SpriteSo
     kx::write_sprites_section(st, list);
 }
 
-void write_backgrounds_section(CStream& st, const std::vector<std::optional<BackgroundSource>>& backgrounds) {
+void write_backgrounds_section(CStream& st,
+                               const std::vector<std::optional<BackgroundSource>>& backgrounds) {
     BackgroundList list;
     for (const auto& b : backgrounds) {
         if (!b) {

@@ -19,10 +19,10 @@ struct SpriteSource {
     std::string name;
     int32_t width = 1, height = 1;
     int32_t xorig = 0, yorig = 0;
-    int32_t bbox_mode = 0;           // 0 automatic, 1 full image, 2 manual
+    int32_t bbox_mode = 0;  // 0 automatic, 1 full image, 2 manual
     BitmapBox bbox{0, 0, 0, 0};
     bool transparent = true, smooth = false, preload = true, precise = true;
-    std::vector<CBitmap32> frames;   // a frame may be a non-existing image
+    std::vector<CBitmap32> frames;  // a frame may be a non-existing image
 };
 
 // One background as stored in the game data.
@@ -30,7 +30,7 @@ struct BackgroundSource {
     std::string name;
     int32_t width = 0, height = 0;
     bool transparent = false, smooth = false, preload = false;
-    CBitmap32 image;                 // non-existing: no image
+    CBitmap32 image;  // non-existing: no image
 };
 
 // `list` is game.json's "sprites" (or "backgrounds") array: names, null for
@@ -44,12 +44,14 @@ std::vector<std::optional<BackgroundSource>> load_backgrounds(const nlohmann::or
 // for game.json. Throws SourceError for a name that cannot be a file name.
 nlohmann::ordered_json save_sprites(const std::vector<std::optional<SpriteSource>>& sprites,
                                     const std::filesystem::path& folder);
-nlohmann::ordered_json save_backgrounds(const std::vector<std::optional<BackgroundSource>>& backgrounds,
-                                        const std::filesystem::path& folder);
+nlohmann::ordered_json save_backgrounds(
+    const std::vector<std::optional<BackgroundSource>>& backgrounds,
+    const std::filesystem::path& folder);
 
 // The sections, through the runner's own records and lists.
 void write_sprites_section(CStream& st, const std::vector<std::optional<SpriteSource>>& sprites);
-void write_backgrounds_section(CStream& st, const std::vector<std::optional<BackgroundSource>>& backgrounds);
+void write_backgrounds_section(CStream& st,
+                               const std::vector<std::optional<BackgroundSource>>& backgrounds);
 // The runner's reader; false (out partly filled) where the runner refuses
 // the section. Damaged data throws StreamError.
 bool read_sprites_section(CStream& st, std::vector<std::optional<SpriteSource>>& out);
