@@ -91,7 +91,6 @@ bool CSprite::read(CStream& s) {
     // Every subimage record takes at least its 4-byte version.
     if (count < 0 || static_cast<size_t>(count) > s.remaining() / 4)
         throw StreamError("corrupt sprite subimage count");
-    m_images.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) m_images.push_back(read_bitmap32_record(s));
     build_masks();
     return true;
