@@ -84,7 +84,7 @@ bool load_game(const std::string& fname) {
     const std::string failed = "Failed to load game from file " + fname;
     CStream s;
     if (!s.load_from_file(fname)) {
-        report_with_context(failed, false);
+        report(failed, false);
         return false;
     }
     WorldState& w = world();
@@ -100,11 +100,11 @@ bool load_game(const std::string& fname) {
     } L;
     try {
         if (s.read_int() != kSaveVersion) {
-            report_with_context("Cannot load game saved with other version.", false);
+            report("Cannot load game saved with other version.", false);
             return false;
         }
         if (s.read_int() != w.game.game_id) {
-            report_with_context("This is a save file for a different game!", false);
+            report("This is a save file for a different game!", false);
             return false;
         }
         L.room = s.read_int();
@@ -132,7 +132,7 @@ bool load_game(const std::string& fname) {
         L.last_tile = s.read_int();
         if (L.room < 0 || L.room >= n || !L.working[static_cast<size_t>(L.room)]) throw StreamError("no room");
     } catch (const StreamError&) {
-        report_with_context(failed, false);
+        report(failed, false);
         return false;
     }
     GameState& g = w.game;

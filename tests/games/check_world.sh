@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Game tests of the world: each game's debug messages against its expected
+# lines, source round trips, save and load, and refused input.
+set -u
+KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") GAMES=$(realpath "$3")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail=0
+expect() {   # expect NAME WANT GOT
+    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
+}
+play() {   # play GAME STEPS: builds and runs in the work folder
+    "$KXPACK" build "$GAMES/$1" -o "$work/$1.kx" || { echo "FAIL build $1"; fail=1; return; }
+    (cd "$work" && "$KXRUN" --headless --seed 1 --steps "$2" "$1.kx" >"$1.out" 2>"$1.err")
+}
+
+play world_order 11
+expect "event order over three rooms, persistence and a restart" "$(cat "$GAMES/world_order/expected.txt")" "$(cat "$work/world_order.out")"
+expect "no errors in the event-order game" "" "$(cat "$work/world_order.err")"
+"$KXPACK" unpack "$work/world_order.kx" -o "$work/wo_src" && "$KXPACK" build "$work/wo_src" -o "$work/wo2.kx"
+cmp -s "$work/world_order.kx" "$work/wo2.kx"; expect "objects, rooms and time lines round-trip" 0 $?
+
+play save_load 7
+expect "game_load restores what game_save wrote" "$(cat "$GAMES/save_load/expected.txt")" "$(cat "$work/save_load.out")"
+expect "no leftover temporary save file" "s.sav" "$(cd "$work" && ls *.sav*)"
+
+head -c 300 "$work/s.sav" > "$work/short" && mv "$work/short" "$work/s.sav"
+play save_corrupt 3
+expect "a truncated save is refused and the game goes on" "$(cat "$GAMES/save_corrupt/expected.txt")" "$(cat "$work/save_corrupt.out")"
+expect "refusal message (a missing file says nothing)" "Failed to load game from file s.sav" "$(cat "$work/save_corrupt.err")"
+
+# An action function that is not registered fails the compile by name.
+cp -r "$GAMES/save_corrupt" "$work/nofn"
+cat > "$work/nofn/objects/obj_s.json" <<'JSON'
+{"events": {"step": [{"function": "action_nothing_here", "args": ["1"]}]}}
+JSON
+"$KXPACK" build "$work/nofn" -o "$work/nofn.kx"
+"$KXRUN" --headless --steps 1 "$work/nofn.kx" >/dev/null 2>"$work/nofn.err"; expect "missing action function: status 1" 1 $?
+grep -q "^Failed to locate action function action_nothing_here" "$work/nofn.err"; expect "reading names the function" 0 $?
+grep -q "Unknown action function action_nothing_here" "$work/nofn.err"; expect "compiling names the function" 0 $?
+expect "then the summary" "Failed to compile the object actions." "$(tail -n 1 "$work/nofn.err")"
+
+# A source naming an object that does not exist is refused by kxpack.
+sed -i 's/"obj_s"}/"obj_nope"}/' "$work/nofn/rooms/rm_only.json"
+"$KXPACK" build "$work/nofn" -o "$work/bad.kx" 2>"$work/bad.err"; expect "unknown object name: status 1" 1 $?
+grep -q 'no object named "obj_nope"' "$work/bad.err"; expect "kxpack names the object" 0 $?
+exit $fail
