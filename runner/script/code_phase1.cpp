@@ -165,6 +165,26 @@ double number_value(std::string_view text) {
     return value;
 }
 
+namespace {
+
+// What a character can start; the lexer switches on this once per token.
+enum class Start { End, Blank, Letter, Digit, Dot, Dollar, Quote, Slash, Symbol };
+
+Start start_of(const std::string& s, size_t i, size_t n) {
+    if (i >= n) return Start::End;
+    const char c = s[i];
+    if (static_cast<unsigned char>(c) <= 32) return Start::Blank;
+    if (is_letter(c)) return Start::Letter;
+    if (is_digit(c)) return Start::Digit;
+    if (c == '.') return is_digit(s[i + 1]) ? Start::Dot : Start::Symbol;
+    if (c == '$') return Start::Dollar;
+    if (c == '"' || c == '\'') return Start::Quote;
+    if (c == '/' && (s[i + 1] == '/' || s[i + 1] == '*')) return Start::Slash;
+    return Start::Symbol;
+}
+
+}  // namespace
+
 bool tokenize(const CCode& code, std::vector<RToken1>& out) {
     clear_pending_error();
     out.clear();
@@ -173,86 +193,74 @@ bool tokenize(const CCode& code, std::vector<RToken1>& out) {
     const size_t n = code.text().size();
     size_t i = 0;  // 0-based; positions are i + 1
     for (;;) {
-        while (i < n && static_cast<unsigned char>(s[i]) <= 32) ++i;
         RToken1 t;
         t.position = static_cast<int32_t>(i + 1);
-        if (i >= n) {
-            t.kind = tok::End;
-            out.push_back(std::move(t));
-            return true;
-        }
-        const char c = s[i];
-        switch (c) {
-            case '/':
+        const char c = i < s.size() ? s[i] : ' ';
+        size_t e = i + 1;
+        switch (start_of(s, i, n)) {
+            case Start::End:
+                t.kind = tok::End;
+                out.push_back(std::move(t));
+                return true;
+            case Start::Blank:
+                ++i;
+                continue;
+            case Start::Slash:
                 if (s[i + 1] == '/') {
                     while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
                     ++i;  // the line end itself
-                    continue;
-                }
-                if (s[i + 1] == '*') {
+                } else {
                     // Searched from the opening slash, so "/*/" is complete.
-                    size_t e = s.find("*/", i + 1);
-                    i = e == std::string::npos || e >= n ? n : e + 2;
-                    continue;
+                    const size_t close = s.find("*/", i);
+                    i = close == std::string::npos || close >= n ? n : close + 2;
                 }
-                break;
-            case '"':
-            case '\'': {
-                size_t e = s.find(c, i + 1);
-                if (e == std::string::npos) {
-                    t.text = s.substr(i + 1);
+                continue;
+            case Start::Quote: {
+                const size_t close = s.find(c, i + 1);
+                t.kind = tok::String;
+                if (close == std::string::npos) {
+                    t.text = s.substr(i + 1);  // the rest, appended spaces too
                     i = s.size();
                 } else {
-                    t.text = s.substr(i + 1, e - i - 1);
-                    i = e + 1;
+                    t.text = s.substr(i + 1, close - i - 1);
+                    i = close + 1;
                 }
-                t.kind = tok::String;
-                out.push_back(std::move(t));
-                continue;
+                break;
             }
-            case '$': {
-                size_t e = i + 1;
+            case Start::Dollar:
                 while (e < n && is_hex(s[e])) ++e;
                 t.kind = tok::Number;
                 t.text = s.substr(i, e - i);
                 i = e;
-                out.push_back(std::move(t));
-                continue;
-            }
-            default:
                 break;
-        }
-        if (is_letter(c)) {
-            size_t e = i + 1;
-            while (e < n && (is_letter(s[e]) || is_digit(s[e]))) ++e;
-            t.text = s.substr(i, e - i);
-            t.kind = word_code(t.text);
-            i = e;
-            out.push_back(std::move(t));
-            continue;
-        }
-        if (is_digit(c) || (c == '.' && is_digit(s[i + 1]))) {
-            size_t e = i;
-            while (e < n && (is_digit(s[e]) || s[e] == '.')) ++e;
-            t.kind = tok::Number;
-            t.text = s.substr(i, e - i);
-            i = e;
-            out.push_back(std::move(t));
-            continue;
-        }
-        if (int32_t k = two_char_code(c, s[i + 1])) {
-            t.kind = k;
-            t.text = s.substr(i, 2);
-            i += 2;
-            out.push_back(std::move(t));
-            continue;
-        }
-        t.kind = one_char_code(c);
-        t.text = std::string(1, c);
-        ++i;
-        if (t.kind == tok::Error) {
-            record_error(code, t.position, "Unexpected symbol.");
-            return false;
+            case Start::Letter:
+                while (e < n && (is_letter(s[e]) || is_digit(s[e]))) ++e;
+                t.text = s.substr(i, e - i);
+                t.kind = word_code(t.text);
+                i = e;
+                break;
+            case Start::Digit:
+            case Start::Dot:
+                while (e < n && (is_digit(s[e]) || s[e] == '.')) ++e;
+                t.kind = tok::Number;
+                t.text = s.substr(i, e - i);
+                i = e;
+                break;
+            case Start::Symbol:
+                if (int32_t k = two_char_code(c, s[i + 1])) {
+                    t.kind = k;
+                    t.text = s.substr(i, 2);
+                    i += 2;
+                    break;
+                }
+                t.kind = one_char_code(c);
+                t.text = std::string(1, c);
+                ++i;
+                if (t.kind == tok::Error) {
+                    record_error(code, t.position, "Unexpected symbol.");
+                    return false;
+                }
+                break;
         }
         out.push_back(std::move(t));
     }
