@@ -11,7 +11,7 @@ DEB_PACKAGES := cmake ninja-build g++ clang pkg-config zlib1g-dev libpng-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-asan fuzz-gamedata demo bench-script clean format
+.PHONY: all deps build test test-asan fuzz-gamedata demo bench-script bench-world clean format
 
 all: build
 
@@ -68,6 +68,11 @@ demo: deps
 bench-script: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target kx_script_bench
 	bench/script/run.sh $(BUILD)/tests/script/kx_script_bench
+
+# Times the game loop on 10,000 instances headless and prints the time per step.
+bench-world: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack
+	bench/world/run.sh $(BUILD)/tools/kxpack/kxpack $(BUILD)/runner/app/kxrun
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
