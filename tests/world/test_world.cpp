@@ -376,5 +376,22 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     std::filesystem::remove_all(dir);
 }
 
+TEST_F(WorldTest, ATransitionDuringRoomStartStopsTheRestOfIt) {
+    const int32_t a = add_object("obj_a");
+    set_event(a, ev::Create, 0, acts(code_action("show_debug_message(\"create \" + string(x)); if (x == 1) room_goto(1);")));
+    set_event(a, ev::Other, ev::RoomStart, acts(code_action("show_debug_message(\"room start \" + string(room))")));
+    set_event(a, ev::Step, 0, acts(say("step")));
+    for (int k = 0; k < 2; ++k) {
+        world().rooms.push_back(std::make_unique<CRoom>());
+        world().room_order.push_back(k);
+    }
+    for (int x : {0, 1, 2}) world().rooms[0]->instances.append(make_instance(100001 + x, a, x, 0));
+    world().rooms[0]->code = "show_debug_message(\"room code\")";
+    world().rooms[1]->instances.append(make_instance(100010, a, 5, 0));
+    world().game.step_limit = 1;
+    run_game();
+    EXPECT_EQ(take_out(), (std::vector<std::string>{"create 0", "create 1", "create 5", "room start 1", "step"}));
+}
+
 }  // namespace
 }  // namespace kx
