@@ -296,7 +296,8 @@ namespace {
 void step_limit_check() {
     GameState& g = world().game;
     ++g.steps_done;
-    if (g.step_limit >= 0 && g.steps_done >= g.step_limit && request() == -1) request() = -100;
+    // The limit wins over a pending room change, restart or load; an abort stays.
+    if (g.step_limit >= 0 && g.steps_done >= g.step_limit && request() != -400) request() = -100;
 }
 
 void loop() {

@@ -393,5 +393,28 @@ TEST_F(WorldTest, ATransitionDuringRoomStartStopsTheRestOfIt) {
     EXPECT_EQ(take_out(), (std::vector<std::string>{"create 0", "create 1", "create 5", "room start 1", "step"}));
 }
 
+TEST_F(WorldTest, F5SavesAndF6LoadsTheGameFileOfTheGameId) {
+    const auto dir = std::filesystem::temp_directory_path() / "kx_world_keys_test";
+    std::filesystem::create_directories(dir);
+    const auto here = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    add_object("obj_a");
+    enter();
+    world().game.game_id = 7;
+    eval("score = 3; keyboard_lastkey = 116");
+    perform_step();
+    EXPECT_TRUE(std::filesystem::exists(dir / "_save7.sav"));
+    EXPECT_EQ(eval("return keyboard_lastkey").real, 0);
+    eval("score = 4; keyboard_lastkey = 117");
+    perform_step();
+    EXPECT_EQ(eval("return score").real, 3);
+    rt().settings->KeyF5F6SaveLoad = false;
+    eval("score = 5; keyboard_lastkey = 117");
+    perform_step();
+    EXPECT_EQ(eval("return score").real, 5) << "the setting turns the keys off";
+    std::filesystem::current_path(here);
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace kx
