@@ -217,7 +217,6 @@ private:
     DrawStats m_stats;
     SDL_Window* m_window = nullptr;
     bool m_own_window = false;
-    bool m_video_started = false;
     SDL_GLContext m_context = nullptr;
 
     GLuint m_program = 0, m_vao = 0, m_vbo = 0, m_sampler = 0;
@@ -281,7 +280,14 @@ bool GlDrawDevice::init(const DeviceConfig& config, std::string* error) {
                 *error = std::string("Cannot start SDL video: ") + SDL_GetError();
                 return false;
             }
-            m_video_started = true;
+        }
+        // SDL unloads the GL library with the last GL window, and Mesa's
+        // driver leaves allocations behind each time it is unloaded. A hold
+        // that is never released keeps it (and SDL video) for the process,
+        // which also makes the next device quick to create.
+        if (SDL_GL_LoadLibrary(nullptr) != 0) {
+            *error = std::string("Cannot load OpenGL: ") + SDL_GetError();
+            return false;
         }
         gl_prepare_window_attributes();
         m_window = SDL_CreateWindow("kxrun offscreen", 0, 0, 16, 16,
@@ -381,8 +387,6 @@ void GlDrawDevice::shutdown() {
     }
     if (m_own_window && m_window) SDL_DestroyWindow(m_window);
     m_window = nullptr;
-    if (m_video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    m_video_started = false;
 }
 
 bool GlDrawDevice::make_buffers(std::string* error) {
