@@ -18,6 +18,19 @@ std::string lower_plain(std::string_view s) {
         if (c != '&') r += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return r;
 }
+// Dialog texts break lines with CR or CR LF; a terminal wants LF.
+std::string terminal_text(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r') {
+            out += '\n';
+            if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
 }  // namespace
 
 HeadlessDialogs::HeadlessDialogs(IConsole& console, std::vector<std::string> answers)
@@ -30,10 +43,12 @@ bool HeadlessDialogs::next_answer(std::string& out) {
     return true;
 }
 
-void HeadlessDialogs::message(std::string_view, std::string_view text) { m_console.err_line(text); }
+void HeadlessDialogs::message(std::string_view, std::string_view text) {
+    m_console.err_line(terminal_text(text));
+}
 
 bool HeadlessDialogs::question(std::string_view, std::string_view text) {
-    m_console.err_line(text);
+    m_console.err_line(terminal_text(text));
     std::string a;
     if (!next_answer(a)) return false;   // nothing scripted: No
     std::string l = lower_plain(a);
@@ -42,7 +57,7 @@ bool HeadlessDialogs::question(std::string_view, std::string_view text) {
 
 int HeadlessDialogs::buttons(std::string_view, std::string_view text,
                              const std::vector<std::string>& captions) {
-    m_console.err_line(text);
+    m_console.err_line(terminal_text(text));
     if (captions.empty()) return 0;
     int last = static_cast<int>(captions.size()) - 1;
     std::string a;
