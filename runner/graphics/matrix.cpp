@@ -6,8 +6,12 @@ namespace kx {
 
 namespace {
 
-Vector3 sub(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-float dot(Vector3 a, Vector3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vector3 sub(Vector3 a, Vector3 b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+float dot(Vector3 a, Vector3 b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 Vector3 cross(Vector3 a, Vector3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
@@ -17,7 +21,9 @@ Vector3 normalize(Vector3 v) {
     return {v.x / len, v.y / len, v.z / len};
 }
 
-Matrix4 zero() { return Matrix4{}; }
+Matrix4 zero() {
+    return Matrix4{};
+}
 
 }  // namespace
 
@@ -108,9 +114,15 @@ Matrix4 matrix_look_at_lh(Vector3 eye, Vector3 at, Vector3 up) {
     Vector3 x = normalize(cross(up, z));
     Vector3 y = cross(z, x);
     Matrix4 r = matrix_identity();
-    r.m[0][0] = x.x; r.m[0][1] = y.x; r.m[0][2] = z.x;
-    r.m[1][0] = x.y; r.m[1][1] = y.y; r.m[1][2] = z.y;
-    r.m[2][0] = x.z; r.m[2][1] = y.z; r.m[2][2] = z.z;
+    r.m[0][0] = x.x;
+    r.m[0][1] = y.x;
+    r.m[0][2] = z.x;
+    r.m[1][0] = x.y;
+    r.m[1][1] = y.y;
+    r.m[1][2] = z.y;
+    r.m[2][0] = x.z;
+    r.m[2][1] = y.z;
+    r.m[2][2] = z.z;
     r.m[3][0] = -dot(x, eye);
     r.m[3][1] = -dot(y, eye);
     r.m[3][2] = -dot(z, eye);

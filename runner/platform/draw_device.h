@@ -28,15 +28,40 @@ struct DeviceRect {
 };
 
 // Numbering is the device's and also the script-level pr_* constants'.
-enum class PrimitiveKind { PointList = 1, LineList = 2, LineStrip = 3, TriangleList = 4, TriangleStrip = 5, TriangleFan = 6 };
+enum class PrimitiveKind {
+    PointList = 1,
+    LineList = 2,
+    LineStrip = 3,
+    TriangleList = 4,
+    TriangleStrip = 5,
+    TriangleFan = 6
+};
 
 // Numbering is the device's and also the script-level bm_* factor constants'.
 enum class BlendFactor {
-    Zero = 1, One, SrcColor, InvSrcColor, SrcAlpha, InvSrcAlpha,
-    DestAlpha, InvDestAlpha, DestColor, InvDestColor, SrcAlphaSat
+    Zero = 1,
+    One,
+    SrcColor,
+    InvSrcColor,
+    SrcAlpha,
+    InvSrcAlpha,
+    DestAlpha,
+    InvDestAlpha,
+    DestColor,
+    InvDestColor,
+    SrcAlphaSat
 };
 
-enum class CompareFunc { Never = 1, Less, Equal, LessEqual, Greater, NotEqual, GreaterEqual, Always };
+enum class CompareFunc {
+    Never = 1,
+    Less,
+    Equal,
+    LessEqual,
+    Greater,
+    NotEqual,
+    GreaterEqual,
+    Always
+};
 enum class TextureFilter { Nearest, Linear };
 enum class TextureAddress { Wrap, Clamp };
 // Stage 0: modulate = texture x diffuse (colour and alpha); select = texture only.
@@ -75,18 +100,18 @@ struct VertexNCT {
 // ambient level, a material or specular colours.
 struct DeviceLight {
     LightType type = LightType::Directional;
-    float diffuse[3] = {1, 1, 1};   // r, g, b in 0..1
-    float position[3] = {0, 0, 0};  // world space, point lights
-    float direction[3] = {0, 0, 1}; // world space, directional lights
+    float diffuse[3] = {1, 1, 1};    // r, g, b in 0..1
+    float position[3] = {0, 0, 0};   // world space, point lights
+    float direction[3] = {0, 0, 1};  // world space, directional lights
     float range = 0;
     float attenuation0 = 0, attenuation1 = 0, attenuation2 = 0;
 };
 
 struct FogState {
     FogMode mode = FogMode::None;
-    bool range = false;         // vertex fog by distance instead of depth
-    uint32_t colour = 0;        // A8R8G8B8, alpha ignored
-    float start = 0, end = 1;   // linear fog, in view-space units
+    bool range = false;        // vertex fog by distance instead of depth
+    uint32_t colour = 0;       // A8R8G8B8, alpha ignored
+    float start = 0, end = 1;  // linear fog, in view-space units
 };
 
 struct DeviceCaps {
@@ -108,9 +133,9 @@ struct DeviceConfig {
 };
 
 struct DrawStats {
-    uint64_t draw_calls = 0;   // calls that reached GL
-    uint64_t primitives = 0;   // draw() calls accepted
-    uint64_t vertices = 0;     // vertices sent to GL
+    uint64_t draw_calls = 0;  // calls that reached GL
+    uint64_t primitives = 0;  // draw() calls accepted
+    uint64_t vertices = 0;    // vertices sent to GL
     uint64_t read_backs = 0;
     uint64_t presents = 0;
 };
@@ -144,19 +169,19 @@ public:
     virtual Matrix4 transform(TransformKind kind) const = 0;
 
     // Render states (defaults in brackets).
-    virtual void set_blend_enable(bool on) = 0;                              // [off]
+    virtual void set_blend_enable(bool on) = 0;  // [off]
     // Values outside 1..11 leave the factor unchanged.
-    virtual void set_blend_factors(BlendFactor src, BlendFactor dest) = 0;   // [one, zero]
-    virtual void set_alpha_test(bool on, CompareFunc func, int ref) = 0;     // [off, always, 0]
-    virtual void set_texture_filter(TextureFilter filter) = 0;               // [nearest]
-    virtual void set_texture_address(TextureAddress address) = 0;            // [wrap]
-    virtual void set_texture_op(TextureOp op) = 0;                           // [modulate]
-    virtual void set_z_enable(bool on) = 0;                                  // [on if depth buffer]
-    virtual void set_z_write(bool on) = 0;                                   // [on]
-    virtual void set_cull(CullMode mode) = 0;                                // [counter-clockwise]
-    virtual void set_lighting(bool on) = 0;                                  // [on]
-    virtual void set_shading(ShadeMode mode) = 0;                            // [Gouraud]
-    virtual void set_fog(const FogState& fog) = 0;                           // [none]
+    virtual void set_blend_factors(BlendFactor src, BlendFactor dest) = 0;  // [one, zero]
+    virtual void set_alpha_test(bool on, CompareFunc func, int ref) = 0;    // [off, always, 0]
+    virtual void set_texture_filter(TextureFilter filter) = 0;              // [nearest]
+    virtual void set_texture_address(TextureAddress address) = 0;           // [wrap]
+    virtual void set_texture_op(TextureOp op) = 0;                          // [modulate]
+    virtual void set_z_enable(bool on) = 0;                                 // [on if depth buffer]
+    virtual void set_z_write(bool on) = 0;                                  // [on]
+    virtual void set_cull(CullMode mode) = 0;                               // [counter-clockwise]
+    virtual void set_lighting(bool on) = 0;                                 // [on]
+    virtual void set_shading(ShadeMode mode) = 0;                           // [Gouraud]
+    virtual void set_fog(const FogState& fog) = 0;                          // [none]
     virtual void set_light(int index, const DeviceLight& light) = 0;
     // Enabling an index never defined makes it a white directional light
     // shining along +z. False when max_lights are already on.
@@ -172,14 +197,14 @@ public:
     virtual void destroy_texture(int id) = 0;
     virtual bool texture_exists(int id) const = 0;
     virtual bool texture_size(int id, int* w, int* h) const = 0;
-    virtual void set_texture(int id) = 0;   // stage 0; -1 or unknown: none
+    virtual void set_texture(int id) = 0;  // stage 0; -1 or unknown: none
     virtual int texture() const = 0;
 
     // Drawing into a render-target texture and back. Both set the viewport to
     // the whole new target; a target has no depth buffer.
     virtual bool set_render_target(int texture_id) = 0;
     virtual void reset_render_target() = 0;
-    virtual int render_target() const = 0;   // -1: the back buffer
+    virtual int render_target() const = 0;  // -1: the back buffer
 
     virtual void draw(PrimitiveKind kind, std::span<const VertexC> v) = 0;
     virtual void draw(PrimitiveKind kind, std::span<const VertexCT> v) = 0;
@@ -188,13 +213,15 @@ public:
 
     // Reads a rectangle of kBackBuffer, kWindowImage or a texture as
     // A8R8G8B8 rows of pitch_pixels; false when it leaves the buffer.
-    virtual bool read_pixels(int source, const DeviceRect& rect, uint32_t* out, int pitch_pixels) = 0;
+    virtual bool read_pixels(int source, const DeviceRect& rect, uint32_t* out,
+                             int pitch_pixels) = 0;
     // Copies a rectangle between textures or the back buffer, unscaled.
     virtual bool copy_rect(int source, const DeviceRect& rect, int dest, int dx, int dy) = 0;
 
     // Copies a back-buffer rectangle, scaled, into a rectangle of the window
     // (top-left origin); what earlier presents put elsewhere stays.
-    virtual bool present(const DeviceRect& source, const DeviceRect& dest, TextureFilter filter) = 0;
+    virtual bool present(const DeviceRect& source, const DeviceRect& dest,
+                         TextureFilter filter) = 0;
     virtual bool set_swap_interval(int interval) = 0;
     virtual int present_width() const = 0;
     virtual int present_height() const = 0;

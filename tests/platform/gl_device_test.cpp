@@ -16,7 +16,9 @@ namespace {
 constexpr uint32_t argb(int a, int r, int g, int b) {
     return uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
-int chan(uint32_t c, int shift) { return int(c >> shift) & 255; }
+int chan(uint32_t c, int shift) {
+    return int(c >> shift) & 255;
+}
 
 class GlDevice : public ::testing::Test {
 protected:
@@ -41,10 +43,11 @@ protected:
 
     // The room rectangle (0, 0, w, h) shown in the whole viewport, y down.
     void project_2d(int w, int h) {
-        dev->set_transform(TransformKind::View,
-                           matrix_look_at_lh({w / 2.0f, h / 2.0f, -16000},
-                                             {w / 2.0f, h / 2.0f, 0}, {0, 1, 0}));
-        dev->set_transform(TransformKind::Projection, matrix_ortho_lh(float(w), -float(h), 1, 32000));
+        dev->set_transform(
+            TransformKind::View,
+            matrix_look_at_lh({w / 2.0f, h / 2.0f, -16000}, {w / 2.0f, h / 2.0f, 0}, {0, 1, 0}));
+        dev->set_transform(TransformKind::Projection,
+                           matrix_ortho_lh(float(w), -float(h), 1, 32000));
     }
 
     // A quad as the sprite code builds it: corners shifted by -0.5.
@@ -95,15 +98,15 @@ TEST_F(GlDevice, TexturedQuadAtIntegerPositionReproducesTheImage) {
     };
     for (Case c : {Case{TextureFilter::Nearest, 1}, Case{TextureFilter::Linear, 1},
                    Case{TextureFilter::Nearest, 2}, Case{TextureFilter::Nearest, 3}}) {
-        SCOPED_TRACE(testing::Message() << "linear " << (c.filter == TextureFilter::Linear)
-                                        << " scale " << c.scale);
+        SCOPED_TRACE(testing::Message()
+                     << "linear " << (c.filter == TextureFilter::Linear) << " scale " << c.scale);
         const uint32_t back = argb(255, 9, 8, 7);
         dev->clear(true, false, back);
         dev->set_texture_filter(c.filter);
         dev->set_texture(id);
         const int x0 = 11, y0 = 6;
-        quad(x0, y0, float(iw * c.scale), float(ih * c.scale), 0xffffffff, 0, 0,
-             float(iw) / tw, float(ih) / th);
+        quad(x0, y0, float(iw * c.scale), float(ih * c.scale), 0xffffffff, 0, 0, float(iw) / tw,
+             float(ih) / th);
         std::vector<uint32_t> got = read(kBackBuffer, {0, 0, kW, kH});
         int wrong = 0;
         for (int y = 0; y < kH; ++y)
@@ -136,7 +139,9 @@ TEST_F(GlDevice, TextureAddressAndStageOperation) {
         {TextureAddress::Wrap, TextureOp::Modulate, 0xffffffff, {red, green, red, green}},
         {TextureAddress::Clamp, TextureOp::Modulate, 0xffffffff, {red, green, green, green}},
         {TextureAddress::Clamp, TextureOp::SelectTexture, half, {red, green, green, green}},
-        {TextureAddress::Wrap, TextureOp::Modulate, half,
+        {TextureAddress::Wrap,
+         TextureOp::Modulate,
+         half,
          {argb(255, 100, 0, 0), argb(255, 0, 100, 0), argb(255, 100, 0, 0), argb(255, 0, 100, 0)}},
     };
     for (const Case& c : cases) {
@@ -156,8 +161,8 @@ TEST_F(GlDevice, BlendFactorsGiveTheComputedColour) {
     const uint32_t dst = argb(255, 200, 40, 90);
     struct Case {
         BlendFactor src, dest;
-        double (*fs)(int s, int d, double a);   // source weight per channel
-        double (*fd)(int s, int d, double a);   // destination weight
+        double (*fs)(int s, int d, double a);  // source weight per channel
+        double (*fd)(int s, int d, double a);  // destination weight
     };
     const Case cases[] = {
         {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha, [](int, int, double a) { return a; },
@@ -176,8 +181,8 @@ TEST_F(GlDevice, BlendFactorsGiveTheComputedColour) {
     };
     for (const Case& c : cases) {
         for (int a : {0, 1, 100, 128, 254, 255}) {
-            SCOPED_TRACE(testing::Message() << "factors " << int(c.src) << "," << int(c.dest)
-                                            << " alpha " << a);
+            SCOPED_TRACE(testing::Message()
+                         << "factors " << int(c.src) << "," << int(c.dest) << " alpha " << a);
             dev->clear(true, false, dst);
             dev->set_blend_factors(c.src, c.dest);
             const uint32_t src = argb(a, 10, 220, 130);
@@ -215,7 +220,7 @@ TEST_F(GlDevice, RenderTargetDrawnIntoAndReadBack) {
     EXPECT_EQ(dev->viewport().w, 32);
     EXPECT_EQ(dev->viewport().h, 16);
     project_2d(32, 16);
-    dev->clear(true, false, argb(128, 255, 0, 0));   // a target keeps its alpha
+    dev->clear(true, false, argb(128, 255, 0, 0));  // a target keeps its alpha
     dev->set_blend_enable(false);
     quad(2, 3, 4, 2, argb(255, 0, 255, 0));
     dev->reset_render_target();
@@ -267,7 +272,7 @@ TEST_F(GlDevice, QuadsWithOneTextureAndStateAreOneDrawCall) {
     dev->set_texture(a);
     for (int i = 0; i < 200; ++i) {
         quad(float(i % 60), float(i % 40), 4, 4, 0xffffffff);
-        dev->set_blend_enable(true);   // unchanged states do not break a batch
+        dev->set_blend_enable(true);  // unchanged states do not break a batch
         dev->set_texture(a);
     }
     EXPECT_EQ(dev->stats().draw_calls, 0u) << "nothing reaches GL before a flush";
@@ -284,7 +289,7 @@ TEST_F(GlDevice, QuadsWithOneTextureAndStateAreOneDrawCall) {
     dev->set_texture_filter(TextureFilter::Linear);
     quad(1, 1, 4, 4, 0xffffffff);
     EXPECT_EQ(dev->stats().draw_calls, 10u);
-    EXPECT_EQ(pixel(2, 2), 0xffffffffu);   // the read-back flushed the last quad
+    EXPECT_EQ(pixel(2, 2), 0xffffffffu);  // the read-back flushed the last quad
     EXPECT_EQ(dev->stats().draw_calls, 11u);
     EXPECT_EQ(dev->stats().read_backs, 1u);
     // Points, lines and triangles are drawn apart even with one state.
@@ -311,8 +316,10 @@ TEST_F(GlDevice, CullingJudgesWindingOnScreen) {
     for (const Case& c : cases) {
         dev->clear(true, false, 0xff000000);
         dev->set_cull(c.cull);
-        VertexC v[4] = {{3.5f, 3.5f, 0, 0xffffffff}, {11.5f, 3.5f, 0, 0xffffffff},
-                        {11.5f, 11.5f, 0, 0xffffffff}, {3.5f, 11.5f, 0, 0xffffffff}};
+        VertexC v[4] = {{3.5f, 3.5f, 0, 0xffffffff},
+                        {11.5f, 3.5f, 0, 0xffffffff},
+                        {11.5f, 11.5f, 0, 0xffffffff},
+                        {3.5f, 11.5f, 0, 0xffffffff}};
         if (c.reversed) std::swap(v[1], v[3]);
         dev->draw(PrimitiveKind::TriangleFan, std::span<const VertexC>(v));
         EXPECT_EQ(pixel(7, 7) == 0xffffffffu, c.visible)
@@ -322,8 +329,10 @@ TEST_F(GlDevice, CullingJudgesWindingOnScreen) {
     // of a clockwise strip survive counter-clockwise culling.
     dev->set_cull(CullMode::CounterClockwise);
     dev->clear(true, false, 0xff000000);
-    const VertexC strip[4] = {{3.5f, 3.5f, 0, 0xffffffff}, {19.5f, 3.5f, 0, 0xffffffff},
-                              {3.5f, 11.5f, 0, 0xffffffff}, {19.5f, 11.5f, 0, 0xffffffff}};
+    const VertexC strip[4] = {{3.5f, 3.5f, 0, 0xffffffff},
+                              {19.5f, 3.5f, 0, 0xffffffff},
+                              {3.5f, 11.5f, 0, 0xffffffff},
+                              {19.5f, 11.5f, 0, 0xffffffff}};
     dev->draw(PrimitiveKind::TriangleStrip, std::span<const VertexC>(strip));
     EXPECT_EQ(pixel(5, 5), 0xffffffffu);
     EXPECT_EQ(pixel(18, 10), 0xffffffffu);
@@ -336,14 +345,18 @@ TEST_F(GlDevice, StripsFansAndFlatShadingKeepTheFirstVertex) {
                    blue = argb(255, 0, 0, 255), white = 0xffffffff;
     dev->clear(true, false, 0xff000000);
     // A strip of two triangles over (4..20, 4..12): first vertex of each.
-    const VertexC strip[4] = {{3.5f, 3.5f, 0, red}, {3.5f, 11.5f, 0, green},
-                              {19.5f, 3.5f, 0, blue}, {19.5f, 11.5f, 0, white}};
+    const VertexC strip[4] = {{3.5f, 3.5f, 0, red},
+                              {3.5f, 11.5f, 0, green},
+                              {19.5f, 3.5f, 0, blue},
+                              {19.5f, 11.5f, 0, white}};
     dev->draw(PrimitiveKind::TriangleStrip, std::span<const VertexC>(strip));
     EXPECT_EQ(pixel(5, 5), red);
     EXPECT_EQ(pixel(18, 10), green);
     // A fan's triangle i is flat in the colour of vertex i + 1.
-    const VertexC fan[4] = {{30.5f, 3.5f, 0, red}, {46.5f, 3.5f, 0, green},
-                            {46.5f, 19.5f, 0, blue}, {30.5f, 19.5f, 0, white}};
+    const VertexC fan[4] = {{30.5f, 3.5f, 0, red},
+                            {46.5f, 3.5f, 0, green},
+                            {46.5f, 19.5f, 0, blue},
+                            {30.5f, 19.5f, 0, white}};
     dev->draw(PrimitiveKind::TriangleFan, std::span<const VertexC>(fan));
     EXPECT_EQ(pixel(44, 6), green);
     EXPECT_EQ(pixel(33, 17), blue);
@@ -361,7 +374,7 @@ TEST_F(GlDevice, PerVertexDiffuseLighting) {
     DeviceLight sun;
     sun.type = LightType::Directional;
     sun.diffuse[0] = 0.5f, sun.diffuse[1] = 1.0f, sun.diffuse[2] = 0.25f;
-    sun.direction[2] = 4;   // into the screen; not normalised on purpose
+    sun.direction[2] = 4;  // into the screen; not normalised on purpose
     dev->set_light(0, sun);
     ASSERT_TRUE(dev->enable_light(0, true));
     auto lit = [&](float nx, float ny, float nz, uint32_t colour) {
@@ -379,7 +392,7 @@ TEST_F(GlDevice, PerVertexDiffuseLighting) {
     };
     const uint32_t grey = argb(255, 200, 200, 200);
     EXPECT_TRUE(near(lit(0, 0, -1, grey), 100, 200, 50));
-    const float h = std::sqrt(0.5f);   // 45 degrees away from the light
+    const float h = std::sqrt(0.5f);  // 45 degrees away from the light
     EXPECT_TRUE(near(lit(h, 0, -h, grey), 71, 141, 35));
     EXPECT_TRUE(near(lit(0, 0, 1, grey), 0, 0, 0)) << "facing away";
     EXPECT_TRUE(near(lit(0, 0, 0, grey), 0, 0, 0)) << "no normal, no light";
@@ -517,8 +530,8 @@ TEST_F(GlDevice, ViewportMapsPixelCentresAndClearsOnlyItself) {
     ASSERT_TRUE(dev->set_viewport({10, 20, 16, 8}));
     project_2d(16, 8);
     dev->clear(true, false, argb(255, 0, 0, 255));
-    quad(0, 0, 1, 1, 0xffffffff);     // the top-left pixel of the viewport
-    quad(15, 7, 1, 1, 0xffffffff);    // and its bottom-right one
+    quad(0, 0, 1, 1, 0xffffffff);   // the top-left pixel of the viewport
+    quad(15, 7, 1, 1, 0xffffffff);  // and its bottom-right one
     std::vector<uint32_t> got = read(kBackBuffer, {0, 0, kW, kH});
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {

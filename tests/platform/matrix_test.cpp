@@ -29,27 +29,46 @@ TEST(Matrix, PointsThroughEachHelper) {
         {"rotation x: +y turns to +z", matrix_rotation_x(kPi / 2), {0, 1, 0}, {0, 0, 1}},
         {"rotation y: +z turns to +x", matrix_rotation_y(kPi / 2), {0, 0, 1}, {1, 0, 0}},
         {"rotation z: +x turns to +y", matrix_rotation_z(kPi / 2), {1, 0, 0}, {0, 1, 0}},
-        {"rotation z by 30 degrees", matrix_rotation_z(kPi / 6), {2, 0, 0}, {std::sqrt(3.0f), 1, 0}},
-        {"look-at: eye maps to origin", matrix_look_at_lh({1, 2, -5}, {1, 2, 0}, {0, 1, 0}),
-         {1, 2, -5}, {0, 0, 0}},
-        {"look-at: target ahead on +z", matrix_look_at_lh({1, 2, -5}, {1, 2, 0}, {0, 1, 0}),
-         {1, 2, 0}, {0, 0, 5}},
+        {"rotation z by 30 degrees",
+         matrix_rotation_z(kPi / 6),
+         {2, 0, 0},
+         {std::sqrt(3.0f), 1, 0}},
+        {"look-at: eye maps to origin",
+         matrix_look_at_lh({1, 2, -5}, {1, 2, 0}, {0, 1, 0}),
+         {1, 2, -5},
+         {0, 0, 0}},
+        {"look-at: target ahead on +z",
+         matrix_look_at_lh({1, 2, -5}, {1, 2, 0}, {0, 1, 0}),
+         {1, 2, 0},
+         {0, 0, 5}},
         // Looking along +x with y up, the world's -z lies to the right.
-        {"look-at sideways", matrix_look_at_lh({0, 0, 0}, {1, 0, 0}, {0, 1, 0}), {2, 3, -1},
+        {"look-at sideways",
+         matrix_look_at_lh({0, 0, 0}, {1, 0, 0}, {0, 1, 0}),
+         {2, 3, -1},
          {1, 3, 2}},
-        {"perspective fov: near corner", matrix_perspective_fov_lh(kPi / 2, 2, 1, 101),
-         {2, 1, 1}, {1, 1, 0}},
-        {"perspective fov: far plane", matrix_perspective_fov_lh(kPi / 2, 2, 1, 101),
-         {0, 0, 101}, {0, 0, 1}},
+        {"perspective fov: near corner",
+         matrix_perspective_fov_lh(kPi / 2, 2, 1, 101),
+         {2, 1, 1},
+         {1, 1, 0}},
+        {"perspective fov: far plane",
+         matrix_perspective_fov_lh(kPi / 2, 2, 1, 101),
+         {0, 0, 101},
+         {0, 0, 1}},
         {"perspective: near corner", matrix_perspective_lh(2, 1, 1, 3), {1, 0.5f, 1}, {1, 1, 0}},
-        {"perspective: doubled distance halves x", matrix_perspective_lh(2, 1, 1, 3),
-         {1, 0.5f, 2}, {0.5f, 0.5f, 0.75f}},
+        {"perspective: doubled distance halves x",
+         matrix_perspective_lh(2, 1, 1, 3),
+         {1, 0.5f, 2},
+         {0.5f, 0.5f, 0.75f}},
         {"ortho: corner at near", matrix_ortho_lh(200, 100, 1, 11), {100, 50, 1}, {1, 1, 0}},
         {"ortho: middle depth", matrix_ortho_lh(200, 100, 1, 11), {-100, -50, 6}, {-1, -1, 0.5f}},
         {"ortho off-centre: left bottom near",
-         matrix_ortho_off_center_lh(10, 30, 40, 20, 0, 1), {10, 40, 0}, {-1, -1, 0}},
-        {"ortho off-centre: right top far", matrix_ortho_off_center_lh(10, 30, 40, 20, 0, 1),
-         {30, 20, 1}, {1, 1, 1}},
+         matrix_ortho_off_center_lh(10, 30, 40, 20, 0, 1),
+         {10, 40, 0},
+         {-1, -1, 0}},
+        {"ortho off-centre: right top far",
+         matrix_ortho_off_center_lh(10, 30, 40, 20, 0, 1),
+         {30, 20, 1},
+         {1, 1, 1}},
     };
     for (const Case& c : cases) expect_near(transform_coord(c.in, c.m), c.out, c.what);
 }
@@ -75,9 +94,11 @@ TEST(Matrix, ExactEntriesOfTheStandardForms) {
 
 TEST(Matrix, MultiplyAppliesLeftFirst) {
     // Rotate a quarter turn, then move: the move is not rotated.
-    Matrix4 rot_then_move = matrix_multiply(matrix_rotation_z(kPi / 2), matrix_translation(100, 0, 0));
+    Matrix4 rot_then_move =
+        matrix_multiply(matrix_rotation_z(kPi / 2), matrix_translation(100, 0, 0));
     expect_near(transform_coord({1, 0, 0}, rot_then_move), {100, 1, 0}, "rotate then move");
-    Matrix4 move_then_rot = matrix_multiply(matrix_translation(100, 0, 0), matrix_rotation_z(kPi / 2));
+    Matrix4 move_then_rot =
+        matrix_multiply(matrix_translation(100, 0, 0), matrix_rotation_z(kPi / 2));
     expect_near(transform_coord({1, 0, 0}, move_then_rot), {0, 101, 0}, "move then rotate");
     expect_near(transform_normal({1, 0, 0}, rot_then_move), {0, 1, 0}, "normals ignore moves");
 }
@@ -98,16 +119,16 @@ TEST(Matrix, AxisRotationAgreesWithTheAxisForms) {
         }
     }
     // A diagonal axis permutes the coordinate axes after a third of a turn.
-    expect_near(transform_coord({1, 0, 0}, matrix_rotation_axis({1, 1, 1}, 2 * kPi / 3)),
-                {0, 1, 0}, "diagonal axis");
+    expect_near(transform_coord({1, 0, 0}, matrix_rotation_axis({1, 1, 1}, 2 * kPi / 3)), {0, 1, 0},
+                "diagonal axis");
     EXPECT_TRUE(matrix_rotation_axis({0, 0, 0}, 1.0f) == matrix_identity());
 }
 
 TEST(Matrix, TwoDimensionalRoomProjection) {
     // The room rectangle (x, y, w, h) fills clip space with y growing downwards.
     const float x = 100, y = 50, w = 320, h = 240;
-    Matrix4 view = matrix_look_at_lh({x + w / 2, y + h / 2, -16000}, {x + w / 2, y + h / 2, 0},
-                                     {0, 1, 0});
+    Matrix4 view =
+        matrix_look_at_lh({x + w / 2, y + h / 2, -16000}, {x + w / 2, y + h / 2, 0}, {0, 1, 0});
     Matrix4 proj = matrix_ortho_lh(w, -h, 1, 32000);
     Matrix4 vp = matrix_multiply(view, proj);
     expect_near(transform_coord({x, y, 0}, vp), {-1, 1, 15999.0f / 31999}, "top left");

@@ -32,9 +32,15 @@ struct GlVertex {
     float u, v;
 };
 
-GlVertex to_gl(const VertexC& s) { return {s.x, s.y, s.z, 0, 0, 0, s.colour, 0, 0}; }
-GlVertex to_gl(const VertexCT& s) { return {s.x, s.y, s.z, 0, 0, 0, s.colour, s.u, s.v}; }
-GlVertex to_gl(const VertexNC& s) { return {s.x, s.y, s.z, s.nx, s.ny, s.nz, s.colour, 0, 0}; }
+GlVertex to_gl(const VertexC& s) {
+    return {s.x, s.y, s.z, 0, 0, 0, s.colour, 0, 0};
+}
+GlVertex to_gl(const VertexCT& s) {
+    return {s.x, s.y, s.z, 0, 0, 0, s.colour, s.u, s.v};
+}
+GlVertex to_gl(const VertexNC& s) {
+    return {s.x, s.y, s.z, s.nx, s.ny, s.nz, s.colour, 0, 0};
+}
 GlVertex to_gl(const VertexNCT& s) {
     return {s.x, s.y, s.z, s.nx, s.ny, s.nz, s.colour, s.u, s.v};
 }
@@ -53,21 +59,40 @@ Matrix4 multiply(const Matrix4& a, const Matrix4& b) {
     return r;
 }
 
-bool same(const Matrix4& a, const Matrix4& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+// Operations report their own GL errors only.
+void clear_gl_errors() {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+bool same(const Matrix4& a, const Matrix4& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 GLenum gl_blend(BlendFactor f) {
     switch (f) {
-        case BlendFactor::Zero: return GL_ZERO;
-        case BlendFactor::One: return GL_ONE;
-        case BlendFactor::SrcColor: return GL_SRC_COLOR;
-        case BlendFactor::InvSrcColor: return GL_ONE_MINUS_SRC_COLOR;
-        case BlendFactor::SrcAlpha: return GL_SRC_ALPHA;
-        case BlendFactor::InvSrcAlpha: return GL_ONE_MINUS_SRC_ALPHA;
-        case BlendFactor::DestAlpha: return GL_DST_ALPHA;
-        case BlendFactor::InvDestAlpha: return GL_ONE_MINUS_DST_ALPHA;
-        case BlendFactor::DestColor: return GL_DST_COLOR;
-        case BlendFactor::InvDestColor: return GL_ONE_MINUS_DST_COLOR;
-        case BlendFactor::SrcAlphaSat: return GL_SRC_ALPHA_SATURATE;
+        case BlendFactor::Zero:
+            return GL_ZERO;
+        case BlendFactor::One:
+            return GL_ONE;
+        case BlendFactor::SrcColor:
+            return GL_SRC_COLOR;
+        case BlendFactor::InvSrcColor:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case BlendFactor::SrcAlpha:
+            return GL_SRC_ALPHA;
+        case BlendFactor::InvSrcAlpha:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case BlendFactor::DestAlpha:
+            return GL_DST_ALPHA;
+        case BlendFactor::InvDestAlpha:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case BlendFactor::DestColor:
+            return GL_DST_COLOR;
+        case BlendFactor::InvDestColor:
+            return GL_ONE_MINUS_DST_COLOR;
+        case BlendFactor::SrcAlphaSat:
+            return GL_SRC_ALPHA_SATURATE;
     }
     return GL_ONE;
 }
@@ -79,10 +104,13 @@ bool valid_factor(BlendFactor f) {
 
 GLenum gl_class(PrimitiveKind kind) {
     switch (kind) {
-        case PrimitiveKind::PointList: return GL_POINTS;
+        case PrimitiveKind::PointList:
+            return GL_POINTS;
         case PrimitiveKind::LineList:
-        case PrimitiveKind::LineStrip: return GL_LINES;
-        default: return GL_TRIANGLES;
+        case PrimitiveKind::LineStrip:
+            return GL_LINES;
+        default:
+            return GL_TRIANGLES;
     }
 }
 
@@ -110,7 +138,7 @@ struct LightSlot {
 
 struct Texture {
     GLuint name = 0;
-    GLuint fbo = 0;   // render targets, and textures once read or copied
+    GLuint fbo = 0;  // render targets, and textures once read or copied
     int w = 0, h = 0;
     bool render_target = false;
     bool exists = false;
@@ -210,7 +238,12 @@ private:
     GLuint framebuffer_of(int id, int* w, int* h);
     void target_size(int* w, int* h) const;
     bool resize_present_image(int w, int h);
-    GLint uniform(const char* name) const { return glGetUniformLocation(m_program, name); }
+    // Uniform locations, looked up once.
+    struct Locations {
+        GLint alpha_func, alpha_ref, flat, fog_colour, fog_mode, fog_params, fog_range, light_atten,
+            light_count, light_diffuse, light_pos, lighting, normal_matrix, pixel_offset, proj, tex,
+            tex_op, textured, world_view;
+    } m_loc{};
 
     DeviceConfig m_config;
     DeviceCaps m_caps;
@@ -230,7 +263,7 @@ private:
     bool m_matrices_dirty = true;
     std::map<int, LightSlot> m_lights;
     bool m_lights_dirty = true;
-    std::vector<Texture> m_textures;   // id = index + 1
+    std::vector<Texture> m_textures;  // id = index + 1
     int m_texture = -1;
     int m_target = -1;
     DeviceRect m_viewport;
@@ -332,7 +365,26 @@ bool GlDrawDevice::init(const DeviceConfig& config, std::string* error) {
         return false;
     }
     glUseProgram(m_program);
-    glUniform1i(uniform("u_tex"), 0);
+    m_loc.alpha_func = glGetUniformLocation(m_program, "u_alpha_func");
+    m_loc.alpha_ref = glGetUniformLocation(m_program, "u_alpha_ref");
+    m_loc.flat = glGetUniformLocation(m_program, "u_flat");
+    m_loc.fog_colour = glGetUniformLocation(m_program, "u_fog_colour");
+    m_loc.fog_mode = glGetUniformLocation(m_program, "u_fog_mode");
+    m_loc.fog_params = glGetUniformLocation(m_program, "u_fog_params");
+    m_loc.fog_range = glGetUniformLocation(m_program, "u_fog_range");
+    m_loc.light_atten = glGetUniformLocation(m_program, "u_light_atten");
+    m_loc.light_count = glGetUniformLocation(m_program, "u_light_count");
+    m_loc.light_diffuse = glGetUniformLocation(m_program, "u_light_diffuse");
+    m_loc.light_pos = glGetUniformLocation(m_program, "u_light_pos");
+    m_loc.lighting = glGetUniformLocation(m_program, "u_lighting");
+    m_loc.normal_matrix = glGetUniformLocation(m_program, "u_normal_matrix");
+    m_loc.pixel_offset = glGetUniformLocation(m_program, "u_pixel_offset");
+    m_loc.proj = glGetUniformLocation(m_program, "u_proj");
+    m_loc.tex = glGetUniformLocation(m_program, "u_tex");
+    m_loc.tex_op = glGetUniformLocation(m_program, "u_tex_op");
+    m_loc.textured = glGetUniformLocation(m_program, "u_textured");
+    m_loc.world_view = glGetUniformLocation(m_program, "u_world_view");
+    glUniform1i(m_loc.tex, 0);
 
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
@@ -397,8 +449,7 @@ bool GlDrawDevice::make_buffers(std::string* error) {
     // No alpha channel, like the display-format back buffer: destination
     // alpha reads as 1 and read-backs give alpha 255.
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, m_config.width, m_config.height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              m_back_colour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_back_colour);
     if (m_config.depth_buffer) {
         glGenRenderbuffers(1, &m_back_depth);
         glBindRenderbuffer(GL_RENDERBUFFER, m_back_depth);
@@ -520,7 +571,7 @@ void GlDrawDevice::clear(bool colour, bool depth, uint32_t argb, float z) {
     }
     if (depth) {
         glClearDepth(std::clamp(z, 0.0f, 1.0f));
-        glDepthMask(GL_TRUE);   // GL honours the write mask when clearing
+        glDepthMask(GL_TRUE);  // GL honours the write mask when clearing
         m_state_dirty = true;
         bits |= GL_DEPTH_BUFFER_BIT;
     }
@@ -531,10 +582,9 @@ void GlDrawDevice::clear(bool colour, bool depth, uint32_t argb, float z) {
 bool GlDrawDevice::set_viewport(const DeviceRect& r, float min_z, float max_z) {
     int tw, th;
     target_size(&tw, &th);
-    if (r.x < 0 || r.y < 0 || r.w < 1 || r.h < 1 || r.x + r.w > tw || r.y + r.h > th)
-        return false;
-    if (r.x == m_viewport.x && r.y == m_viewport.y && r.w == m_viewport.w &&
-        r.h == m_viewport.h && min_z == m_min_z && max_z == m_max_z)
+    if (r.x < 0 || r.y < 0 || r.w < 1 || r.h < 1 || r.x + r.w > tw || r.y + r.h > th) return false;
+    if (r.x == m_viewport.x && r.y == m_viewport.y && r.w == m_viewport.w && r.h == m_viewport.h &&
+        min_z == m_min_z && max_z == m_max_z)
         return true;
     flush();
     m_viewport = r;
@@ -543,7 +593,7 @@ bool GlDrawDevice::set_viewport(const DeviceRect& r, float min_z, float max_z) {
     // Rows are stored top first, so the device's top-left origin is GL's.
     glViewport(r.x, r.y, r.w, r.h);
     glDepthRange(min_z, max_z);
-    m_matrices_dirty = true;   // the half-pixel offset depends on the size
+    m_matrices_dirty = true;  // the half-pixel offset depends on the size
     return true;
 }
 
@@ -581,14 +631,13 @@ bool GlDrawDevice::enable_light(int index, bool on) {
         if (count >= m_caps.max_lights) return false;
     }
     flush();
-    m_lights[index].enabled = on;   // a new slot holds the default light
+    m_lights[index].enabled = on;  // a new slot holds the default light
     m_lights_dirty = true;
     return true;
 }
 
 bool GlDrawDevice::grant_texture_size(int w, int h, int* gw, int* gh) const {
-    if (w < 1 || h < 1 || w > m_caps.max_texture_size || h > m_caps.max_texture_size)
-        return false;
+    if (w < 1 || h < 1 || w > m_caps.max_texture_size || h > m_caps.max_texture_size) return false;
     auto pow2 = [](int v) {
         int p = 1;
         while (p < v) p <<= 1;
@@ -612,6 +661,7 @@ int GlDrawDevice::create_texture(int w, int h, bool render_target) {
     while (slot < m_textures.size() && m_textures[slot].exists) ++slot;
     if (slot == m_textures.size()) m_textures.emplace_back();
     Texture t;
+    clear_gl_errors();
     glGenTextures(1, &t.name);
     glBindTexture(GL_TEXTURE_2D, t.name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
@@ -646,6 +696,7 @@ int GlDrawDevice::create_texture(int w, int h, bool render_target) {
 }
 
 bool GlDrawDevice::upload_texture(int id, const uint32_t* pixels, int w, int h, int pitch) {
+    clear_gl_errors();
     Texture* t = find(id);
     if (!t || !pixels || w < 1 || h < 1 || w > t->w || h > t->h || pitch < w) return false;
     if (id == m_texture) flush();
@@ -709,7 +760,7 @@ bool GlDrawDevice::set_render_target(int id) {
     glBindFramebuffer(GL_FRAMEBUFFER, t->fbo);
     m_viewport = {};
     set_viewport({0, 0, t->w, t->h}, 0, 1);
-    m_state_dirty = true;   // a target has no depth buffer
+    m_state_dirty = true;  // a target has no depth buffer
     return true;
 }
 
@@ -728,13 +779,24 @@ void GlDrawDevice::add(PrimitiveKind kind, std::span<const V> v) {
     size_t n = v.size();
     size_t out = 0;
     switch (kind) {
-        case PrimitiveKind::PointList: out = n; break;
-        case PrimitiveKind::LineList: out = n / 2 * 2; break;
-        case PrimitiveKind::LineStrip: out = n >= 2 ? (n - 1) * 2 : 0; break;
-        case PrimitiveKind::TriangleList: out = n / 3 * 3; break;
+        case PrimitiveKind::PointList:
+            out = n;
+            break;
+        case PrimitiveKind::LineList:
+            out = n / 2 * 2;
+            break;
+        case PrimitiveKind::LineStrip:
+            out = n >= 2 ? (n - 1) * 2 : 0;
+            break;
+        case PrimitiveKind::TriangleList:
+            out = n / 3 * 3;
+            break;
         case PrimitiveKind::TriangleStrip:
-        case PrimitiveKind::TriangleFan: out = n >= 3 ? (n - 2) * 3 : 0; break;
-        default: return;
+        case PrimitiveKind::TriangleFan:
+            out = n >= 3 ? (n - 2) * 3 : 0;
+            break;
+        default:
+            return;
     }
     if (out == 0) return;
     GLenum cls = gl_class(kind);
@@ -805,16 +867,16 @@ void GlDrawDevice::apply_state() {
     const Texture* t = find(m_texture);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, t ? t->name : 0);
-    glUniform1i(uniform("u_textured"), t ? 1 : 0);
-    glUniform1i(uniform("u_tex_op"), s.op == TextureOp::Modulate ? 0 : 1);
-    glUniform1i(uniform("u_flat"), s.shade == ShadeMode::Flat ? 1 : 0);
-    glUniform1i(uniform("u_alpha_func"), s.alpha_test ? int(s.alpha_func) : 8);
-    glUniform1f(uniform("u_alpha_ref"), float(s.alpha_ref));
-    glUniform1i(uniform("u_lighting"), s.lighting ? 1 : 0);
-    glUniform1i(uniform("u_fog_mode"), int(s.fog.mode));
-    glUniform1i(uniform("u_fog_range"), s.fog.range ? 1 : 0);
-    glUniform2f(uniform("u_fog_params"), s.fog.start, s.fog.end);
-    glUniform3f(uniform("u_fog_colour"), ((s.fog.colour >> 16) & 255) / 255.0f,
+    glUniform1i(m_loc.textured, t ? 1 : 0);
+    glUniform1i(m_loc.tex_op, s.op == TextureOp::Modulate ? 0 : 1);
+    glUniform1i(m_loc.flat, s.shade == ShadeMode::Flat ? 1 : 0);
+    glUniform1i(m_loc.alpha_func, s.alpha_test ? int(s.alpha_func) : 8);
+    glUniform1f(m_loc.alpha_ref, float(s.alpha_ref));
+    glUniform1i(m_loc.lighting, s.lighting ? 1 : 0);
+    glUniform1i(m_loc.fog_mode, int(s.fog.mode));
+    glUniform1i(m_loc.fog_range, s.fog.range ? 1 : 0);
+    glUniform2f(m_loc.fog_params, s.fog.start, s.fog.end);
+    glUniform3f(m_loc.fog_colour, ((s.fog.colour >> 16) & 255) / 255.0f,
                 ((s.fog.colour >> 8) & 255) / 255.0f, (s.fog.colour & 255) / 255.0f);
 }
 
@@ -823,8 +885,8 @@ void GlDrawDevice::apply_uniforms() {
     const Matrix4& view = m_transforms[int(TransformKind::View)];
     if (m_matrices_dirty) {
         Matrix4 wv = multiply(world, view);
-        glUniformMatrix4fv(uniform("u_world_view"), 1, GL_FALSE, &wv.m[0][0]);
-        glUniformMatrix4fv(uniform("u_proj"), 1, GL_FALSE,
+        glUniformMatrix4fv(m_loc.world_view, 1, GL_FALSE, &wv.m[0][0]);
+        glUniformMatrix4fv(m_loc.proj, 1, GL_FALSE,
                            &m_transforms[int(TransformKind::Projection)].m[0][0]);
         // Normals of row vectors transform by the inverse transpose; GLSL's
         // column form of that is the inverse itself, uploaded row-major.
@@ -848,9 +910,8 @@ void GlDrawDevice::apply_uniforms() {
         }
         // inv holds the inverse row-major; GL_TRUE hands GLSL that matrix,
         // and the shader's `N * n` is then n x (inverse)^T as rows.
-        glUniformMatrix3fv(uniform("u_normal_matrix"), 1, GL_TRUE, inv);
-        glUniform2f(uniform("u_pixel_offset"), 1.0f / float(m_viewport.w),
-                    1.0f / float(m_viewport.h));
+        glUniformMatrix3fv(m_loc.normal_matrix, 1, GL_TRUE, inv);
+        glUniform2f(m_loc.pixel_offset, 1.0f / float(m_viewport.w), 1.0f / float(m_viewport.h));
         m_matrices_dirty = false;
     }
     if (m_lights_dirty) {
@@ -880,10 +941,10 @@ void GlDrawDevice::apply_uniforms() {
             atten[count][3] = l.range;
             ++count;
         }
-        glUniform1i(uniform("u_light_count"), count);
-        glUniform4fv(uniform("u_light_pos"), 8, &pos[0][0]);
-        glUniform3fv(uniform("u_light_diffuse"), 8, &diffuse[0][0]);
-        glUniform4fv(uniform("u_light_atten"), 8, &atten[0][0]);
+        glUniform1i(m_loc.light_count, count);
+        glUniform4fv(m_loc.light_pos, 8, &pos[0][0]);
+        glUniform3fv(m_loc.light_diffuse, 8, &diffuse[0][0]);
+        glUniform4fv(m_loc.light_atten, 8, &atten[0][0]);
         m_lights_dirty = false;
     }
 }
@@ -912,6 +973,7 @@ bool GlDrawDevice::read_pixels(int source, const DeviceRect& r, uint32_t* out, i
         return false;
     flush();
     ++m_stats.read_backs;
+    clear_gl_errors();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo);
     glPixelStorei(GL_PACK_ROW_LENGTH, pitch);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -932,6 +994,7 @@ bool GlDrawDevice::copy_rect(int source, const DeviceRect& r, int dest, int dx, 
         return false;
     flush();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, sfbo);
+    clear_gl_errors();
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, dfbo);
     glBlitFramebuffer(r.x, r.y, r.x + r.w, r.y + r.h, dx, dy, dx + r.w, dy + r.h,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
@@ -946,6 +1009,7 @@ bool GlDrawDevice::present(const DeviceRect& s, const DeviceRect& d, TextureFilt
         return false;
     flush();
     ++m_stats.presents;
+    clear_gl_errors();
     if (!m_own_window) {
         int ww = 0, wh = 0;
         SDL_GL_GetDrawableSize(m_window, &ww, &wh);
@@ -972,13 +1036,15 @@ bool GlDrawDevice::present(const DeviceRect& s, const DeviceRect& d, TextureFilt
 
 bool GlDrawDevice::set_swap_interval(int interval) {
     m_config.swap_interval = interval;
-    if (m_own_window) return true;   // nothing is shown, nothing to wait for
+    if (m_own_window) return true;  // nothing is shown, nothing to wait for
     return SDL_GL_SetSwapInterval(interval) == 0;
 }
 
 }  // namespace
 
-uint32_t gl_window_flags() { return SDL_WINDOW_OPENGL; }
+uint32_t gl_window_flags() {
+    return SDL_WINDOW_OPENGL;
+}
 
 void gl_prepare_window_attributes() {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
@@ -989,8 +1055,7 @@ void gl_prepare_window_attributes() {
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
 }
 
-std::unique_ptr<IDrawDevice> create_gl_draw_device(const DeviceConfig& config,
-                                                   std::string* error) {
+std::unique_ptr<IDrawDevice> create_gl_draw_device(const DeviceConfig& config, std::string* error) {
     auto device = std::make_unique<GlDrawDevice>();
     std::string dummy;
     if (!device->init(config, error ? error : &dummy)) return nullptr;
