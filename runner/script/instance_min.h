@@ -14,7 +14,7 @@ namespace kx {
 // Scope values from here on are instance ids; below, object indices.
 constexpr int32_t kInstanceIdBase = 100000;
 
-class CObject;
+struct CObject;
 
 // The world's fields of an instance, with the values a new instance has. A
 // plain record, so that copying an instance's state is one assignment.
