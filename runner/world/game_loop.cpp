@@ -345,6 +345,40 @@ void loop() {
 
 }  // namespace
 
+void loop_pause() {
+    GameState& g = world().game;
+    if (g.running && !g.paused) g.paused = true;
+}
+
+void loop_single_step() {
+    WorldState& w = world();
+    GameState& g = w.game;
+    if (!g.running || !g.paused) return;
+    process_messages();
+    perform_step();
+    if (!transition_pending() && g.automatic_draw) {
+        if (w.hooks.present) w.hooks.present(g.transition_kind);
+        g.transition_kind = 0;
+    }
+    if (!handle_transition()) end_game();
+    process_messages();
+}
+
+void loop_stop() {
+    GameState& g = world().game;
+    if (!g.running) return;
+    if (g.paused) end_game();
+    g.running = false;
+    g.paused = false;
+}
+
+void loop_restart() {
+    GameState& g = world().game;
+    if (!g.running) return;
+    request() = -200;
+    if (g.paused) run_game();
+}
+
 void run_game() {
     GameState& g = world().game;
     if (!g.running) {

@@ -416,5 +416,25 @@ TEST_F(WorldTest, F5SavesAndF6LoadsTheGameFileOfTheGameId) {
     std::filesystem::remove_all(dir);
 }
 
+TEST_F(WorldTest, PausedGamesStepOneAtATimeAndStop) {
+    const int32_t a = add_object("obj_a");
+    set_event(a, ev::Step, 0, acts(code_action("n += 1; show_debug_message(\"step \" + string(n)); if (n == 2) { instance_destroy(); }")));
+    set_event(a, ev::Create, 0, acts(code_action("n = 0; show_debug_message(\"create\")")));
+    set_event(a, ev::Step, ev::StepEnd, acts(code_action("if (n == 1) { show_debug_message(\"pausing\"); }")));
+    world().rooms.push_back(std::make_unique<CRoom>());
+    world().room_order.push_back(0);
+    world().rooms[0]->instances.append(make_instance(100001, a, 0, 0));
+    world().game.running = true;
+    start_game();
+    world().game.paused = true;
+    loop_single_step();
+    loop_single_step();
+    EXPECT_EQ(take_out(), (std::vector<std::string>{"create", "step 1", "pausing", "step 2"}));
+    EXPECT_EQ(room_instances().count(), 0) << "the step ran to its end";
+    loop_stop();
+    EXPECT_FALSE(world().game.running);
+    EXPECT_EQ(world().current, nullptr);
+}
+
 }  // namespace
 }  // namespace kx
