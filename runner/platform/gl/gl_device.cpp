@@ -238,12 +238,16 @@ private:
     GLuint framebuffer_of(int id, int* w, int* h);
     void target_size(int* w, int* h) const;
     bool resize_present_image(int w, int h);
-    // Uniform locations, looked up once.
-    struct Locations {
-        GLint alpha_func, alpha_ref, flat, fog_colour, fog_mode, fog_params, fog_range, light_atten,
-            light_count, light_diffuse, light_pos, lighting, normal_matrix, pixel_offset, proj, tex,
-            tex_op, textured, world_view;
-    } m_loc{};
+    // One compiled variant of the pipeline shaders, with its uniform locations.
+    struct Program {
+        GLuint name = 0;
+        GLint alpha_func, alpha_ref, fog_colour, fog_params, fog_range, light_atten, light_count,
+            light_diffuse, light_pos, normal_matrix, pixel_offset, proj, world_view;
+    };
+    // The variant for the current state, compiled on first use; null when it
+    // does not build (error says why).
+    Program* program_for(int key, std::string* error);
+    int program_key() const;
 
     DeviceConfig m_config;
     DeviceCaps m_caps;
@@ -252,7 +256,9 @@ private:
     bool m_own_window = false;
     SDL_GLContext m_context = nullptr;
 
-    GLuint m_program = 0, m_vao = 0, m_vbo = 0, m_sampler = 0;
+    std::map<int, Program> m_programs;
+    Program* m_program = nullptr;
+    GLuint m_vao = 0, m_vbo = 0, m_sampler = 0;
     GLuint m_back_fbo = 0, m_back_colour = 0, m_back_depth = 0;
     GLuint m_present_fbo = 0, m_present_colour = 0;
     int m_present_w = 0, m_present_h = 0;
@@ -343,48 +349,8 @@ bool GlDrawDevice::init(const DeviceConfig& config, std::string* error) {
         return false;
     }
 
-    std::string log;
-    GLuint vs = compile(GL_VERTEX_SHADER, gl::kVertexShader, &log);
-    GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, gl::kFragmentShader, &log) : 0;
-    if (!vs || !fs) {
-        *error = "Shader compile failed: " + log;
-        return false;
-    }
-    m_program = glCreateProgram();
-    glAttachShader(m_program, vs);
-    glAttachShader(m_program, fs);
-    glLinkProgram(m_program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint ok = 0;
-    glGetProgramiv(m_program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char buf[2048];
-        glGetProgramInfoLog(m_program, sizeof buf, nullptr, buf);
-        *error = std::string("Shader link failed: ") + buf;
-        return false;
-    }
-    glUseProgram(m_program);
-    m_loc.alpha_func = glGetUniformLocation(m_program, "u_alpha_func");
-    m_loc.alpha_ref = glGetUniformLocation(m_program, "u_alpha_ref");
-    m_loc.flat = glGetUniformLocation(m_program, "u_flat");
-    m_loc.fog_colour = glGetUniformLocation(m_program, "u_fog_colour");
-    m_loc.fog_mode = glGetUniformLocation(m_program, "u_fog_mode");
-    m_loc.fog_params = glGetUniformLocation(m_program, "u_fog_params");
-    m_loc.fog_range = glGetUniformLocation(m_program, "u_fog_range");
-    m_loc.light_atten = glGetUniformLocation(m_program, "u_light_atten");
-    m_loc.light_count = glGetUniformLocation(m_program, "u_light_count");
-    m_loc.light_diffuse = glGetUniformLocation(m_program, "u_light_diffuse");
-    m_loc.light_pos = glGetUniformLocation(m_program, "u_light_pos");
-    m_loc.lighting = glGetUniformLocation(m_program, "u_lighting");
-    m_loc.normal_matrix = glGetUniformLocation(m_program, "u_normal_matrix");
-    m_loc.pixel_offset = glGetUniformLocation(m_program, "u_pixel_offset");
-    m_loc.proj = glGetUniformLocation(m_program, "u_proj");
-    m_loc.tex = glGetUniformLocation(m_program, "u_tex");
-    m_loc.tex_op = glGetUniformLocation(m_program, "u_tex_op");
-    m_loc.textured = glGetUniformLocation(m_program, "u_textured");
-    m_loc.world_view = glGetUniformLocation(m_program, "u_world_view");
-    glUniform1i(m_loc.tex, 0);
+    // The plainest variant proves the shaders build here.
+    if (!program_for(0, error)) return false;
 
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
@@ -433,7 +399,9 @@ void GlDrawDevice::shutdown() {
         if (m_sampler) glDeleteSamplers(1, &m_sampler);
         if (m_vbo) glDeleteBuffers(1, &m_vbo);
         if (m_vao) glDeleteVertexArrays(1, &m_vao);
-        if (m_program) glDeleteProgram(m_program);
+        for (auto& [key, program] : m_programs) glDeleteProgram(program.name);
+        m_programs.clear();
+        m_program = nullptr;
         SDL_GL_DeleteContext(m_context);
         m_context = nullptr;
     }
@@ -803,7 +771,6 @@ void GlDrawDevice::add(PrimitiveKind kind, std::span<const V> v) {
     if (cls != m_batch_class || m_batch.size() + out > kMaxBatchVertices) flush();
     m_batch_class = cls;
     ++m_stats.primitives;
-    m_batch.reserve(m_batch.size() + out);
     // Strips and fans become lists; each triangle keeps its winding and its
     // first vertex (the one flat shading takes).
     switch (kind) {
@@ -833,6 +800,75 @@ void GlDrawDevice::add(PrimitiveKind kind, std::span<const V> v) {
             }
             break;
     }
+}
+
+int GlDrawDevice::program_key() const {
+    const DrawState& s = m_state;
+    bool textured = find(m_texture) != nullptr;
+    return (textured ? 1 : 0) | (textured && s.op == TextureOp::SelectTexture ? 2 : 0) |
+           (s.alpha_test && s.alpha_func != CompareFunc::Always ? 4 : 0) |
+           (s.shade == ShadeMode::Flat ? 8 : 0) | (s.lighting ? 16 : 0) | (int(s.fog.mode) << 5);
+}
+
+GlDrawDevice::Program* GlDrawDevice::program_for(int key, std::string* error) {
+    auto it = m_programs.find(key);
+    if (it != m_programs.end()) return it->second.name ? &it->second : nullptr;
+    Program& p = m_programs[key];  // a failed build stays recorded as name 0
+    std::string defines = "#version 330 core\n";
+    auto define = [&](const char* name, int value) {
+        defines += "#define " + std::string(name) + " " + std::to_string(value) + "\n";
+    };
+    define("TEXTURED", key & 1);
+    define("TEX_SELECT", (key >> 1) & 1);
+    define("ALPHA_TEST", (key >> 2) & 1);
+    define("FLAT", (key >> 3) & 1);
+    define("LIGHTING", (key >> 4) & 1);
+    define("FOG_MODE", (key >> 5) & 3);
+    std::string log;
+    std::string vs_text = defines + gl::kVertexShader, fs_text = defines + gl::kFragmentShader;
+    GLuint vs = compile(GL_VERTEX_SHADER, vs_text.c_str(), &log);
+    GLuint fs = vs ? compile(GL_FRAGMENT_SHADER, fs_text.c_str(), &log) : 0;
+    if (!vs || !fs) {
+        if (vs) glDeleteShader(vs);
+        *error = "Shader compile failed: " + log;
+        return nullptr;
+    }
+    GLuint prog = glCreateProgram();
+    glAttachShader(prog, vs);
+    glAttachShader(prog, fs);
+    glLinkProgram(prog);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(prog, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char buf[2048];
+        glGetProgramInfoLog(prog, sizeof buf, nullptr, buf);
+        *error = std::string("Shader link failed: ") + buf;
+        glDeleteProgram(prog);
+        return nullptr;
+    }
+    p.name = prog;
+    auto loc = [&](const char* name) { return glGetUniformLocation(prog, name); };
+    p.alpha_func = loc("u_alpha_func");
+    p.alpha_ref = loc("u_alpha_ref");
+    p.fog_colour = loc("u_fog_colour");
+    p.fog_params = loc("u_fog_params");
+    p.fog_range = loc("u_fog_range");
+    p.light_atten = loc("u_light_atten");
+    p.light_count = loc("u_light_count");
+    p.light_diffuse = loc("u_light_diffuse");
+    p.light_pos = loc("u_light_pos");
+    p.normal_matrix = loc("u_normal_matrix");
+    p.pixel_offset = loc("u_pixel_offset");
+    p.proj = loc("u_proj");
+    p.world_view = loc("u_world_view");
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    glUseProgram(prog);
+    glUniform1i(loc("u_tex"), 0);
+    glUseProgram(GLuint(current));
+    return &p;
 }
 
 void GlDrawDevice::apply_state() {
@@ -867,16 +903,21 @@ void GlDrawDevice::apply_state() {
     const Texture* t = find(m_texture);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, t ? t->name : 0);
-    glUniform1i(m_loc.textured, t ? 1 : 0);
-    glUniform1i(m_loc.tex_op, s.op == TextureOp::Modulate ? 0 : 1);
-    glUniform1i(m_loc.flat, s.shade == ShadeMode::Flat ? 1 : 0);
-    glUniform1i(m_loc.alpha_func, s.alpha_test ? int(s.alpha_func) : 8);
-    glUniform1f(m_loc.alpha_ref, float(s.alpha_ref));
-    glUniform1i(m_loc.lighting, s.lighting ? 1 : 0);
-    glUniform1i(m_loc.fog_mode, int(s.fog.mode));
-    glUniform1i(m_loc.fog_range, s.fog.range ? 1 : 0);
-    glUniform2f(m_loc.fog_params, s.fog.start, s.fog.end);
-    glUniform3f(m_loc.fog_colour, ((s.fog.colour >> 16) & 255) / 255.0f,
+    std::string error;
+    Program* program = program_for(program_key(), &error);
+    if (program != m_program) {
+        m_program = program;
+        if (!program) return;
+        glUseProgram(program->name);
+        // Uniforms belong to a program: the new one gets everything.
+        m_matrices_dirty = m_lights_dirty = true;
+    }
+    if (!program) return;
+    glUniform1i(program->alpha_func, int(s.alpha_func));
+    glUniform1f(program->alpha_ref, float(s.alpha_ref));
+    glUniform1i(program->fog_range, s.fog.range ? 1 : 0);
+    glUniform2f(program->fog_params, s.fog.start, s.fog.end);
+    glUniform3f(program->fog_colour, ((s.fog.colour >> 16) & 255) / 255.0f,
                 ((s.fog.colour >> 8) & 255) / 255.0f, (s.fog.colour & 255) / 255.0f);
 }
 
@@ -885,8 +926,8 @@ void GlDrawDevice::apply_uniforms() {
     const Matrix4& view = m_transforms[int(TransformKind::View)];
     if (m_matrices_dirty) {
         Matrix4 wv = multiply(world, view);
-        glUniformMatrix4fv(m_loc.world_view, 1, GL_FALSE, &wv.m[0][0]);
-        glUniformMatrix4fv(m_loc.proj, 1, GL_FALSE,
+        glUniformMatrix4fv(m_program->world_view, 1, GL_FALSE, &wv.m[0][0]);
+        glUniformMatrix4fv(m_program->proj, 1, GL_FALSE,
                            &m_transforms[int(TransformKind::Projection)].m[0][0]);
         // Normals of row vectors transform by the inverse transpose; GLSL's
         // column form of that is the inverse itself, uploaded row-major.
@@ -910,8 +951,9 @@ void GlDrawDevice::apply_uniforms() {
         }
         // inv holds the inverse row-major; GL_TRUE hands GLSL that matrix,
         // and the shader's `N * n` is then n x (inverse)^T as rows.
-        glUniformMatrix3fv(m_loc.normal_matrix, 1, GL_TRUE, inv);
-        glUniform2f(m_loc.pixel_offset, 1.0f / float(m_viewport.w), 1.0f / float(m_viewport.h));
+        glUniformMatrix3fv(m_program->normal_matrix, 1, GL_TRUE, inv);
+        glUniform2f(m_program->pixel_offset, 1.0f / float(m_viewport.w),
+                    1.0f / float(m_viewport.h));
         m_matrices_dirty = false;
     }
     if (m_lights_dirty) {
@@ -941,10 +983,10 @@ void GlDrawDevice::apply_uniforms() {
             atten[count][3] = l.range;
             ++count;
         }
-        glUniform1i(m_loc.light_count, count);
-        glUniform4fv(m_loc.light_pos, 8, &pos[0][0]);
-        glUniform3fv(m_loc.light_diffuse, 8, &diffuse[0][0]);
-        glUniform4fv(m_loc.light_atten, 8, &atten[0][0]);
+        glUniform1i(m_program->light_count, count);
+        glUniform4fv(m_program->light_pos, 8, &pos[0][0]);
+        glUniform3fv(m_program->light_diffuse, 8, &diffuse[0][0]);
+        glUniform4fv(m_program->light_atten, 8, &atten[0][0]);
         m_lights_dirty = false;
     }
 }
@@ -954,6 +996,10 @@ void GlDrawDevice::flush() {
     if (m_state_dirty) {
         apply_state();
         m_state_dirty = false;
+    }
+    if (!m_program) {  // the variant did not build: nothing can be drawn
+        m_batch.clear();
+        return;
     }
     apply_uniforms();
     glBindBuffer(GL_ARRAY_BUFFER, m_vbo);
