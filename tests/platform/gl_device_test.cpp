@@ -133,6 +133,7 @@ TEST_F(GlDevice, TextureAddressAndStageOperation) {
         TextureOp op;
         uint32_t colour;
         uint32_t want[4];
+        TextureFilter filter = TextureFilter::Nearest;
     };
     const uint32_t half = argb(255, 128, 128, 128);
     const Case cases[] = {
@@ -143,12 +144,21 @@ TEST_F(GlDevice, TextureAddressAndStageOperation) {
          TextureOp::Modulate,
          half,
          {argb(255, 100, 0, 0), argb(255, 0, 100, 0), argb(255, 100, 0, 0), argb(255, 0, 100, 0)}},
+        // Two texels over four pixels, filtered: pixel centres fall a quarter
+        // texel either side of the texel centres.
+        {TextureAddress::Clamp,
+         TextureOp::Modulate,
+         0xffffffff,
+         {red, argb(255, 150, 50, 0), argb(255, 50, 150, 0), green},
+         TextureFilter::Linear},
     };
     for (const Case& c : cases) {
         dev->set_texture_address(c.address);
         dev->set_texture_op(c.op);
+        dev->set_texture_filter(c.filter);
         dev->clear(true, false, 0xff000000);
-        quad(2, 2, 4, 1, c.colour, 0, 0, 2, 1);
+        const float u = c.filter == TextureFilter::Linear ? 1 : 2;
+        quad(2, 2, 4, 1, c.colour, 0, 0, u, 1);
         std::vector<uint32_t> got = read(kBackBuffer, {2, 2, 4, 1});
         for (int i = 0; i < 4; ++i) {
             EXPECT_NEAR(chan(got[i], 16), chan(c.want[i], 16), 1) << int(c.address) << " " << i;
