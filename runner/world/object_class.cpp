@@ -16,21 +16,18 @@ bool read_count(CStream& s, int32_t& n, size_t min_bytes, int32_t max = INT32_MA
 }  // namespace
 
 CEvent& CObject::event_at(int32_t type, int32_t n) {
-    auto& list = events[static_cast<size_t>(type)];
-    if (static_cast<size_t>(n) >= list.size()) list.resize(static_cast<size_t>(n) + 1);
-    return list[static_cast<size_t>(n)];
+    return events[static_cast<size_t>(type)][n];
 }
 
 const CEvent* CObject::present_event(int32_t type, int32_t n) const {
     if (type < 0 || type >= kEventTypeCount || n < 0) return nullptr;
     const auto& list = events[static_cast<size_t>(type)];
-    if (static_cast<size_t>(n) >= list.size()) return nullptr;
-    const CEvent& e = list[static_cast<size_t>(n)];
-    return e.present() ? &e : nullptr;
+    auto it = list.find(n);
+    return it != list.end() && it->second.present() ? &it->second : nullptr;
 }
 
 bool CObject::has_type(int32_t type) const {
-    for (const CEvent& e : events[static_cast<size_t>(type)])
+    for (const auto& [n, e] : events[static_cast<size_t>(type)])
         if (e.present()) return true;
     return false;
 }
@@ -135,15 +132,14 @@ void write_object(CStream& s, const CObject& o) {
     s.write_int(o.mask);
     int32_t last = o.last_type;
     for (int32_t t = last + 1; t < kEventTypeCount; ++t)
-        for (const CEvent& e : o.events[static_cast<size_t>(t)])
+        for (const auto& [n, e] : o.events[static_cast<size_t>(t)])
             if (e.stored || e.present()) last = t;
     s.write_int(last);
     for (int32_t t = 0; t <= last; ++t) {
-        const auto& list = o.events[static_cast<size_t>(t)];
-        for (size_t n = 0; n < list.size(); ++n) {
-            if (!list[n].stored && !list[n].present()) continue;
-            s.write_int(static_cast<int32_t>(n));
-            write_event(s, list[n]);
+        for (const auto& [n, e] : o.events[static_cast<size_t>(t)]) {
+            if (!e.stored && !e.present()) continue;
+            s.write_int(n);
+            write_event(s, e);
         }
         s.write_int(-1);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Objects, their event tables and actions, and their records in the game data.
 #include <array>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -85,9 +86,11 @@ struct CObject {
     int32_t parent = -1;
     int32_t mask = -1;
     int32_t last_type = 10;   // the record's last event type
-    std::array<std::vector<CEvent>, kEventTypeCount> events;
+    // Per type, by event number. Kept sparse, so a high number costs nothing;
+    // a missing number reads as an empty event.
+    std::array<std::map<int32_t, CEvent>, kEventTypeCount> events;
 
-    // Grows the type's array up to n. type must lie in 0..10 and n >= 0.
+    // The event (made empty when missing). type must lie in 0..10 and n >= 0.
     CEvent& event_at(int32_t type, int32_t n);
     // The event when present (at least one action), else null.
     const CEvent* present_event(int32_t type, int32_t n) const;

@@ -73,7 +73,7 @@ bool load_objects(CStream& s) {
     for (auto& o : w.objects) {
         if (!o) continue;
         for (auto& type : o->events)
-            for (CEvent& e : type)
+            for (auto& [n, e] : type)
                 for (CAction& a : e.actions) {
                     a.function_index = a.function_name.empty() ? -1 : fns.find(a.function_name);
                     if (a.exec_type == act::ExecFunction && a.function_index < 0)
@@ -148,11 +148,10 @@ bool compile_objects() {
         CObject* o = w.objects[oi].get();
         if (!o) continue;
         for (int32_t t = 0; t < kEventTypeCount; ++t) {
-            auto& list = o->events[static_cast<size_t>(t)];
-            for (size_t n = 0; n < list.size(); ++n) {
-                auto& actions = list[n].actions;
+            for (auto& [n, e] : o->events[static_cast<size_t>(t)]) {
+                auto& actions = e.actions;
                 for (size_t i = 0; i < actions.size(); ++i) {
-                    ec = EventContext{static_cast<int32_t>(oi), t, static_cast<int32_t>(n),
+                    ec = EventContext{static_cast<int32_t>(oi), t, n,
                                       static_cast<int32_t>(i), false};
                     if (!compile_action(actions[i])) {
                         ec = saved;
@@ -232,7 +231,7 @@ private:
         const int argc = a.arg_count < kMaxActionArgsRun ? a.arg_count : kMaxActionArgsRun;
         if (a.exec_type == act::ExecFunction) {
             st.event.action_relative = a.may_be_relative && a.relative;
-            std::array<RValue, kMaxActionArgsRun> values;
+            std::array<RValue, kMaxArgs> values;   // a handler may read up to its own count
             for (int i = 0; i < argc; ++i) evaluate_arg(a, i, self, other, values[static_cast<size_t>(i)]);
             if (a.function_index >= 0 && a.function_index < st.functions.count())
                 st.functions.at(a.function_index).handler(self, other, argc, result, values.data());

@@ -359,10 +359,8 @@ ordered_json object_to_json(const CObject& o, const Names& n) {
     j["mask"] = o.mask;
     ordered_json evs = ordered_json::object();
     for (int32_t t = 0; t < kEventTypeCount; ++t) {
-        const auto& list = o.events[static_cast<size_t>(t)];
-        for (size_t num = 0; num < list.size(); ++num)
-            if (list[num].stored || list[num].present())
-                evs[event_key(t, static_cast<int32_t>(num), n)] = event_json(list[num], n);
+        for (const auto& [num, e] : o.events[static_cast<size_t>(t)])
+            if (e.stored || e.present()) evs[event_key(t, num, n)] = event_json(e, n);
     }
     j["events"] = evs;
     return j;
