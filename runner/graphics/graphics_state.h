@@ -5,7 +5,9 @@
 
 #include "gamedata/cstream.h"
 #include "graphics/background_main.h"
+#include "graphics/graphics_device.h"
 #include "graphics/sprite_main.h"
+#include "graphics/texture_main.h"
 
 namespace kx {
 
@@ -20,7 +22,11 @@ struct TextureMaker {
 };
 
 struct GraphicsState {
-    TextureMaker textures;  // first: the lists below may call it while they go
+    // Drawing state first: the texture hooks below reach into it while they go.
+    GraphicsDevice device;
+    TextureTable texture_table;
+    SurfaceTable surfaces;
+    TextureMaker textures;  // before the lists: they may call it while they go
     SpriteList sprites;
     BackgroundList backgrounds;
 };
