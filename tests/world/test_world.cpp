@@ -335,6 +335,7 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     world().game.game_id = 7;
     EXPECT_EQ(default_save_name(), "_save7.sav");
     CInstance* i = create_in_room(a, 3, 4);
+    const int32_t id = i->id();
     eval("hp = 5; alarm[2] = 9", i);
     eval("score = 11; global.g = \"kept\"");
     const auto dir = std::filesystem::temp_directory_path() / ("kx_world_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
@@ -349,7 +350,7 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     ASSERT_TRUE(load_game(file));
     EXPECT_EQ(eval("return score").real, 11);
     EXPECT_EQ(eval("return global.g").str.str(), "kept");
-    CInstance* back = room_instances().find_id(i->id());
+    CInstance* back = room_instances().find_id(id);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(eval("return hp", back).real, 5);
     EXPECT_EQ(back->alarm[2], 9);
