@@ -293,11 +293,15 @@ bool SurfaceTable::set_target(GraphicsState& g, int32_t id) {
 bool SurfaceTable::reset_target(GraphicsState& g) {
     IDrawDevice* dev = g.device.device();
     if (!dev || !m_has_previous) return false;
+    const DeviceRect view = dev->viewport();
     if (m_previous == kBackBuffer) {
         dev->reset_render_target();
     } else if (!dev->set_render_target(m_previous)) {
         return false;
     }
+    // The device gives a new target its whole area; the viewport stays as the
+    // surface set it until the drawing pass sets its own.
+    dev->set_viewport(view);
     m_has_previous = false;
     m_target = -1;
     return true;
