@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
 #include "gamedata/game_settings.h"
+#include "kxpack/game_source.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
@@ -435,6 +437,51 @@ TEST_F(WorldTest, PausedGamesStepOneAtATimeAndStop) {
     loop_stop();
     EXPECT_FALSE(world().game.running);
     EXPECT_EQ(world().current, nullptr);
+}
+
+TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
+    const pack::GameSource g = pack::load_source(KX_SOURCE_DIR "/tests/games/world_order");
+    std::mt19937 rng(12345);
+    for (Section sec : {Section::TimeLines, Section::Objects, Section::Rooms}) {
+        CStream clean;
+        pack::write_world_sections(clean, sec, g);
+        const auto& bytes = clean.bytes();
+        for (int round = 0; round < 400; ++round) {
+            std::vector<uint8_t> b(bytes.begin(), bytes.end());
+            for (int k = 0; k < 1 + round % 4; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
+            if (round % 3 == 0) b.resize(rng() % b.size());
+            CStream s(std::move(b));
+            try {
+                if (sec == Section::TimeLines) {
+                    std::vector<std::unique_ptr<CTimeLine>> t;
+                    read_timeline_list(s, t);
+                } else if (sec == Section::Objects) {
+                    std::vector<std::unique_ptr<CObject>> o;
+                    read_object_list(s, o);
+                } else {
+                    RoomSection r;
+                    read_room_section(s, r);
+                }
+            } catch (const StreamError&) {
+            }
+        }
+    }
+    // A damaged save either loads or is refused; the game stays playable.
+    add_object("obj_a");
+    enter();
+    for (int k = 0; k < 5; ++k) create_in_room(0, k, k);
+    CStream image;
+    write_save(image);
+    const std::string file = (std::filesystem::temp_directory_path() / "kx_world_damaged.sav").string();
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint8_t> b(image.bytes().begin(), image.bytes().end());
+        for (int k = 0; k < 1 + round % 3; ++k) b[8 + rng() % (b.size() - 8)] = static_cast<uint8_t>(rng());
+        std::ofstream(file, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        load_game(file);
+        perform_step();
+    }
+    std::filesystem::remove(file);
 }
 
 }  // namespace
