@@ -484,5 +484,19 @@ TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
     std::filesystem::remove(file);
 }
 
+TEST_F(WorldTest, VirtualTimeGivesEachStepOnePeriodAndCountsFps) {
+    add_object("obj_a");
+    world().rooms.push_back(std::make_unique<CRoom>());
+    world().rooms[0]->speed = 30;
+    world().room_order.push_back(0);
+    const int64_t start = rt().platform->clock()->now_us();
+    world().game.step_limit = 31;
+    run_game();
+    EXPECT_EQ(rt().platform->clock()->now_us() - start, 31 * 33333);
+    EXPECT_EQ(world().game.fps, 30) << "the steps of the first whole second";
+    EXPECT_EQ(world().game.steps_done, 31);
+    EXPECT_FALSE(world().game.running);
+}
+
 }  // namespace
 }  // namespace kx
