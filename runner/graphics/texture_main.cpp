@@ -12,6 +12,10 @@ namespace kx {
 // ---------------------------------------------------------------- table
 
 void TextureTable::reset(IDrawDevice* device) {
+    // Another device's textures went (or go) with it; our own are given back.
+    if (m_device && m_device == device)
+        for (const RTexture& t : m_entries)
+            if (t.exists) m_device->destroy_texture(t.device_id);
     m_device = device;
     m_entries.clear();
 }
@@ -353,17 +357,23 @@ bool SurfaceTable::copy(GraphicsState& g, int32_t destination, int32_t x, int32_
 
 void attach_drawing_device(GraphicsState& g, IDrawDevice* device, int region_width,
                            int region_height) {
+    // The resources' old ids mean nothing in the new table: drop them without
+    // freeing (no hook), then make every texture again on the new device.
+    g.textures = TextureMaker{};
+    for (int32_t i = 0; i < g.sprites.count(); ++i)
+        if (CSprite* s = g.sprites.get(i)) s->free_textures();
+    for (int32_t i = 0; i < g.backgrounds.count(); ++i)
+        if (CBackground* b = g.backgrounds.get(i)) b->free_texture();
     g.surfaces.free_all(g);
     g.texture_table.reset(device);
     g.device.attach(device, region_width, region_height);
-    if (!device) {
-        g.textures = TextureMaker{};
-        return;
-    }
+    if (!device) return;
     GraphicsState* gs = &g;
     g.textures.make = [gs](const CBitmap32& image) { return gs->texture_table.from_image(image); };
     g.textures.free = [gs](int32_t id) { gs->texture_table.free(id); };
     g.textures.preload = [](int32_t) {};  // every texture is resident once uploaded
+    g.backgrounds.make_all_textures();
+    g.sprites.make_all_textures();
 }
 
 // ---------------------------------------------------------------- sprites, backgrounds

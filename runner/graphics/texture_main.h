@@ -28,7 +28,8 @@ struct RTexture {
 // again by the next creation.
 class TextureTable {
 public:
-    // Empties the table (its old device ids mean nothing to a new device).
+    // Empties the table for device. Entries made on that same device are
+    // destroyed; another device's ids mean nothing here and are dropped.
     void reset(IDrawDevice* device);
     IDrawDevice* device() const { return m_device; }
 
@@ -105,9 +106,10 @@ private:
     int m_previous = kBackBuffer;
 };
 
-// Connects the graphics state to a drawing device (null detaches): the
-// texture table and the surfaces start empty, the settings are applied and
-// sprites and backgrounds make their textures through it.
+// Connects the active runtime's graphics state to a drawing device (null
+// detaches): the texture table and the surfaces start empty, the stored
+// settings are applied, and every sprite and background gets its textures
+// on the new device (and makes them through it from then on).
 void attach_drawing_device(GraphicsState& g, IDrawDevice* device, int region_width,
                            int region_height);
 

@@ -158,6 +158,33 @@ TEST_F(Draw, TextureTableGrantsPowersOfTwoAndBandsTheEdges) {
     EXPECT_EQ(num("texture_exists", {1e12}), 0);
 }
 
+TEST_F(Draw, AttachingADeviceGivesEveryResourceItsTextures) {
+    attach_drawing_device(g(), nullptr, 0, 0);
+    const CBitmap32 img = pattern(3, 2, 10);
+    const int32_t spr = add_sprite({img}, 0, 0);
+    const int32_t back = add_background(pattern(2, 2, 11));
+    EXPECT_EQ(num("sprite_get_texture", {double(spr), 0.0}), -1);
+    // Twice on one device: the second round gives the first one's textures back.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        attach_drawing_device(g(), dev.get(), kW, kH);
+        const double st = num("sprite_get_texture", {double(spr), 0.0});
+        const double bt = num("background_get_texture", {double(back)});
+        EXPECT_EQ(num("texture_exists", {st}), 1);
+        EXPECT_EQ(num("texture_exists", {bt}), 1);
+        EXPECT_NE(st, bt);
+        EXPECT_EQ(g().texture_table.count(), 2);
+    }
+    dev->clear(true, false, kBack);
+    call("draw_sprite", {double(spr), 0.0, 5.0, 5.0});
+    EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                  const int ix = x - 5, iy = y - 5;
+                  if (ix < 0 || iy < 0 || ix >= 3 || iy >= 2) return kBack;
+                  return img.at(ix, iy);
+              }),
+              0);
+}
+
 TEST_F(Draw, SpriteAtIntegerCoordinatesReproducesItsImage) {
     const CBitmap32 a = pattern(5, 3, 1), b = pattern(5, 3, 2);
     const int32_t spr = add_sprite({a, b}, 2, 1);
