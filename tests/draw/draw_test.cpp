@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +15,7 @@
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
 #include "graphics/graphics_state.h"
+#include "graphics/picture_file.h"
 #include "graphics/texture_main.h"
 #include "script/code_function.h"
 #include "script/instance_min.h"
@@ -128,6 +132,23 @@ std::optional<uint32_t> texel(const CBitmap32& img, double ix, double iy, uint32
     if (fx < e || fx > 1 - e || fy < e || fy > 1 - e) return std::nullopt;
     if (ix < 0 || iy < 0 || ix >= img.width || iy >= img.height) return outside;
     return img.at(int(ix), int(iy));
+}
+
+TEST(DeviceColor, AlphaIsClampedAndRoundedAndChannelsSwap) {
+    struct Case {
+        int64_t colour;
+        double alpha;
+        uint32_t want;
+    };
+    const Case cases[] = {
+        {0x00ff8040, 1.0, 0xff4080ffu},  // 0xBBGGRR becomes 0xAARRGGBB
+        {0x7f123456, 0.5, 0x80563412u},  // top byte ignored; 127.5 to even
+        {0x000000ff, 0.3, 0x4cff0000u},  // 76.5 to even
+        {0x00ffffff, -1.0, 0x00ffffffu},         {0x00ffffff, 7.0, 0xffffffffu},
+        {0x00ffffff, std::nan(""), 0x00ffffffu},
+    };
+    for (const Case& c : cases) EXPECT_EQ(to_device_color(c.colour, c.alpha), c.want) << c.alpha;
+    EXPECT_EQ(to_game_color(0xff4080ffu), 0x00ff8040);
 }
 
 TEST_F(Draw, TextureTableGrantsPowersOfTwoAndBandsTheEdges) {
@@ -427,6 +448,31 @@ TEST_F(Draw, SurfaceIsDrawnIntoReadAndDrawnBack) {
         for (int x = 0; x < 20; ++x)
             EXPECT_EQ(copied.at(x, y), x >= 5 && x < 12 ? source.at(x - 5, y) : 0u)
                 << x << "," << y;
+
+    // Saved as a Windows bitmap: the whole surface, then a part of it, alpha dropped.
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "kx_draw_test";
+    std::filesystem::create_directories(dir);
+    struct Save {
+        std::vector<RValue> args;
+        int x, y, w, h;
+    };
+    const std::string file = (dir / "surface.bmp").string();
+    const Save saves[] = {{{double(surf), file.c_str()}, 0, 0, 20, 10},
+                          {{double(surf), file.c_str(), 3.0, -2.0, 4.0, 100.0}, 3, 0, 4, 10}};
+    for (const Save& sv : saves) {
+        std::filesystem::remove(file);
+        call(sv.args.size() == 2 ? "surface_save" : "surface_save_part", sv.args);
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+        const std::optional<DecodedPicture> pic = decode_bmp(bytes);
+        ASSERT_TRUE(pic) << sv.args.size();
+        ASSERT_EQ(pic->image.width, sv.w);
+        ASSERT_EQ(pic->image.height, sv.h);
+        for (int y = 0; y < sv.h; ++y)
+            for (int x = 0; x < sv.w; ++x)
+                EXPECT_EQ(pic->image.at(x, y), source.at(sv.x + x, sv.y + y) | 0xff000000u);
+    }
+    std::filesystem::remove_all(dir);
 
     call("surface_free", {double(surf)});
     EXPECT_EQ(num("surface_exists", {double(surf)}), 0);
