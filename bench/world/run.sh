@@ -8,11 +8,16 @@ here=$(dirname "$0")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$KXPACK" build "$here/game" -o "$work/bench.kx"
-# Processor time (user + system), steadier than the wall clock on a busy machine.
+# Processor time (user + system), the best of three runs: steadier than the
+# wall clock on a busy machine.
 seconds() {   # seconds STEPS
-    local TIMEFORMAT='%3U + %3S' t
-    t=$( { time "$KXRUN" --headless --seed 1 --steps "$1" "$work/bench.kx" >/dev/null; } 2>&1 )
-    awk "BEGIN { print $t }"
+    local TIMEFORMAT='%3U + %3S' t best=""
+    for _ in 1 2 3; do
+        t=$( { time "$KXRUN" --headless --seed 1 --steps "$1" "$work/bench.kx" >/dev/null; } 2>&1 )
+        t=$(awk "BEGIN { print $t }")
+        best=$(awk "BEGIN { b = \"$best\"; print (b == \"\" || $t < b + 0) ? $t : b }")
+    done
+    echo "$best"
 }
 a=$(seconds 100); b=$(seconds 700); c=$(seconds 1300)
 printf 'world: 10000 instances, step event and alarms, headless\n'
