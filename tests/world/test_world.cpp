@@ -498,5 +498,22 @@ TEST_F(WorldTest, VirtualTimeGivesEachStepOnePeriodAndCountsFps) {
     EXPECT_FALSE(world().game.running);
 }
 
+TEST_F(WorldTest, LibraryCodeRunsAtGameStartAndAFailureEndsTheGame) {
+    add_object("obj_a");
+    world().rooms.push_back(std::make_unique<CRoom>());
+    world().room_order.push_back(0);
+    world().library_init = {"global.lib = object_index + 1", "", "show_debug_message(\"second\")"};
+    world().game.step_limit = 1;
+    run_game();
+    EXPECT_EQ(eval("return global.lib").real, 1) << "a temporary instance of object 0";
+    EXPECT_EQ(take_out(), std::vector<std::string>{"second"});
+
+    world().library_init = {"x = ;"};
+    world().game.step_limit = -1;
+    run_game();   // would never end without the fatal report
+    EXPECT_EQ(world().game.steps_done, 0);
+    EXPECT_NE(rt().script->errors.last.find("COMPILATION ERROR in library initialization code"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kx
