@@ -27,8 +27,6 @@ void GraphicsDevice::attach(IDrawDevice* device, int region_width, int region_he
     m_region_w = region_width;
     m_region_h = region_height;
     if (!m_device) return;
-    // Blending stays on for the device's whole life; the factors decide.
-    m_device->set_blend_enable(true);
     set_viewport(0, 0, region_width, region_height);
     set_projection_2d(0, 0, region_width, region_height, 0);
     reapply_render_states();
@@ -36,6 +34,8 @@ void GraphicsDevice::attach(IDrawDevice* device, int region_width, int region_he
 
 void GraphicsDevice::reapply_render_states() {
     if (!m_device) return;
+    // Blending stays on for the device's whole life; the factors decide.
+    m_device->set_blend_enable(true);
     set_culling(m_culling);
     m_device->set_blend_factors(m_src, m_dest);
     set_lighting(m_lighting);

@@ -17,8 +17,8 @@ int32_t to_game_color(uint32_t argb);
 class GraphicsDevice {
 public:
     // The device to draw through (not owned; null: nothing is drawn). A new
-    // device gets the whole region as viewport and projection and every
-    // stored render state.
+    // device, or one that IDrawDevice::reset returned to its defaults, gets
+    // the whole region as viewport and projection and every stored render state.
     void attach(IDrawDevice* device, int region_width, int region_height);
     IDrawDevice* device() const { return m_device; }
     int region_width() const { return m_region_w; }

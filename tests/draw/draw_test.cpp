@@ -345,6 +345,27 @@ TEST_F(Draw, ColourAlphaAndBlendModesMixAsTheFactorsSay) {
     }
 }
 
+TEST_F(Draw, StoredStatesComeBackAfterADeviceReset) {
+    const int32_t spr = add_sprite({CBitmap32::blank(4, 4, 0xff204060u)}, 0, 0);
+    const int32_t surf = int32_t(num("surface_create", {8.0, 8.0}));
+    g().device.set_blend_mode(1);
+    DeviceConfig config;
+    config.width = kW;
+    config.height = kH;
+    std::string error;
+    ASSERT_TRUE(dev->reset(config, &error)) << error;
+    // Render targets do not survive a reset; managed textures do.
+    g().surfaces.free_all(g());
+    g().device.attach(dev.get(), kW, kH);
+    EXPECT_EQ(num("surface_exists", {double(surf)}), 0);
+    dev->clear(true, false, 0xff101010u);
+    call("draw_sprite", {double(spr), 0.0, 2.0, 2.0});
+    const uint32_t p = read(kBackBuffer, {3, 3, 1, 1})[0];
+    EXPECT_NEAR(chan(p, 16), 0x30, 1);  // added, not replaced
+    EXPECT_NEAR(chan(p, 8), 0x50, 1);
+    EXPECT_NEAR(chan(p, 0), 0x70, 1);
+}
+
 TEST_F(Draw, GeneralQuadTakesOneColourPerCorner) {
     const int32_t spr = add_sprite({CBitmap32::blank(2, 2, 0xffffffffu)}, 0, 0);
     const double red = 0x0000ff, green = 0x00ff00, blue = 0xff0000, white = 0xffffff;
