@@ -103,14 +103,15 @@ protected:
 
     // Compares the back buffer with expect(x, y): the colour a pixel must have,
     // or nothing where the pixel centre is too near a texel edge to judge.
-    int mismatches(const std::function<std::optional<uint32_t>(int, int)>& expect) {
+    int mismatches(const std::function<std::optional<uint32_t>(int, int)>& expect,
+                   bool report = true) {
         const std::vector<uint32_t> got = screen();
         int wrong = 0;
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x) {
                 const std::optional<uint32_t> want = expect(x, y);
                 if (want && got[size_t(y) * kW + x] != *want) {
-                    if (wrong < 5)
+                    if (report && wrong < 5)
                         ADD_FAILURE() << "pixel " << x << "," << y << " got " << std::hex
                                       << got[size_t(y) * kW + x] << " want " << *want;
                     ++wrong;
@@ -299,6 +300,33 @@ TEST_F(Draw, ScaledTurnedPartAndStretchedQuadsLandWhereTheRulesPutThem) {
         dev->clear(true, false, kBack);
         c.draw();
         EXPECT_EQ(mismatches(c.expect), 0);
+    }
+}
+
+TEST_F(Draw, QuadsTurnFromAHundredthOfARadian) {
+    const CBitmap32 img = pattern(60, 44, 12);
+    const int32_t back = add_background(img);
+    auto upright = [&](int x, int y) -> std::optional<uint32_t> {
+        const int ix = x - 2, iy = y - 2;
+        if (ix < 0 || iy < 0 || ix >= 60 || iy >= 44) return kBack;
+        return img.at(ix, iy);
+    };
+    // About the top-left corner a hundredth moves the far end of a 60-pixel
+    // row by 0.6 pixels, enough to change which texel a pixel shows.
+    struct Case {
+        double radians;
+        bool turned;
+    };
+    for (Case c : {Case{0.005, false}, Case{-0.0099, false}, Case{0.01, true}}) {
+        SCOPED_TRACE(c.radians);
+        dev->clear(true, false, kBack);
+        draw_texture_ext(g(), g().backgrounds.get(back)->texture(), 0xffffff, 1, c.radians, 0, 0, 2,
+                         2, 1, 1);
+        const int wrong = mismatches(upright, !c.turned);
+        if (c.turned)
+            EXPECT_GT(wrong, 0);
+        else
+            EXPECT_EQ(wrong, 0);
     }
 }
 
