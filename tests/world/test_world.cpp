@@ -515,5 +515,36 @@ TEST_F(WorldTest, LibraryCodeRunsAtGameStartAndAFailureEndsTheGame) {
     EXPECT_NE(rt().script->errors.last.find("COMPILATION ERROR in library initialization code"), std::string::npos);
 }
 
+TEST_F(WorldTest, ATransitionEndsTheStepAfterThePhaseThatAskedForIt) {
+    const int32_t a = add_object("obj_a");
+    auto phase = [](const char* name) {
+        return code_action(std::string("show_debug_message(\"") + name + "\"); if (global.stop == \"" + name +
+                           "\") room_goto(1);");
+    };
+    set_event(a, ev::Step, ev::StepBegin, acts(phase("begin")));
+    set_event(a, ev::Alarm, 0, acts(phase("alarm")));
+    set_event(a, ev::Step, ev::StepNormal, acts(phase("step")));
+    set_event(a, ev::Step, ev::StepEnd, acts(phase("end")));
+    set_event(a, ev::Other, ev::AnimationEnd, acts(phase("animation")));
+    enter(2);
+    world().timelines.push_back(std::make_unique<CTimeLine>());
+    world().timelines[0]->add(0).actions.push_back(phase("timeline"));
+    ASSERT_TRUE(compile_action(world().timelines[0]->add(0).actions.back()));
+    build_event_lists();
+    const std::vector<std::string> all = {"begin", "timeline", "alarm", "step", "end", "animation"};
+    for (size_t stop = 0; stop < all.size(); ++stop) {
+        rt().script->transition_request = -1;
+        eval("global.stop = \"" + all[stop] + "\"");
+        CInstance* i = create_in_room(a, 0, 0);
+        i->alarm[0] = 1;
+        i->timeline_index = 0;
+        perform_step();
+        const std::vector<std::string> want(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(stop) + 1);
+        EXPECT_EQ(take_out(), want) << "stopped in " << all[stop];
+        i->mark_destroyed();
+        room_instances().remove_destroyed();
+    }
+}
+
 }  // namespace
 }  // namespace kx
