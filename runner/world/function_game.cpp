@@ -20,8 +20,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int32_t kSaveVersion = 540;
-int32_t& request() { return rt().script->transition_request; }
-int32_t arg_i(const RValue& v) { return round_to_i32(v.real); }
+int32_t& request() {
+    return rt().script->transition_request;
+}
+int32_t arg_i(const RValue& v) {
+    return round_to_i32(v.real);
+}
 
 void abort_with(const std::string& message) {
     report_with_context(message, true);
@@ -30,7 +34,9 @@ void abort_with(const std::string& message) {
 
 }  // namespace
 
-std::string default_save_name() { return "_save" + std::to_string(world().game.game_id) + ".sav"; }
+std::string default_save_name() {
+    return "_save" + std::to_string(world().game.game_id) + ".sav";
+}
 
 void request_room(int32_t r) {
     if (!room_exists(r)) {
@@ -117,7 +123,8 @@ bool load_game(const std::string& fname) {
         L.draw = s.read_bool();
         L.globals.load(s);
         const int32_t n = s.read_int();
-        if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4) throw StreamError("bad room count");
+        if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4)
+            throw StreamError("bad room count");
         for (int32_t i = 0; i < n; ++i) {
             if (!s.read_bool()) {
                 L.working.emplace_back();
@@ -130,7 +137,8 @@ bool load_game(const std::string& fname) {
         }
         L.last_id = s.read_int();
         L.last_tile = s.read_int();
-        if (L.room < 0 || L.room >= n || !L.working[static_cast<size_t>(L.room)]) throw StreamError("no room");
+        if (L.room < 0 || L.room >= n || !L.working[static_cast<size_t>(L.room)])
+            throw StreamError("no room");
     } catch (const StreamError&) {
         report(failed, false);
         return false;
@@ -154,7 +162,9 @@ bool load_game(const std::string& fname) {
 
 namespace {
 
-void f_room_goto(CInstance*, CInstance*, int, RValue&, const RValue* a) { request_room(arg_i(a[0])); }
+void f_room_goto(CInstance*, CInstance*, int, RValue&, const RValue* a) {
+    request_room(arg_i(a[0]));
+}
 void f_room_goto_previous(CInstance*, CInstance*, int, RValue&, const RValue*) {
     const int32_t cur = world().room_index;
     if (cur == room_first()) {
@@ -171,7 +181,9 @@ void f_room_goto_next(CInstance*, CInstance*, int, RValue&, const RValue*) {
     }
     request_room(room_next(cur));
 }
-void f_room_restart(CInstance*, CInstance*, int, RValue&, const RValue*) { request_room(world().room_index); }
+void f_room_restart(CInstance*, CInstance*, int, RValue&, const RValue*) {
+    request_room(world().room_index);
+}
 void f_room_previous(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
     const int32_t n = arg_i(a[0]);
     r.set_real(room_exists(n) ? room_previous(n) : -1);
@@ -180,14 +192,22 @@ void f_room_next(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
     const int32_t n = arg_i(a[0]);
     r.set_real(room_exists(n) ? room_next(n) : -1);
 }
-void f_game_end(CInstance*, CInstance*, int, RValue&, const RValue*) { request() = -100; }
-void f_game_restart(CInstance*, CInstance*, int, RValue&, const RValue*) { request() = -200; }
+void f_game_end(CInstance*, CInstance*, int, RValue&, const RValue*) {
+    request() = -100;
+}
+void f_game_restart(CInstance*, CInstance*, int, RValue&, const RValue*) {
+    request() = -200;
+}
 void f_game_load(CInstance*, CInstance*, int, RValue&, const RValue* a) {
     world().game.load_file = a[0].str.str();
     request() = -300;
 }
-void f_game_save(CInstance*, CInstance*, int, RValue&, const RValue* a) { save_game(a[0].str.str()); }
-void f_sleep(CInstance*, CInstance*, int, RValue&, const RValue* a) { wait_us(round_to_i64(a[0].real * 1000)); }
+void f_game_save(CInstance*, CInstance*, int, RValue&, const RValue* a) {
+    save_game(a[0].str.str());
+}
+void f_sleep(CInstance*, CInstance*, int, RValue&, const RValue* a) {
+    wait_us(round_to_i64(a[0].real * 1000));
+}
 
 constexpr BuiltinDef kFunctions[] = {
     {"room_goto", f_room_goto, 1},
@@ -205,6 +225,8 @@ constexpr BuiltinDef kFunctions[] = {
 
 }  // namespace
 
-void register_function_game(FunctionTable& table) { table.add(kFunctions); }
+void register_function_game(FunctionTable& table) {
+    table.add(kFunctions);
+}
 
 }  // namespace kx

@@ -16,8 +16,12 @@ namespace kx {
 
 namespace {
 
-ScriptState& sst() { return *rt().script; }
-int32_t& request() { return rt().script->transition_request; }
+ScriptState& sst() {
+    return *rt().script;
+}
+int32_t& request() {
+    return rt().script->transition_request;
+}
 
 // The numbers each event type's lists are built for (collisions use pairs).
 constexpr int32_t kListTop[kEventTypeCount] = {0, 0, 12, 2, -1, 128, 61, 50, 0, 128, 128};
@@ -26,14 +30,17 @@ void process_messages() {
     if (rt().platform && rt().platform->windows()) rt().platform->windows()->process_messages();
 }
 
-int64_t now_us() { return rt().platform->clock()->now_us(); }
+int64_t now_us() {
+    return rt().platform->clock()->now_us();
+}
 
 constexpr double kPi = 3.14159265358979323846;
 
 void motion(CInstance& i) {
     // Friction slows the speed towards 0; gravity pulls along its direction.
     if (i.friction != 0 && i.speed != 0) {
-        double s = i.speed > 0 ? std::max(0.0, i.speed - i.friction) : std::min(0.0, i.speed + i.friction);
+        double s =
+            i.speed > 0 ? std::max(0.0, i.speed - i.friction) : std::min(0.0, i.speed + i.friction);
         const double rad = i.direction * kPi / 180;
         i.speed = s;
         i.hspeed = s * std::cos(rad);
@@ -59,7 +66,9 @@ void timelines_step() {
         CInstance* inst = list.at(k);
         if (inst->destroyed()) continue;
         const int32_t t = inst->timeline_index;
-        if (t < 0 || static_cast<size_t>(t) >= w.timelines.size() || !w.timelines[static_cast<size_t>(t)]) continue;
+        if (t < 0 || static_cast<size_t>(t) >= w.timelines.size() ||
+            !w.timelines[static_cast<size_t>(t)])
+            continue;
         const CTimeLine& tl = *w.timelines[static_cast<size_t>(t)];
         const int j = tl.index_at(inst->timeline_position);
         inst->timeline_position += inst->timeline_speed;
@@ -78,7 +87,8 @@ void alarms_step() {
                 if (k >= list.size()) break;
                 CInstance* inst = list[k];
                 if (inst->destroyed() || inst->alarm[static_cast<size_t>(a)] < 0) continue;
-                if (--inst->alarm[static_cast<size_t>(a)] == 0) perform_event(inst, inst, o, ev::Alarm, a);
+                if (--inst->alarm[static_cast<size_t>(a)] == 0)
+                    perform_event(inst, inst, o, ev::Alarm, a);
             }
             if (transition_pending()) return;
         }
@@ -90,13 +100,13 @@ void special_keys() {
     InputState& in = world().game.input;
     const int32_t key = in.keyboard_lastkey;
     if (s.KeyF1Info && key == 112) {
-        in.keyboard_lastkey = 0;   // the information window comes with the dialogs
+        in.keyboard_lastkey = 0;  // the information window comes with the dialogs
         world().game.input = InputState();
     } else if (s.KeyEscEnd && key == 27) {
         in.keyboard_lastkey = 0;
         request() = -100;
     } else if (s.KeyF4Fullscreen && key == 115) {
-        in.keyboard_lastkey = 0;   // headless: no window to switch
+        in.keyboard_lastkey = 0;  // headless: no window to switch
     } else if (s.KeyF5F6SaveLoad && key == 116) {
         in.keyboard_lastkey = 0;
         save_game(default_save_name());
@@ -112,7 +122,8 @@ const std::vector<int32_t>& EventLists::at(int32_t type, int32_t number) const {
     static const std::vector<int32_t> kNone;
     if (type < 0 || type >= kEventTypeCount) return kNone;
     const auto& l = lists[static_cast<size_t>(type)];
-    return number >= 0 && static_cast<size_t>(number) < l.size() ? l[static_cast<size_t>(number)] : kNone;
+    return number >= 0 && static_cast<size_t>(number) < l.size() ? l[static_cast<size_t>(number)]
+                                                                 : kNone;
 }
 
 void build_event_lists() {
@@ -201,7 +212,8 @@ bool handle_transition() {
     int32_t& r = request();
     WorldState& w = world();
     switch (r) {
-        case -1: return true;
+        case -1:
+            return true;
         case -100:
         case -400:
             w.game.running = false;

@@ -16,10 +16,10 @@ void perform_step();
 // Runs the game until it ends (or the loop is paused).
 void run_game();
 // The debug window's commands.
-void loop_pause();         // the loop returns after the current iteration
-void loop_single_step();   // while paused: exactly one step, presented
-void loop_stop();          // ends the game (at once when paused)
-void loop_restart();       // restarts; while paused, runs again
+void loop_pause();        // the loop returns after the current iteration
+void loop_single_step();  // while paused: exactly one step, presented
+void loop_stop();         // ends the game (at once when paused)
+void loop_restart();      // restarts; while paused, runs again
 
 // Waits us microseconds, processing window messages (virtual time: at once).
 void wait_us(int64_t us);

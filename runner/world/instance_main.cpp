@@ -86,7 +86,8 @@ void RoomInstances::rebuild() {
             const int32_t o = i->object_index();
             if (o >= 0 && static_cast<size_t>(o) < m_exact.size()) {
                 m_exact[static_cast<size_t>(o)].push_back(i.get());
-                for_self_and_ancestors(o, [&](int32_t a) { m_family[static_cast<size_t>(a)].push_back(i.get()); });
+                for_self_and_ancestors(
+                    o, [&](int32_t a) { m_family[static_cast<size_t>(a)].push_back(i.get()); });
             }
             continue;
         }
@@ -217,14 +218,15 @@ void copy_state(CInstance& target, const CInstance& source) {
 void write_instance(CStream& s, const CInstance& i) {
     s.write_int(i.id());
     s.write_int(i.sprite_index);
-    for (double v : {i.image_index, i.image_speed, i.image_xscale, i.image_yscale, i.image_angle, i.image_alpha})
+    for (double v : {i.image_index, i.image_speed, i.image_xscale, i.image_yscale, i.image_angle,
+                     i.image_alpha})
         s.write_real(v);
     s.write_int(i.image_blend);
     s.write_int(i.mask_index);
     s.write_real(i.depth);
     s.write_bool(i.precise);
-    for (double v : {i.x, i.y, i.xstart, i.ystart, i.xprevious, i.yprevious, i.direction, i.speed, i.friction,
-                     i.gravity_direction, i.gravity, i.hspeed, i.vspeed})
+    for (double v : {i.x, i.y, i.xstart, i.ystart, i.xprevious, i.yprevious, i.direction, i.speed,
+                     i.friction, i.gravity_direction, i.gravity, i.hspeed, i.vspeed})
         s.write_real(v);
     for (int32_t v : {i.bbox_left, i.bbox_right, i.bbox_top, i.bbox_bottom}) s.write_int(v);
     s.write_bool(i.visible);
@@ -235,7 +237,8 @@ void write_instance(CStream& s, const CInstance& i) {
     s.write_bool(i.destroyed());
     s.write_bool(i.deactivated);
     s.write_int(i.path_index);
-    for (double v : {i.path_position, i.path_positionprevious, i.path_speed, i.path_scale, i.path_orientation})
+    for (double v :
+         {i.path_position, i.path_positionprevious, i.path_speed, i.path_scale, i.path_orientation})
         s.write_real(v);
     s.write_int(i.path_endaction);
     s.write_real(i.path_xstart);
@@ -251,15 +254,16 @@ std::unique_ptr<CInstance> read_instance(CStream& s) {
     auto p = std::make_unique<CInstance>(s.read_int(), -1);
     CInstance& i = *p;
     i.sprite_index = s.read_int();
-    for (double* v : {&i.image_index, &i.image_speed, &i.image_xscale, &i.image_yscale, &i.image_angle,
-                      &i.image_alpha})
+    for (double* v : {&i.image_index, &i.image_speed, &i.image_xscale, &i.image_yscale,
+                      &i.image_angle, &i.image_alpha})
         *v = s.read_real();
     i.image_blend = s.read_int();
     i.mask_index = s.read_int();
     i.depth = s.read_real();
     i.precise = s.read_bool();
-    for (double* v : {&i.x, &i.y, &i.xstart, &i.ystart, &i.xprevious, &i.yprevious, &i.direction, &i.speed,
-                      &i.friction, &i.gravity_direction, &i.gravity, &i.hspeed, &i.vspeed})
+    for (double* v :
+         {&i.x, &i.y, &i.xstart, &i.ystart, &i.xprevious, &i.yprevious, &i.direction, &i.speed,
+          &i.friction, &i.gravity_direction, &i.gravity, &i.hspeed, &i.vspeed})
         *v = s.read_real();
     for (int32_t* v : {&i.bbox_left, &i.bbox_right, &i.bbox_top, &i.bbox_bottom}) *v = s.read_int();
     i.visible = s.read_bool();
@@ -271,7 +275,8 @@ std::unique_ptr<CInstance> read_instance(CStream& s) {
     i.set_destroyed(s.read_bool());
     i.deactivated = s.read_bool();
     i.path_index = s.read_int();
-    for (double* v : {&i.path_position, &i.path_positionprevious, &i.path_speed, &i.path_scale, &i.path_orientation})
+    for (double* v : {&i.path_position, &i.path_positionprevious, &i.path_speed, &i.path_scale,
+                      &i.path_orientation})
         *v = s.read_real();
     i.path_endaction = s.read_int();
     i.path_xstart = s.read_real();
@@ -288,9 +293,15 @@ std::unique_ptr<CInstance> read_instance(CStream& s) {
 
 namespace {
 
-RoomInstances& ri() { return room_instances(); }
-bool alive(const CInstance* i) { return i && !i->destroyed() && !i->deactivated; }
-int32_t arg_i(const RValue& v) { return round_to_i32(v.real); }
+RoomInstances& ri() {
+    return room_instances();
+}
+bool alive(const CInstance* i) {
+    return i && !i->destroyed() && !i->deactivated;
+}
+int32_t arg_i(const RValue& v) {
+    return round_to_i32(v.real);
+}
 
 // Calls f for every instance that an object designator (-3 or an object index)
 // names, not destroyed; f answers false to stop.
@@ -310,8 +321,9 @@ void each_of(int32_t obj, F f) {
 void f_instance_create(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
     const int32_t obj = arg_i(a[2]);
     if (!object_exists(obj)) {
-        report_with_context("Creating instance for non-existing object: " + std::to_string(obj), false);
-        r.set_real(-4);   // noone: no instance was made
+        report_with_context("Creating instance for non-existing object: " + std::to_string(obj),
+                            false);
+        r.set_real(-4);  // noone: no instance was made
         return;
     }
     CInstance* inst = create_in_room(obj, a[0].real, a[1].real);
@@ -340,7 +352,8 @@ void f_instance_change(CInstance* self, CInstance*, int, RValue&, const RValue* 
     const int32_t obj = arg_i(a[0]);
     if (!self) return;
     if (!object_exists(obj)) {
-        report_with_context("Asking to change into non-existing object: " + std::to_string(obj), false);
+        report_with_context("Asking to change into non-existing object: " + std::to_string(obj),
+                            false);
         return;
     }
     const bool events = a[1].real >= 0.5;
@@ -359,7 +372,8 @@ void f_instance_sprite(CInstance* self, CInstance*, int, RValue&, const RValue* 
     if (exists && exists(spr)) {
         if (self) set_sprite(*self, spr);
     } else {
-        report_with_context("Setting instance to non-existing sprite: " + std::to_string(spr), false);
+        report_with_context("Setting instance to non-existing sprite: " + std::to_string(spr),
+                            false);
     }
 }
 
@@ -368,7 +382,10 @@ bool designator_present(CInstance* self, CInstance* other, int32_t obj) {
     if (obj == scope::Other) return alive(other);
     bool any = false;
     if (obj >= kInstanceIdBase) return ri().find_id(obj) != nullptr;
-    each_of(obj, [&](CInstance*) { any = true; return false; });
+    each_of(obj, [&](CInstance*) {
+        any = true;
+        return false;
+    });
     return any;
 }
 
@@ -383,7 +400,10 @@ void f_instance_number(CInstance* self, CInstance* other, int, RValue& r, const 
         return;
     }
     int n = 0;
-    each_of(obj, [&](CInstance*) { ++n; return true; });
+    each_of(obj, [&](CInstance*) {
+        ++n;
+        return true;
+    });
     r.set_real(n);
 }
 
@@ -419,12 +439,17 @@ void nearest_or_furthest(const RValue* a, RValue& r, bool nearest) {
     });
     r.set_real(id);
 }
-void f_instance_nearest(CInstance*, CInstance*, int, RValue& r, const RValue* a) { nearest_or_furthest(a, r, true); }
-void f_instance_furthest(CInstance*, CInstance*, int, RValue& r, const RValue* a) { nearest_or_furthest(a, r, false); }
+void f_instance_nearest(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
+    nearest_or_furthest(a, r, true);
+}
+void f_instance_furthest(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
+    nearest_or_furthest(a, r, false);
+}
 
 bool in_region(const CInstance& i, const RValue* a) {
     const double left = a[0].real, top = a[1].real, w = a[2].real, h = a[3].real;
-    return i.bbox_right >= left && i.bbox_left <= left + w && i.bbox_bottom >= top && i.bbox_top <= top + h;
+    return i.bbox_right >= left && i.bbox_left <= left + w && i.bbox_bottom >= top &&
+           i.bbox_top <= top + h;
 }
 
 void f_instance_deactivate_all(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
@@ -433,7 +458,8 @@ void f_instance_deactivate_all(CInstance* self, CInstance*, int, RValue&, const 
     ri().update_activation();
 }
 
-void f_instance_deactivate_object(CInstance* self, CInstance* other, int, RValue&, const RValue* a) {
+void f_instance_deactivate_object(CInstance* self, CInstance* other, int, RValue&,
+                                  const RValue* a) {
     const int32_t obj = arg_i(a[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = true;
@@ -508,6 +534,8 @@ constexpr BuiltinDef kFunctions[] = {
 
 }  // namespace
 
-void register_function_instance(FunctionTable& table) { table.add(kFunctions); }
+void register_function_instance(FunctionTable& table) {
+    table.add(kFunctions);
+}
 
 }  // namespace kx

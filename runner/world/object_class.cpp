@@ -34,7 +34,7 @@ bool CObject::has_type(int32_t type) const {
 
 bool read_action(CStream& s, CAction& a) {
     a = CAction();
-    if (s.read_int() != kActionVersion) return true;   // left empty; reading goes on
+    if (s.read_int() != kActionVersion) return true;  // left empty; reading goes on
     a.library_id = s.read_int();
     a.action_id = s.read_int();
     a.kind = s.read_int();
@@ -176,34 +176,61 @@ void write_object_list(CStream& s, const std::vector<const CObject*>& list) {
 
 std::string key_name(int32_t key) {
     switch (key) {
-        case 0: return "<no key>";
-        case 1: return "<any key>";
-        case 8: return "<Backspace>";
-        case 9: return "<Tab>";
-        case 13: return "<Enter>";
-        case 16: return "<Shift>";
-        case 17: return "<Ctrl>";
-        case 18: return "<Alt>";
-        case 27: return "<Escape>";
-        case 32: return "<Space>";
-        case 33: return "<Page Up>";
-        case 34: return "<Page Down>";
-        case 35: return "<End>";
-        case 36: return "<Home>";
-        case 37: return "<Left>";
-        case 38: return "<Up>";
-        case 39: return "<Right>";
-        case 40: return "<Down>";
-        case 45: return "<Insert>";
-        case 46: return "<Delete>";
-        case 106: return "Keypad *";
-        case 107: return "Keypad +";
-        case 109: return "Keypad -";
-        case 110: return "Keypad .";
-        case 111: return "Keypad /";
-        default: break;
+        case 0:
+            return "<no key>";
+        case 1:
+            return "<any key>";
+        case 8:
+            return "<Backspace>";
+        case 9:
+            return "<Tab>";
+        case 13:
+            return "<Enter>";
+        case 16:
+            return "<Shift>";
+        case 17:
+            return "<Ctrl>";
+        case 18:
+            return "<Alt>";
+        case 27:
+            return "<Escape>";
+        case 32:
+            return "<Space>";
+        case 33:
+            return "<Page Up>";
+        case 34:
+            return "<Page Down>";
+        case 35:
+            return "<End>";
+        case 36:
+            return "<Home>";
+        case 37:
+            return "<Left>";
+        case 38:
+            return "<Up>";
+        case 39:
+            return "<Right>";
+        case 40:
+            return "<Down>";
+        case 45:
+            return "<Insert>";
+        case 46:
+            return "<Delete>";
+        case 106:
+            return "Keypad *";
+        case 107:
+            return "Keypad +";
+        case 109:
+            return "Keypad -";
+        case 110:
+            return "Keypad .";
+        case 111:
+            return "Keypad /";
+        default:
+            break;
     }
-    if ((key >= 48 && key <= 57) || (key >= 65 && key <= 90)) return std::string(1, char(key)) + "-key";
+    if ((key >= 48 && key <= 57) || (key >= 65 && key <= 90))
+        return std::string(1, char(key)) + "-key";
     if (key >= 96 && key <= 105) return "Keypad " + std::to_string(key - 96);
     if (key >= 112 && key <= 123) return "F" + std::to_string(key - 111);
     return "<unknown>";
@@ -212,10 +239,10 @@ std::string key_name(int32_t key) {
 namespace {
 
 std::string mouse_name(int32_t n) {
-    static const char* const kFirst[] = {
-        "Left Button", "Right Button", "Middle Button", "No Button", "Left Pressed",
-        "Right Pressed", "Middle Pressed", "Left Released", "Right Released", "Middle Released",
-        "Mouse Enter", "Mouse Leave"};
+    static const char* const kFirst[] = {"Left Button",     "Right Button",  "Middle Button",
+                                         "No Button",       "Left Pressed",  "Right Pressed",
+                                         "Middle Pressed",  "Left Released", "Right Released",
+                                         "Middle Released", "Mouse Enter",   "Mouse Leave"};
     if (n >= 0 && n <= 11) return kFirst[n];
     auto joystick = [](int j, int k) -> std::string {
         static const char* const kDir[] = {"Left", "Right", "Up", "Down"};
@@ -228,9 +255,9 @@ std::string mouse_name(int32_t n) {
     if (n >= 31 && n <= 34) return joystick(2, n - 31);
     if (n >= 36 && n <= 43) return joystick(2, n - 36 + 5);
     static const char* const kGlob[] = {
-        "Glob Left Button", "Glob Right Button", "Glob Middle Button", "Glob Left Pressed",
-        "Glob Right Pressed", "Glob Middle Pressed", "Glob Left Released",
-        "Glob Right Released", "Glob Middle Released"};
+        "Glob Left Button",   "Glob Right Button",   "Glob Middle Button",
+        "Glob Left Pressed",  "Glob Right Pressed",  "Glob Middle Pressed",
+        "Glob Left Released", "Glob Right Released", "Glob Middle Released"};
     if (n >= 50 && n <= 58) return kGlob[n - 50];
     if (n == 60) return "Mouse Wheel Up";
     if (n == 61) return "Mouse Wheel Down";
@@ -239,8 +266,8 @@ std::string mouse_name(int32_t n) {
 
 std::string other_name(int32_t n) {
     static const char* const kNames[] = {
-        "Outside Room", "Intersect Boundary", "Game Start", "Game End", "Room Start",
-        "Room End", "No More Lives", "Animation End", "End Of Path", "No More Health"};
+        "Outside Room", "Intersect Boundary", "Game Start",    "Game End",    "Room Start",
+        "Room End",     "No More Lives",      "Animation End", "End Of Path", "No More Health"};
     if (n >= 0 && n <= 9) return kNames[n];
     if (n >= 10 && n <= 25) return "User Defined " + std::to_string(n - 10);
     return "<unknown>";
@@ -250,20 +277,33 @@ std::string other_name(int32_t n) {
 
 std::string event_name(int32_t type, int32_t n, const std::string& other_object_name) {
     switch (type) {
-        case ev::Create: return "Create Event";
-        case ev::Destroy: return "Destroy Event";
-        case ev::Alarm: return "Alarm Event for alarm " + std::to_string(n);
+        case ev::Create:
+            return "Create Event";
+        case ev::Destroy:
+            return "Destroy Event";
+        case ev::Alarm:
+            return "Alarm Event for alarm " + std::to_string(n);
         case ev::Step:
-            return n == 0 ? " Step Event" : n == 1 ? "Begin Step Event" : n == 2 ? "End Step Event"
-                                                                                  : "<unknown> Step Event";
-        case ev::Collision: return "Collision Event with object " + other_object_name;
-        case ev::Keyboard: return "Keyboard Event for " + key_name(n) + " Key";
-        case ev::Mouse: return "Mouse Event for " + mouse_name(n);
-        case ev::Other: return "Other Event: " + other_name(n);
-        case ev::Draw: return "Draw Event";
-        case ev::KeyPress: return "Key Press Event for " + key_name(n) + " Key";
-        case ev::KeyRelease: return "Key Release Event for " + key_name(n) + " Key";
-        default: return "<Unknown Event>";
+            return n == 0   ? " Step Event"
+                   : n == 1 ? "Begin Step Event"
+                   : n == 2 ? "End Step Event"
+                            : "<unknown> Step Event";
+        case ev::Collision:
+            return "Collision Event with object " + other_object_name;
+        case ev::Keyboard:
+            return "Keyboard Event for " + key_name(n) + " Key";
+        case ev::Mouse:
+            return "Mouse Event for " + mouse_name(n);
+        case ev::Other:
+            return "Other Event: " + other_name(n);
+        case ev::Draw:
+            return "Draw Event";
+        case ev::KeyPress:
+            return "Key Press Event for " + key_name(n) + " Key";
+        case ev::KeyRelease:
+            return "Key Release Event for " + key_name(n) + " Key";
+        default:
+            return "<Unknown Event>";
     }
 }
 

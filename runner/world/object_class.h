@@ -1,8 +1,8 @@
 #pragma once
 // Objects, their event tables and actions, and their records in the game data.
 #include <array>
-#include <map>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,13 +18,31 @@ constexpr int kEventTypeCount = 11;
 // Event types; the numbers are part of the game data and of the scripts.
 namespace ev {
 enum : int32_t {
-    Create = 0, Destroy = 1, Alarm = 2, Step = 3, Collision = 4, Keyboard = 5, Mouse = 6,
-    Other = 7, Draw = 8, KeyPress = 9, KeyRelease = 10
+    Create = 0,
+    Destroy = 1,
+    Alarm = 2,
+    Step = 3,
+    Collision = 4,
+    Keyboard = 5,
+    Mouse = 6,
+    Other = 7,
+    Draw = 8,
+    KeyPress = 9,
+    KeyRelease = 10
 };
 enum : int32_t { StepNormal = 0, StepBegin = 1, StepEnd = 2 };
 enum : int32_t {
-    OutsideRoom = 0, Boundary = 1, GameStart = 2, GameEnd = 3, RoomStart = 4, RoomEnd = 5,
-    NoMoreLives = 6, AnimationEnd = 7, EndOfPath = 8, NoMoreHealth = 9, User0 = 10
+    OutsideRoom = 0,
+    Boundary = 1,
+    GameStart = 2,
+    GameEnd = 3,
+    RoomStart = 4,
+    RoomEnd = 5,
+    NoMoreLives = 6,
+    AnimationEnd = 7,
+    EndOfPath = 8,
+    NoMoreHealth = 9,
+    User0 = 10
 };
 }  // namespace ev
 
@@ -36,7 +54,16 @@ constexpr int kMaxActionArgs = 8;
 constexpr int kMaxActionArgsRun = 7;
 
 namespace act {
-enum : int32_t { Normal = 0, Begin = 1, End = 2, Else = 3, Exit = 4, Repeat = 5, Variable = 6, Code = 7 };
+enum : int32_t {
+    Normal = 0,
+    Begin = 1,
+    End = 2,
+    Else = 3,
+    Exit = 4,
+    Repeat = 5,
+    Variable = 6,
+    Code = 7
+};
 enum : int32_t { ExecNone = 0, ExecFunction = 1, ExecCode = 2 };
 enum : int32_t { KindString = 1, KindBoth = 2, KindFont = 15, KindCompiled = 0, KindConstant = -1 };
 }  // namespace act
@@ -57,10 +84,10 @@ struct CAction {
     std::string function_name;
     std::string code;
     int32_t arg_count = 0;
-    std::vector<int32_t> arg_kinds;       // as stored (at most 8)
+    std::vector<int32_t> arg_kinds;  // as stored (at most 8)
     int32_t applies_to = -1;
     bool relative = false;
-    std::vector<std::string> args;        // as stored (at most 8)
+    std::vector<std::string> args;  // as stored (at most 8)
     bool negate = false;
     // Made when compiling.
     int32_t function_index = -1;
@@ -72,7 +99,7 @@ struct CAction {
 
 struct CEvent {
     std::vector<CAction> actions;
-    bool stored = false;   // came from the game data (written back by kxpack)
+    bool stored = false;  // came from the game data (written back by kxpack)
     bool present() const { return !actions.empty(); }
 };
 
@@ -85,7 +112,7 @@ struct CObject {
     bool persistent = false;
     int32_t parent = -1;
     int32_t mask = -1;
-    int32_t last_type = 10;   // the record's last event type
+    int32_t last_type = 10;  // the record's last event type
     // Per type, by event number. Kept sparse, so a high number costs nothing;
     // a missing number reads as an empty event.
     std::array<std::map<int32_t, CEvent>, kEventTypeCount> events;

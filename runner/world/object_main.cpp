@@ -15,14 +15,18 @@ namespace kx {
 
 namespace {
 
-ScriptState& sst() { return *rt().script; }
+ScriptState& sst() {
+    return *rt().script;
+}
 
 // The index that ends any walk through an action list.
 constexpr int kStop = 10000000;
 
 }  // namespace
 
-bool object_exists(int32_t index) { return object_get(index) != nullptr; }
+bool object_exists(int32_t index) {
+    return object_get(index) != nullptr;
+}
 
 CObject* object_get(int32_t index) {
     auto& list = world().objects;
@@ -77,7 +81,8 @@ bool load_objects(CStream& s) {
                 for (CAction& a : e.actions) {
                     a.function_index = a.function_name.empty() ? -1 : fns.find(a.function_name);
                     if (a.exec_type == act::ExecFunction && a.function_index < 0)
-                        rt().platform->dialogs()->message("", "Failed to locate action function " + a.function_name);
+                        rt().platform->dialogs()->message(
+                            "", "Failed to locate action function " + a.function_name);
                 }
     }
     return true;
@@ -96,7 +101,8 @@ bool compile_action(CAction& a) {
     }
     if (a.exec_type == act::ExecFunction && a.function_index < 0) {
         // Action functions come with the action library; name the missing one.
-        report_with_context("COMPILATION ERROR in action\rUnknown action function " + a.function_name, true);
+        report_with_context(
+            "COMPILATION ERROR in action\rUnknown action function " + a.function_name, true);
         return false;
     }
     if (a.exec_type == act::ExecCode) {
@@ -115,7 +121,8 @@ bool compile_action(CAction& a) {
         int32_t kind = u < a.arg_kinds.size() ? a.arg_kinds[u] : 0;
         const std::string text = arg_text(u);
         if (kind == act::KindBoth)
-            kind = !text.empty() && (text[0] == '\'' || text[0] == '"') ? act::KindCompiled : act::KindString;
+            kind = !text.empty() && (text[0] == '\'' || text[0] == '"') ? act::KindCompiled
+                                                                        : act::KindString;
         if (kind == act::KindString || kind == act::KindFont) {
             a.run_kinds[u] = act::KindConstant;
             a.arg_values[u] = RValue(std::string_view(text));
@@ -125,7 +132,8 @@ bool compile_action(CAction& a) {
         if (!code->compile()) {
             const std::string m = pending_message();
             clear_pending_error();
-            report_with_context("COMPILATION ERROR in argument " + std::to_string(i) + "\r" + m, true);
+            report_with_context("COMPILATION ERROR in argument " + std::to_string(i) + "\r" + m,
+                                true);
             return false;
         }
         if (code->kind() == CodeKind::Constant) {
@@ -151,8 +159,8 @@ bool compile_objects() {
             for (auto& [n, e] : o->events[static_cast<size_t>(t)]) {
                 auto& actions = e.actions;
                 for (size_t i = 0; i < actions.size(); ++i) {
-                    ec = EventContext{static_cast<int32_t>(oi), t, n,
-                                      static_cast<int32_t>(i), false};
+                    ec = EventContext{static_cast<int32_t>(oi), t, n, static_cast<int32_t>(i),
+                                      false};
                     if (!compile_action(actions[i])) {
                         ec = saved;
                         return false;
@@ -207,7 +215,10 @@ namespace {
 class Interpreter {
 public:
     Interpreter(const CEvent& e, CInstance* self, CInstance* other)
-        : m_actions(e.actions), m_self(self), m_other(other), m_count(static_cast<int>(e.actions.size())) {}
+        : m_actions(e.actions),
+          m_self(self),
+          m_other(other),
+          m_count(static_cast<int>(e.actions.size())) {}
 
     void run_all() {
         for (int i = 0; i < m_count;) i = run(i);
@@ -231,13 +242,15 @@ private:
         const int argc = a.arg_count < kMaxActionArgsRun ? a.arg_count : kMaxActionArgsRun;
         if (a.exec_type == act::ExecFunction) {
             st.event.action_relative = a.may_be_relative && a.relative;
-            std::array<RValue, kMaxArgs> values;   // a handler may read up to its own count
-            for (int i = 0; i < argc; ++i) evaluate_arg(a, i, self, other, values[static_cast<size_t>(i)]);
+            std::array<RValue, kMaxArgs> values;  // a handler may read up to its own count
+            for (int i = 0; i < argc; ++i)
+                evaluate_arg(a, i, self, other, values[static_cast<size_t>(i)]);
             if (a.function_index >= 0 && a.function_index < st.functions.count())
                 st.functions.at(a.function_index).handler(self, other, argc, result, values.data());
         } else if (a.exec_type == act::ExecCode && a.compiled) {
             std::array<RValue, kMaxActionArgsRun> saved;
-            for (int i = 0; i < argc; ++i) saved[static_cast<size_t>(i)] = st.args[static_cast<size_t>(i)];
+            for (int i = 0; i < argc; ++i)
+                saved[static_cast<size_t>(i)] = st.args[static_cast<size_t>(i)];
             const bool saved_relative = st.event.action_relative;
             st.event.action_relative = a.may_be_relative && a.relative;
             for (int i = 0; i < argc; ++i) {
@@ -246,7 +259,8 @@ private:
                 st.args[static_cast<size_t>(i)] = std::move(v);
             }
             execute_reporting(self, other, *a.compiled, result);
-            for (int i = 0; i < argc; ++i) st.args[static_cast<size_t>(i)] = std::move(saved[static_cast<size_t>(i)]);
+            for (int i = 0; i < argc; ++i)
+                st.args[static_cast<size_t>(i)] = std::move(saved[static_cast<size_t>(i)]);
             st.event.action_relative = saved_relative;
         }
         return result;
@@ -360,7 +374,8 @@ void run_event(const CEvent& e, CInstance* self, CInstance* other) {
     Interpreter(e, self, other).run_all();
 }
 
-void perform_event(CInstance* self, CInstance* other, int32_t object, int32_t type, int32_t number) {
+void perform_event(CInstance* self, CInstance* other, int32_t object, int32_t type,
+                   int32_t number) {
     if (transition_pending()) return;
     int32_t owner = -1;
     const CEvent* e = find_event(object, type, number, &owner);

@@ -14,7 +14,7 @@ struct CEvent;
 struct CAction;
 
 bool object_exists(int32_t index);
-std::string object_name(int32_t index);   // "<undefined>" for none
+std::string object_name(int32_t index);  // "<undefined>" for none
 int32_t object_find(std::string_view name);
 CObject* object_get(int32_t index);
 int32_t object_add();

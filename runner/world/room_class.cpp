@@ -43,8 +43,8 @@ bool read_room_record(CStream& s, RoomRecord& r) {
     if (s.read_int() != 8) return false;
     for (auto& v : r.views) {
         v.visible = s.read_bool();
-        for (int32_t* f : {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport, &v.hport,
-                           &v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object})
+        for (int32_t* f : {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport,
+                           &v.hport, &v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object})
             *f = s.read_int();
     }
     int32_t n = 0;
@@ -60,7 +60,8 @@ bool read_room_record(CStream& s, RoomRecord& r) {
     if (!read_count(s, n, 36)) return false;
     r.tiles.resize(static_cast<size_t>(n));
     for (auto& t : r.tiles)
-        for (int32_t* f : {&t.x, &t.y, &t.background, &t.left, &t.top, &t.width, &t.height, &t.depth, &t.id})
+        for (int32_t* f :
+             {&t.x, &t.y, &t.background, &t.left, &t.top, &t.width, &t.height, &t.depth, &t.id})
             *f = s.read_int();
     return true;
 }
@@ -92,8 +93,8 @@ void write_room_record(CStream& s, const RoomRecord& r) {
     s.write_int(8);
     for (const auto& v : r.views) {
         s.write_bool(v.visible);
-        for (int32_t f : {v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport, v.hborder,
-                          v.vborder, v.hspeed, v.vspeed, v.object})
+        for (int32_t f : {v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport,
+                          v.hborder, v.vborder, v.hspeed, v.vspeed, v.object})
             s.write_int(f);
     }
     s.write_int(static_cast<int32_t>(r.instances.size()));
@@ -106,7 +107,8 @@ void write_room_record(CStream& s, const RoomRecord& r) {
     }
     s.write_int(static_cast<int32_t>(r.tiles.size()));
     for (const auto& t : r.tiles)
-        for (int32_t f : {t.x, t.y, t.background, t.left, t.top, t.width, t.height, t.depth, t.id}) s.write_int(f);
+        for (int32_t f : {t.x, t.y, t.background, t.left, t.top, t.width, t.height, t.depth, t.id})
+            s.write_int(f);
 }
 
 bool read_room_section(CStream& s, RoomSection& out) {
@@ -183,7 +185,8 @@ int32_t CRoom::add_tile(RTile t) {
 
 int CRoom::find_tile(int32_t id) {
     const int n = static_cast<int>(tiles.size());
-    if (last_found_tile >= 0 && last_found_tile < n && tiles[static_cast<size_t>(last_found_tile)].id == id)
+    if (last_found_tile >= 0 && last_found_tile < n &&
+        tiles[static_cast<size_t>(last_found_tile)].id == id)
         return last_found_tile;
     for (int i = 0; i < n; ++i)
         if (tiles[static_cast<size_t>(i)].id == id) return last_found_tile = i;
@@ -223,8 +226,9 @@ std::unique_ptr<CRoom> room_from_record(const RoomRecord& r) {
     room->views_enabled = r.views_enabled;
     for (size_t k = 0; k < 8; ++k) {
         const auto& v = r.views[k];
-        room->views[k] = CView{v.visible, v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport,
-                               v.hport, 0.0, v.hborder, v.vborder, v.hspeed, v.vspeed, v.object};
+        room->views[k] =
+            CView{v.visible, v.xview, v.yview,   v.wview,   v.hview,  v.xport,  v.yport, v.wport,
+                  v.hport,   0.0,     v.hborder, v.vborder, v.hspeed, v.vspeed, v.object};
     }
     for (const auto& i : r.instances) {
         auto inst = make_instance(i.id, i.object, i.x, i.y);
@@ -275,7 +279,8 @@ void write_room(CStream& s, const CRoom& r) {
     s.write_int(8);
     for (const CView& v : r.views) {
         s.write_bool(v.visible);
-        for (int32_t f : {v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport}) s.write_int(f);
+        for (int32_t f : {v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport})
+            s.write_int(f);
         s.write_real(v.angle);
         for (int32_t f : {v.hborder, v.vborder, v.hspeed, v.vspeed, v.object}) s.write_int(f);
     }
@@ -327,10 +332,12 @@ std::unique_ptr<CRoom> read_room(CStream& s) {
     if (s.read_int() != 8) return nullptr;
     for (CView& v : r.views) {
         v.visible = s.read_bool();
-        for (int32_t* f : {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport, &v.hport})
+        for (int32_t* f :
+             {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport, &v.hport})
             *f = s.read_int();
         v.angle = s.read_real();
-        for (int32_t* f : {&v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object}) *f = s.read_int();
+        for (int32_t* f : {&v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object})
+            *f = s.read_int();
     }
     for (auto* list : {&r.instances.active(), &r.instances.deactivated()}) {
         int32_t n = 0;

@@ -121,8 +121,8 @@ public:
     void copy_from(const CRoom& source);
     void scroll_backgrounds();
     // Tiles (the room drawing uses these).
-    int32_t add_tile(RTile t);   // takes the next tile id; answers it
-    int find_tile(int32_t id);   // position, or -1
+    int32_t add_tile(RTile t);  // takes the next tile id; answers it
+    int find_tile(int32_t id);  // position, or -1
 };
 
 // A template from the game data record; instances are made as at creation.

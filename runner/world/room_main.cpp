@@ -37,8 +37,12 @@ int32_t room_find(std::string_view name) {
     return -1;
 }
 
-int32_t room_first() { return world().room_order.empty() ? -1 : world().room_order.front(); }
-int32_t room_last() { return world().room_order.empty() ? -1 : world().room_order.back(); }
+int32_t room_first() {
+    return world().room_order.empty() ? -1 : world().room_order.front();
+}
+int32_t room_last() {
+    return world().room_order.empty() ? -1 : world().room_order.back();
+}
 
 int32_t room_previous(int32_t r) {
     const auto& o = world().room_order;
@@ -70,7 +74,8 @@ void enter_room(int32_t index, bool starting) {
     st.transition_request = -1;
     w.game.input = InputState();
     if (index < 0) return;
-    if (static_cast<size_t>(index) >= w.working.size()) w.working.resize(static_cast<size_t>(index) + 1);
+    if (static_cast<size_t>(index) >= w.working.size())
+        w.working.resize(static_cast<size_t>(index) + 1);
     auto& slot = w.working[static_cast<size_t>(index)];
     const bool fresh = !slot;
     if (fresh) {

@@ -17,7 +17,7 @@ std::string room_name(int32_t index);
 int32_t room_find(std::string_view name);
 int32_t room_first();
 int32_t room_last();
-int32_t room_previous(int32_t r);   // -1 when none
+int32_t room_previous(int32_t r);  // -1 when none
 int32_t room_next(int32_t r);
 
 // Makes the current room the working copy in the slot of index.

@@ -151,7 +151,8 @@ bool add_code_moment(int32_t timeline, int32_t time, const std::string& code) {
     // Compile only the new action: earlier ones are compiled already.
     EventContext& ec = rt().script->event;
     const EventContext saved = ec;
-    ec = EventContext{timeline, kTimeLineEventType, time, static_cast<int32_t>(e.actions.size() - 1), false};
+    ec = EventContext{timeline, kTimeLineEventType, time,
+                      static_cast<int32_t>(e.actions.size() - 1), false};
     const bool ok = compile_action(e.actions.back());
     ec = saved;
     return ok;
@@ -159,7 +160,9 @@ bool add_code_moment(int32_t timeline, int32_t time, const std::string& code) {
 
 namespace {
 
-int32_t arg_i(const RValue& v) { return round_to_i32(v.real); }
+int32_t arg_i(const RValue& v) {
+    return round_to_i32(v.real);
+}
 
 void f_timeline_exists(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
     r.set_real(timeline_get(arg_i(a[0])) ? 1 : 0);
@@ -197,6 +200,8 @@ constexpr BuiltinDef kFunctions[] = {
 
 }  // namespace
 
-void register_function_timeline(FunctionTable& table) { table.add(kFunctions); }
+void register_function_timeline(FunctionTable& table) {
+    table.add(kFunctions);
+}
 
 }  // namespace kx

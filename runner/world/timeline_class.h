@@ -17,13 +17,13 @@ constexpr int32_t kTimeLineVersion = 500;
 
 struct CTimeLine {
     std::string name;
-    std::vector<int32_t> times;   // ascending (as stored)
+    std::vector<int32_t> times;  // ascending (as stored)
     std::vector<CEvent> moments;
 
     int count() const { return static_cast<int>(times.size()); }
     // The first moment whose time is at least p (count when none).
     int index_at(double p) const;
-    int find(int32_t time) const;   // exact, or -1
+    int find(int32_t time) const;  // exact, or -1
     CEvent& add(int32_t time);
     void remove(int32_t time);
 };

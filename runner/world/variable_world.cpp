@@ -21,10 +21,18 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-GameState& game() { return world().game; }
-int32_t to_int(const RValue& v) { return round_to_i32(v.real); }
-bool to_flag(const RValue& v) { return round_to_i32(v.real) >= 1; }
-size_t slot(int32_t c, int32_t n) { return c >= 0 && c < n ? static_cast<size_t>(c) : 0; }
+GameState& game() {
+    return world().game;
+}
+int32_t to_int(const RValue& v) {
+    return round_to_i32(v.real);
+}
+bool to_flag(const RValue& v) {
+    return round_to_i32(v.real) >= 1;
+}
+size_t slot(int32_t c, int32_t n) {
+    return c >= 0 && c < n ? static_cast<size_t>(c) : 0;
+}
 
 CRoom& room() {
     static CRoom none;
@@ -48,23 +56,62 @@ double sprite_metric(const CInstance& i, int which) {
     return f ? f(i.sprite_index, which) : 0;
 }
 
-#define GET(body) +[](CInstance* i, int32_t c, RValue& o) -> bool { (void)i; (void)c; body; return true; }
-#define SET(body) +[](CInstance* i, int32_t c, const RValue& v) -> bool { (void)i; (void)c; (void)v; body; return true; }
-#define RO(name, expr) {name, GET(o = RValue(expr)), nullptr, false}
+#define GET(body)                                     \
+    +[](CInstance* i, int32_t c, RValue& o) -> bool { \
+        (void)i;                                      \
+        (void)c;                                      \
+        body;                                         \
+        return true;                                  \
+    }
+#define SET(body)                                           \
+    +[](CInstance* i, int32_t c, const RValue& v) -> bool { \
+        (void)i;                                            \
+        (void)c;                                            \
+        (void)v;                                            \
+        body;                                               \
+        return true;                                        \
+    }
+#define RO(name, expr) \
+    { name, GET(o = RValue(expr)), nullptr, false }
 // An instance field read and written as a real, an int or a flag.
-#define IREAL(name, f) {name, GET(if (!i) return false; o.set_real(i->f)), SET(if (!i) return false; i->f = v.real), true}
-#define IINT(name, f) {name, GET(if (!i) return false; o.set_real(i->f)), SET(if (!i) return false; i->f = to_int(v)), true}
-#define IFLAG(name, f) {name, GET(if (!i) return false; o.set_real(i->f ? 1 : 0)), SET(if (!i) return false; i->f = to_flag(v)), true}
-#define IRO(name, expr) {name, GET(if (!i) return false; o.set_real(expr)), nullptr, false}
+#define IREAL(name, f)                                     \
+    {                                                      \
+        name, GET(if (!i) return false; o.set_real(i->f)), \
+            SET(if (!i) return false; i->f = v.real), true \
+    }
+#define IINT(name, f)                                         \
+    {                                                         \
+        name, GET(if (!i) return false; o.set_real(i->f)),    \
+            SET(if (!i) return false; i->f = to_int(v)), true \
+    }
+#define IFLAG(name, f)                                             \
+    {                                                              \
+        name, GET(if (!i) return false; o.set_real(i->f ? 1 : 0)), \
+            SET(if (!i) return false; i->f = to_flag(v)), true     \
+    }
+#define IRO(name, expr) \
+    { name, GET(if (!i) return false; o.set_real(expr)), nullptr, false }
 // The same, with a bounding-box update when the value changes.
-#define IBOX(name, f) {name, GET(if (!i) return false; o.set_real(i->f)), \
-    SET(if (!i) return false; if (i->f != v.real) { i->f = v.real; compute_bbox(*i); }), true}
-#define IPATH(name, f) {name, GET(if (!i) return false; o.set_real(i->f)), \
-    SET(if (!i) return false; i->f = v.real >= 0 ? std::min(v.real, 1.0) : 0.0), true}
+#define IBOX(name, f)                                       \
+    {                                                       \
+        name, GET(if (!i) return false; o.set_real(i->f)),  \
+            SET(if (!i) return false; if (i->f != v.real) { \
+                i->f = v.real;                              \
+                compute_bbox(*i);                           \
+            }),                                             \
+            true                                            \
+    }
+#define IPATH(name, f)                                                                        \
+    {                                                                                         \
+        name, GET(if (!i) return false; o.set_real(i->f)),                                    \
+            SET(if (!i) return false; i->f = v.real >= 0 ? std::min(v.real, 1.0) : 0.0), true \
+    }
 
 const BuiltinVarDef kInstanceVariables[] = {
-    {"x", GET(if (!i) return false; o.set_real(i->x)), SET(if (!i) return false; set_position(*i, v.real, i->y)), true},
-    {"y", GET(if (!i) return false; o.set_real(i->y)), SET(if (!i) return false; set_position(*i, i->x, v.real)), true},
+    {"x", GET(if (!i) return false; o.set_real(i->x)),
+     SET(if (!i) return false; set_position(*i, v.real, i->y)), true},
+    {"y", GET(if (!i) return false; o.set_real(i->y)),
+     SET(if (!i) return false; set_position(*i, i->x, v.real)), true},
     IREAL("xprevious", xprevious),
     IREAL("yprevious", yprevious),
     IREAL("xstart", xstart),
@@ -74,8 +121,9 @@ const BuiltinVarDef kInstanceVariables[] = {
     {"vspeed", GET(if (!i) return false; o.set_real(i->vspeed)),
      SET(if (!i) return false; i->vspeed = v.real; speed_from_components(*i)), true},
     {"direction", GET(if (!i) return false; o.set_real(i->direction)),
-     SET(if (!i) return false; double d = std::fmod(v.real, 360.0); if (d < 0) d += 360; if (d >= 360) d = 0;
-         i->direction = d; components_from_speed(*i)), true},
+     SET(if (!i) return false; double d = std::fmod(v.real, 360.0); if (d < 0) d += 360;
+         if (d >= 360) d = 0; i->direction = d; components_from_speed(*i)),
+     true},
     {"speed", GET(if (!i) return false; o.set_real(i->speed)),
      SET(if (!i) return false; i->speed = v.real; components_from_speed(*i)), true},
     IREAL("friction", friction),
@@ -96,9 +144,13 @@ const BuiltinVarDef kInstanceVariables[] = {
     {"sprite_index", GET(if (!i) return false; o.set_real(i->sprite_index)),
      SET(if (!i) return false; set_sprite(*i, to_int(v))), true},
     IREAL("image_index", image_index),
-    {"image_single", GET(if (!i) return false; o.set_real(i->image_speed != 0 ? -1 : i->image_index)),
-     SET(if (!i) return false; if (v.real >= 0) { i->image_index = v.real; i->image_speed = 0; }
-         else i->image_speed = 1), true},
+    {"image_single",
+     GET(if (!i) return false; o.set_real(i->image_speed != 0 ? -1 : i->image_index)),
+     SET(if (!i) return false; if (v.real >= 0) {
+         i->image_index = v.real;
+         i->image_speed = 0;
+     } else i->image_speed = 1),
+     true},
     IRO("image_number", image_count(*i)),
     IRO("sprite_width", sprite_metric(*i, 0) * i->image_xscale),
     IRO("sprite_height", sprite_metric(*i, 1) * i->image_yscale),
@@ -125,16 +177,44 @@ const BuiltinVarDef kInstanceVariables[] = {
 };
 
 // Room fields, array fields of the layers and views.
-#define RINT(name, f) {name, GET(o.set_real(room().f)), SET(room().f = to_int(v)), true}
-#define RFLAG(name, f) {name, GET(o.set_real(room().f ? 1 : 0)), SET(room().f = to_flag(v)), true}
-#define BFLAG(name, f) {name, GET(o.set_real(room().backs[slot(c, 8)].f ? 1 : 0)), SET(room().backs[slot(c, 8)].f = to_flag(v)), true}
-#define BINT(name, f) {name, GET(o.set_real(room().backs[slot(c, 8)].f)), SET(room().backs[slot(c, 8)].f = to_int(v)), true}
-#define BREAL(name, f) {name, GET(o.set_real(room().backs[slot(c, 8)].f)), SET(room().backs[slot(c, 8)].f = v.real), true}
-#define VFLAG(name, f) {name, GET(o.set_real(room().views[slot(c, 8)].f ? 1 : 0)), SET(room().views[slot(c, 8)].f = to_flag(v)), true}
-#define VINT(name, f) {name, GET(o.set_real(room().views[slot(c, 8)].f)), SET(room().views[slot(c, 8)].f = to_int(v)), true}
-#define VREAL(name, f) {name, GET(o.set_real(room().views[slot(c, 8)].f)), SET(room().views[slot(c, 8)].f = v.real), true}
-#define GFLAG(name, f) {name, GET(o.set_real(game().f ? 1 : 0)), SET(game().f = to_flag(v)), true}
-#define GSTR(name, f) {name, GET(o.set_string(KxString(game().f))), SET(game().f = v.str.str()), true}
+#define RINT(name, f) \
+    { name, GET(o.set_real(room().f)), SET(room().f = to_int(v)), true }
+#define RFLAG(name, f) \
+    { name, GET(o.set_real(room().f ? 1 : 0)), SET(room().f = to_flag(v)), true }
+#define BFLAG(name, f)                                             \
+    {                                                              \
+        name, GET(o.set_real(room().backs[slot(c, 8)].f ? 1 : 0)), \
+            SET(room().backs[slot(c, 8)].f = to_flag(v)), true     \
+    }
+#define BINT(name, f)                                         \
+    {                                                         \
+        name, GET(o.set_real(room().backs[slot(c, 8)].f)),    \
+            SET(room().backs[slot(c, 8)].f = to_int(v)), true \
+    }
+#define BREAL(name, f)                                     \
+    {                                                      \
+        name, GET(o.set_real(room().backs[slot(c, 8)].f)), \
+            SET(room().backs[slot(c, 8)].f = v.real), true \
+    }
+#define VFLAG(name, f)                                             \
+    {                                                              \
+        name, GET(o.set_real(room().views[slot(c, 8)].f ? 1 : 0)), \
+            SET(room().views[slot(c, 8)].f = to_flag(v)), true     \
+    }
+#define VINT(name, f)                                         \
+    {                                                         \
+        name, GET(o.set_real(room().views[slot(c, 8)].f)),    \
+            SET(room().views[slot(c, 8)].f = to_int(v)), true \
+    }
+#define VREAL(name, f)                                     \
+    {                                                      \
+        name, GET(o.set_real(room().views[slot(c, 8)].f)), \
+            SET(room().views[slot(c, 8)].f = v.real), true \
+    }
+#define GFLAG(name, f) \
+    { name, GET(o.set_real(game().f ? 1 : 0)), SET(game().f = to_flag(v)), true }
+#define GSTR(name, f) \
+    { name, GET(o.set_string(KxString(game().f))), SET(game().f = v.str.str()), true }
 
 int background_size(int32_t c, bool height) {
     const auto& f = world().hooks.background_size;
@@ -151,24 +231,30 @@ const BuiltinVarDef kGlobalVariables[] = {
     {"room", GET(o.set_real(world().room_index)), SET(request_room(to_int(v))), true},
     RO("room_first", room_first()),
     RO("room_last", room_last()),
-    {"transition_kind", GET(o.set_real(game().transition_kind)), SET(game().transition_kind = to_int(v)), true},
+    {"transition_kind", GET(o.set_real(game().transition_kind)),
+     SET(game().transition_kind = to_int(v)), true},
     {"score", GET(o.set_real(game().score)), SET(game().score = to_int(v)), true},
     {"lives", GET(o.set_real(game().lives)), SET(set_lives(to_int(v))), true},
     {"health", GET(o.set_real(game().health)), SET(set_health(v.real)), true},
     RO("game_id", game().game_id),
-    {"working_directory", GET(std::error_code ec; o.set_string(KxString(std::filesystem::current_path(ec).string()))),
+    {"working_directory",
+     GET(std::error_code ec; o.set_string(KxString(std::filesystem::current_path(ec).string()))),
      nullptr, false},
     {"temp_directory", GET(o.set_string(KxString(game().temp_directory))), nullptr, false},
     RO("instance_count", room_instances().count()),
-    {"instance_id", GET(RoomInstances& r = room_instances();
-                        o.set_real(c >= 0 && c < r.count() ? r.at(c)->id() : -4)), nullptr, false},
+    {"instance_id",
+     GET(RoomInstances& r = room_instances();
+         o.set_real(c >= 0 && c < r.count() ? r.at(c)->id() : -4)),
+     nullptr, false},
     RO("room_width", room().width),
     RO("room_height", room().height),
-    {"room_caption", GET(o.set_string(KxString(room().caption))), SET(room().caption = v.str.str()), true},
+    {"room_caption", GET(o.set_string(KxString(room().caption))), SET(room().caption = v.str.str()),
+     true},
     {"room_speed", GET(o.set_real(room().speed)),
      SET(const int32_t s = to_int(v);
          if (s <= 0) report_with_context("Trying to set the room speed to a value <= 0.", false);
-         else room().speed = s), true},
+         else room().speed = s),
+     true},
     RFLAG("room_persistent", persistent),
     RINT("background_color", color),
     RFLAG("background_showcolor", show_color),
@@ -209,16 +295,21 @@ const BuiltinVarDef kGlobalVariables[] = {
     {"mouse_button", GET(o.set_real(game().input.mouse_button)),
      SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) game().input.mouse_button = b), true},
     {"mouse_lastbutton", GET(o.set_real(game().input.mouse_lastbutton)),
-     SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) game().input.mouse_lastbutton = b), true},
+     SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) game().input.mouse_lastbutton = b),
+     true},
     {"keyboard_key", GET(o.set_real(game().input.keyboard_key)),
      SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) game().input.keyboard_key = k), true},
     {"keyboard_lastkey", GET(o.set_real(game().input.keyboard_lastkey)),
-     SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) game().input.keyboard_lastkey = k), true},
+     SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) game().input.keyboard_lastkey = k),
+     true},
     {"keyboard_lastchar", GET(o.set_string(KxString(game().input.keyboard_lastchar))),
-     SET(const std::string s = v.str.str(); if (!s.empty()) game().input.keyboard_lastchar = s.substr(0, 1)), true},
+     SET(const std::string s = v.str.str();
+         if (!s.empty()) game().input.keyboard_lastchar = s.substr(0, 1)),
+     true},
     {"keyboard_string", GET(o.set_string(KxString(game().input.keyboard_string))),
      SET(game().input.keyboard_string = v.str.str()), true},
-    {"cursor_sprite", GET(o.set_real(game().cursor_sprite)), SET(game().cursor_sprite = to_int(v)), true},
+    {"cursor_sprite", GET(o.set_real(game().cursor_sprite)), SET(game().cursor_sprite = to_int(v)),
+     true},
     {"show_score", GET(o.set_real(game().show_score ? 1 : 0)),
      SET(game().show_score = to_flag(v); game().show_score_assigned = true), true},
     GFLAG("show_lives", show_lives),

@@ -10,14 +10,18 @@ namespace kx {
 
 void register_variables_world(BuiltinVariableTable& table);
 
-WorldState& world() { return *rt().world; }
+WorldState& world() {
+    return *rt().world;
+}
 
 RoomInstances& room_instances() {
     WorldState& w = world();
     return w.current ? w.current->instances : w.no_room;
 }
 
-bool transition_pending() { return rt().script->transition_request != -1; }
+bool transition_pending() {
+    return rt().script->transition_request != -1;
+}
 
 void init_world(Runtime& rt) {
     rt.world = std::make_shared<WorldState>();
@@ -44,7 +48,9 @@ void init_world(Runtime& rt) {
                    ? list[static_cast<size_t>(i)]->name
                    : std::string("<undefined>");
     };
-    st.names.event_name = [](int32_t type, int32_t n) { return event_name(type, n, object_name(n)); };
+    st.names.event_name = [](int32_t type, int32_t n) {
+        return event_name(type, n, object_name(n));
+    };
     st.instances = &rt.world->no_room;
 }
 

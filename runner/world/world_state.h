@@ -22,7 +22,7 @@ struct Runtime;
 // a game without those resources.
 struct WorldHooks {
     std::function<bool(int32_t sprite)> sprite_exists;
-    std::function<int(int32_t sprite)> sprite_image_count;   // 0 for none
+    std::function<int(int32_t sprite)> sprite_image_count;  // 0 for none
     // 0 width, 1 height, 2 x origin, 3 y origin of a sprite (0 for none).
     std::function<double(int32_t sprite, int which)> sprite_metric;
     std::function<void(CInstance&)> compute_bbox;
@@ -57,13 +57,13 @@ struct GameState {
     bool show_score_assigned = false;
     std::string caption_score = "Score: ", caption_lives = "Lives: ", caption_health = "Health: ";
     long long steps_done = 0;
-    long long step_limit = -1;   // end the game after this many steps
+    long long step_limit = -1;  // end the game after this many steps
     int32_t view_current = 0;
     InputState input;
-    std::optional<uint64_t> fixed_seed;   // --seed: every game start uses it
+    std::optional<uint64_t> fixed_seed;  // --seed: every game start uses it
     bool active = true;
     int32_t game_id = 0;
-    std::string temp_directory;                   // the application has the focus
+    std::string temp_directory;  // the application has the focus
 };
 
 // Per (type, number): the objects (ascending) that have the event directly or
@@ -77,17 +77,17 @@ struct EventLists {
 struct WorldState {
     std::vector<std::unique_ptr<CObject>> objects;
     std::vector<std::string> library_init;
-    std::vector<std::unique_ptr<CRoom>> rooms;   // templates
+    std::vector<std::unique_ptr<CRoom>> rooms;  // templates
     std::vector<int32_t> room_order;
     std::vector<std::unique_ptr<CTimeLine>> timelines;
     int32_t last_instance_id = 100000;
     int32_t last_tile_id = 10000000;
 
-    std::vector<std::unique_ptr<CRoom>> working;          // working copies by room index
-    std::vector<std::unique_ptr<CInstance>> carry;        // persistent instances between rooms
+    std::vector<std::unique_ptr<CRoom>> working;    // working copies by room index
+    std::vector<std::unique_ptr<CInstance>> carry;  // persistent instances between rooms
     int32_t room_index = -1;
     CRoom* current = nullptr;
-    RoomInstances no_room;                                // seen while no room is current
+    RoomInstances no_room;  // seen while no room is current
 
     GameState game;
     EventLists lists;

@@ -46,7 +46,9 @@ CAction control(int32_t kind, std::vector<std::string> args = {}) {
     a.arg_count = static_cast<int32_t>(a.args.size());
     return a;
 }
-CAction say(const std::string& text) { return code_action("show_debug_message(\"" + text + "\")"); }
+CAction say(const std::string& text) {
+    return code_action("show_debug_message(\"" + text + "\")");
+}
 // Actions hold compiled code and cannot be copied, so lists are built by moving.
 template <class... A>
 std::vector<CAction> acts(A&&... a) {
@@ -109,17 +111,43 @@ TEST_F(WorldTest, ActionListsRunByTheControlRules) {
         std::vector<CAction> actions;
         std::vector<std::string> out;
     };
-    const int32_t none = 1;   // an object without instances
+    const int32_t none = 1;  // an object without instances
     std::vector<Case> cases;
-    cases.push_back(Case{"false question runs the else branch", acts(question("return 0"), say("B"), control(act::Else), say("C"), say("after")), {"C", "after"}});
-    cases.push_back(Case{"true question skips the else branch", acts(question("return 1"), say("B"), control(act::Else), say("C"), say("after")), {"B", "after"}});
-    cases.push_back(Case{"not negates", acts([] { CAction q = question("return 1"); q.negate = true; return q; }(), say("B"), say("after")), {"after"}});
-    cases.push_back(Case{"a skipped block skips nested blocks", acts(question("return 0"), control(act::Begin), control(act::Begin), say("in"), control(act::End), say("in2"),
-          control(act::End), say("after")), {"after"}});
-    cases.push_back(Case{"repeat runs its block and continues", acts(control(act::Repeat, {"3"}), control(act::Begin), say("r"), control(act::End), say("after")), {"r", "r", "r", "after"}});
-    cases.push_back(Case{"repeat 0 and -2 run nothing", acts(control(act::Repeat, {"0"}), say("x"), control(act::Repeat, {"-2"}), say("y"), say("after")), {"after"}});
-    cases.push_back(Case{"exit ends the event", acts(say("a"), control(act::Exit), say("b")), {"a"}});
-    cases.push_back(Case{"a question about no instances is true", acts(question("return 0", none), say("vacuous")), {"vacuous"}});
+    cases.push_back(
+        Case{"false question runs the else branch",
+             acts(question("return 0"), say("B"), control(act::Else), say("C"), say("after")),
+             {"C", "after"}});
+    cases.push_back(
+        Case{"true question skips the else branch",
+             acts(question("return 1"), say("B"), control(act::Else), say("C"), say("after")),
+             {"B", "after"}});
+    cases.push_back(Case{"not negates",
+                         acts(
+                             [] {
+                                 CAction q = question("return 1");
+                                 q.negate = true;
+                                 return q;
+                             }(),
+                             say("B"), say("after")),
+                         {"after"}});
+    cases.push_back(
+        Case{"a skipped block skips nested blocks",
+             acts(question("return 0"), control(act::Begin), control(act::Begin), say("in"),
+                  control(act::End), say("in2"), control(act::End), say("after")),
+             {"after"}});
+    cases.push_back(Case{"repeat runs its block and continues",
+                         acts(control(act::Repeat, {"3"}), control(act::Begin), say("r"),
+                              control(act::End), say("after")),
+                         {"r", "r", "r", "after"}});
+    cases.push_back(Case{"repeat 0 and -2 run nothing",
+                         acts(control(act::Repeat, {"0"}), say("x"), control(act::Repeat, {"-2"}),
+                              say("y"), say("after")),
+                         {"after"}});
+    cases.push_back(
+        Case{"exit ends the event", acts(say("a"), control(act::Exit), say("b")), {"a"}});
+    cases.push_back(Case{"a question about no instances is true",
+                         acts(question("return 0", none), say("vacuous")),
+                         {"vacuous"}});
     const int32_t obj = add_object("obj_a");
     add_object("obj_none");
     enter();
@@ -139,10 +167,12 @@ TEST_F(WorldTest, QuestionsAboutAnObjectNeedEveryInstanceAndSkipDestroyedOnes) {
     CInstance* self = create_in_room(a, 0, 0);
     CInstance* b1 = create_in_room(b, 1, 0);
     create_in_room(b, 2, 0);
-    set_event(a, ev::Other, ev::User0, acts(question("return x < 2", b), say("all"), control(act::Else), say("not all")));
+    set_event(a, ev::Other, ev::User0,
+              acts(question("return x < 2", b), say("all"), control(act::Else), say("not all")));
     perform_event(self, self, a, ev::Other, ev::User0);
     b1->mark_destroyed();
-    set_event(a, ev::Other, ev::User0, acts(question("return x > 1", b), say("all"), control(act::Else), say("not all")));
+    set_event(a, ev::Other, ev::User0,
+              acts(question("return x > 1", b), say("all"), control(act::Else), say("not all")));
     perform_event(self, self, a, ev::Other, ev::User0);
     EXPECT_EQ(take_out(), (std::vector<std::string>{"not all", "all"}));
 }
@@ -153,12 +183,13 @@ TEST_F(WorldTest, EventsAreFoundThroughParentsAndCollisionAncestors) {
     const int32_t wall_base = add_object("wall_base");
     const int32_t wall = add_object("wall", wall_base);
     set_event(base, ev::Step, 0, acts(say("base step")));
-    world().objects[static_cast<size_t>(child)]->event_at(ev::Step, 0);   // empty: not present
+    world().objects[static_cast<size_t>(child)]->event_at(ev::Step, 0);  // empty: not present
     set_event(base, ev::Collision, wall_base, acts(say("hit")));
     int32_t owner = -1;
     EXPECT_NE(find_event(child, ev::Step, 0, &owner), nullptr);
     EXPECT_EQ(owner, base);
-    EXPECT_NE(find_event(child, ev::Collision, wall, &owner), nullptr) << "X's parent's collision event";
+    EXPECT_NE(find_event(child, ev::Collision, wall, &owner), nullptr)
+        << "X's parent's collision event";
     EXPECT_EQ(find_event(child, ev::Step, 7), nullptr) << "above the stored numbers";
     EXPECT_TRUE(object_is_ancestor(child, base));
     EXPECT_FALSE(object_is_ancestor(base, base));
@@ -178,7 +209,8 @@ TEST_F(WorldTest, InstanceFunctionsKeepIdsListsAndCopies) {
     eval("hp = 3; instance_change(obj_b, 0)", inst);
     EXPECT_EQ(eval("return instance_find(obj_b, 0)").real, first) << "the change keeps the id";
     EXPECT_EQ(eval("return instance_number(obj_a)").real, 0);
-    EXPECT_EQ(eval("return instance_count").real, 2) << "the old record waits for the end of the step";
+    EXPECT_EQ(eval("return instance_count").real, 2)
+        << "the old record waits for the end of the step";
     EXPECT_EQ(eval("return instance_create(0, 0, obj_a)").real, first + 2);
 
     CInstance* changed = room_instances().find_id(first);
@@ -196,11 +228,12 @@ TEST_F(WorldTest, InstanceFunctionsKeepIdsListsAndCopies) {
 TEST_F(WorldTest, DeactivatedInstancesLeaveTheListsUntilActivated) {
     const int32_t a = add_object("obj_a");
     enter();
-    CInstance* in = create_in_room(a, 10, 10);     // inside the rectangle
-    CInstance* edge = create_in_room(a, 20, 20);   // touches its corner
-    create_in_room(a, 50, 50);                     // outside
+    CInstance* in = create_in_room(a, 10, 10);    // inside the rectangle
+    CInstance* edge = create_in_room(a, 20, 20);  // touches its corner
+    create_in_room(a, 50, 50);                    // outside
     eval("instance_deactivate_region(0, 0, 20, 20, 0, 0)");
-    EXPECT_EQ(eval("return instance_number(obj_a)").real, 2) << "only the one that does not meet it goes";
+    EXPECT_EQ(eval("return instance_number(obj_a)").real, 2)
+        << "only the one that does not meet it goes";
     eval("instance_deactivate_object(obj_a)");
     EXPECT_EQ(eval("return instance_exists(obj_a)").real, 0);
     eval("instance_activate_region(0, 0, 20, 20, 1)");
@@ -227,7 +260,8 @@ TEST_F(WorldTest, BuiltinVariablesFollowTheirWriteRules) {
     EXPECT_EQ(eval("return room_speed").real, 1);
     eval("room_speed = 0.4");
     EXPECT_EQ(eval("return room_speed").real, 1);
-    EXPECT_NE(rt().script->errors.last.find("Trying to set the room speed to a value <= 0."), std::string::npos);
+    EXPECT_NE(rt().script->errors.last.find("Trying to set the room speed to a value <= 0."),
+              std::string::npos);
     eval("lives = 1; lives = 0; lives = -1");
     EXPECT_EQ(take_out(), std::vector<std::string>{"no more lives"});
     eval("mouse_button = 2; mouse_button = 0");
@@ -253,7 +287,8 @@ TEST_F(WorldTest, AlarmsCountDownInTheStepAndATransitionEndsTheStep) {
         perform_step();
         for (auto& l : take_out()) all.push_back(std::to_string(s + 1) + " " + l);
     }
-    EXPECT_EQ(all, (std::vector<std::string>{"1 step", "1 step", "2 step", "2 step", "3 alarm", "3 step", "3 step"}));
+    EXPECT_EQ(all, (std::vector<std::string>{"1 step", "1 step", "2 step", "2 step", "3 alarm",
+                                             "3 step", "3 step"}));
     EXPECT_EQ(zero->alarm[0], -1);
     eval("go = 1", three);
     perform_step();
@@ -267,7 +302,8 @@ TEST_F(WorldTest, TimeLineMomentsRunWhenThePositionPassesThem) {
     auto tl = std::make_unique<CTimeLine>();
     tl->name = "tl";
     world().timelines.push_back(std::move(tl));
-    for (int t : {0, 10, 20}) ASSERT_TRUE(add_code_moment(0, t, "show_debug_message(string(" + std::to_string(t) + "))"));
+    for (int t : {0, 10, 20})
+        ASSERT_TRUE(add_code_moment(0, t, "show_debug_message(string(" + std::to_string(t) + "))"));
     ASSERT_TRUE(add_code_moment(0, 10, "show_debug_message(\"again\")"));
     EXPECT_EQ(world().timelines[0]->count(), 3) << "an existing time takes the action";
     build_event_lists();
@@ -286,7 +322,7 @@ TEST_F(WorldTest, TimeLineMomentsRunWhenThePositionPassesThem) {
     ASSERT_TRUE(compile_action(world().timelines[0]->add(5).actions.back()));
     perform_step();
     EXPECT_EQ(take_out(), std::vector<std::string>{"five"});
-    world().timelines[0]->remove(7);   // no such moment
+    world().timelines[0]->remove(7);  // no such moment
     EXPECT_EQ(world().timelines[0]->count(), 3);
 }
 
@@ -308,7 +344,7 @@ TEST_F(WorldTest, ObjectRecordsRoundTripAndRefuseCorruptData) {
         CStream s;
         s.write_int(kEventVersion);
         s.write_int(count);
-        if (old_first) s.write_int(439);   // an action of another version: only its number
+        if (old_first) s.write_int(439);  // an action of another version: only its number
         write_action(s, code_action("y = 2"));
         s.seek(0);
         return s;
@@ -340,7 +376,9 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     const int32_t id = i->id();
     eval("hp = 5; alarm[2] = 9", i);
     eval("score = 11; global.g = \"kept\"");
-    const auto dir = std::filesystem::temp_directory_path() / ("kx_world_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const auto dir =
+        std::filesystem::temp_directory_path() /
+        ("kx_world_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "s.sav").string();
     ASSERT_TRUE(save_game(file));
@@ -359,7 +397,8 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     EXPECT_EQ(back->x, 3);
     CStream again;
     write_save(again);
-    EXPECT_TRUE(std::equal(image.bytes().begin(), image.bytes().end(), again.bytes().begin(), again.bytes().end()));
+    EXPECT_TRUE(std::equal(image.bytes().begin(), image.bytes().end(), again.bytes().begin(),
+                           again.bytes().end()));
 
     eval("score = 2");
     const auto& bytes = image.bytes();
@@ -367,12 +406,14 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
         std::ofstream(file, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(len));
         EXPECT_FALSE(load_game(file)) << len;
-        ASSERT_EQ(eval("return score").real, 2) << "a refused load leaves the game alone, length " << len;
+        ASSERT_EQ(eval("return score").real, 2)
+            << "a refused load leaves the game alone, length " << len;
     }
     EXPECT_NE(rt().script->errors.last.find("Failed to load game from file"), std::string::npos);
     world().game.game_id = 8;
     std::ofstream(file, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     EXPECT_FALSE(load_game(file));
     EXPECT_EQ(rt().script->errors.last, "This is a save file for a different game!");
     EXPECT_FALSE(load_game((dir / "missing.sav").string()));
@@ -381,8 +422,11 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
 
 TEST_F(WorldTest, ATransitionDuringRoomStartStopsTheRestOfIt) {
     const int32_t a = add_object("obj_a");
-    set_event(a, ev::Create, 0, acts(code_action("show_debug_message(\"create \" + string(x)); if (x == 1) room_goto(1);")));
-    set_event(a, ev::Other, ev::RoomStart, acts(code_action("show_debug_message(\"room start \" + string(room))")));
+    set_event(a, ev::Create, 0,
+              acts(code_action(
+                  "show_debug_message(\"create \" + string(x)); if (x == 1) room_goto(1);")));
+    set_event(a, ev::Other, ev::RoomStart,
+              acts(code_action("show_debug_message(\"room start \" + string(room))")));
     set_event(a, ev::Step, 0, acts(say("step")));
     for (int k = 0; k < 2; ++k) {
         world().rooms.push_back(std::make_unique<CRoom>());
@@ -393,7 +437,8 @@ TEST_F(WorldTest, ATransitionDuringRoomStartStopsTheRestOfIt) {
     world().rooms[1]->instances.append(make_instance(100010, a, 5, 0));
     world().game.step_limit = 1;
     run_game();
-    EXPECT_EQ(take_out(), (std::vector<std::string>{"create 0", "create 1", "create 5", "room start 1", "step"}));
+    EXPECT_EQ(take_out(), (std::vector<std::string>{"create 0", "create 1", "create 5",
+                                                    "room start 1", "step"}));
 }
 
 TEST_F(WorldTest, F5SavesAndF6LoadsTheGameFileOfTheGameId) {
@@ -421,9 +466,12 @@ TEST_F(WorldTest, F5SavesAndF6LoadsTheGameFileOfTheGameId) {
 
 TEST_F(WorldTest, PausedGamesStepOneAtATimeAndStop) {
     const int32_t a = add_object("obj_a");
-    set_event(a, ev::Step, 0, acts(code_action("n += 1; show_debug_message(\"step \" + string(n)); if (n == 2) { instance_destroy(); }")));
+    set_event(a, ev::Step, 0,
+              acts(code_action("n += 1; show_debug_message(\"step \" + string(n)); if (n == 2) { "
+                               "instance_destroy(); }")));
     set_event(a, ev::Create, 0, acts(code_action("n = 0; show_debug_message(\"create\")")));
-    set_event(a, ev::Step, ev::StepEnd, acts(code_action("if (n == 1) { show_debug_message(\"pausing\"); }")));
+    set_event(a, ev::Step, ev::StepEnd,
+              acts(code_action("if (n == 1) { show_debug_message(\"pausing\"); }")));
     world().rooms.push_back(std::make_unique<CRoom>());
     world().room_order.push_back(0);
     world().rooms[0]->instances.append(make_instance(100001, a, 0, 0));
@@ -448,7 +496,8 @@ TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
         const auto& bytes = clean.bytes();
         for (int round = 0; round < 400; ++round) {
             std::vector<uint8_t> b(bytes.begin(), bytes.end());
-            for (int k = 0; k < 1 + round % 4; ++k) b[rng() % b.size()] = static_cast<uint8_t>(rng());
+            for (int k = 0; k < 1 + round % 4; ++k)
+                b[rng() % b.size()] = static_cast<uint8_t>(rng());
             if (round % 3 == 0) b.resize(rng() % b.size());
             CStream s(std::move(b));
             try {
@@ -472,10 +521,12 @@ TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
     for (int k = 0; k < 5; ++k) create_in_room(0, k, k);
     CStream image;
     write_save(image);
-    const std::string file = (std::filesystem::temp_directory_path() / "kx_world_damaged.sav").string();
+    const std::string file =
+        (std::filesystem::temp_directory_path() / "kx_world_damaged.sav").string();
     for (int round = 0; round < 200; ++round) {
         std::vector<uint8_t> b(image.bytes().begin(), image.bytes().end());
-        for (int k = 0; k < 1 + round % 3; ++k) b[8 + rng() % (b.size() - 8)] = static_cast<uint8_t>(rng());
+        for (int k = 0; k < 1 + round % 3; ++k)
+            b[8 + rng() % (b.size() - 8)] = static_cast<uint8_t>(rng());
         std::ofstream(file, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
         load_game(file);
@@ -510,16 +561,17 @@ TEST_F(WorldTest, LibraryCodeRunsAtGameStartAndAFailureEndsTheGame) {
 
     world().library_init = {"x = ;"};
     world().game.step_limit = -1;
-    run_game();   // would never end without the fatal report
+    run_game();  // would never end without the fatal report
     EXPECT_EQ(world().game.steps_done, 0);
-    EXPECT_NE(rt().script->errors.last.find("COMPILATION ERROR in library initialization code"), std::string::npos);
+    EXPECT_NE(rt().script->errors.last.find("COMPILATION ERROR in library initialization code"),
+              std::string::npos);
 }
 
 TEST_F(WorldTest, ATransitionEndsTheStepAfterThePhaseThatAskedForIt) {
     const int32_t a = add_object("obj_a");
     auto phase = [](const char* name) {
-        return code_action(std::string("show_debug_message(\"") + name + "\"); if (global.stop == \"" + name +
-                           "\") room_goto(1);");
+        return code_action(std::string("show_debug_message(\"") + name +
+                           "\"); if (global.stop == \"" + name + "\") room_goto(1);");
     };
     set_event(a, ev::Step, ev::StepBegin, acts(phase("begin")));
     set_event(a, ev::Alarm, 0, acts(phase("alarm")));
@@ -539,7 +591,8 @@ TEST_F(WorldTest, ATransitionEndsTheStepAfterThePhaseThatAskedForIt) {
         i->alarm[0] = 1;
         i->timeline_index = 0;
         perform_step();
-        const std::vector<std::string> want(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(stop) + 1);
+        const std::vector<std::string> want(all.begin(),
+                                            all.begin() + static_cast<std::ptrdiff_t>(stop) + 1);
         EXPECT_EQ(take_out(), want) << "stopped in " << all[stop];
         i->mark_destroyed();
         room_instances().remove_destroyed();

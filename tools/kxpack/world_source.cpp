@@ -18,24 +18,28 @@ struct KeyName {
     int32_t code;
 };
 const KeyName kKeys[] = {
-    {"vk_nokey", 0}, {"vk_anykey", 1}, {"vk_backspace", 8}, {"vk_tab", 9}, {"vk_enter", 13},
-    {"vk_shift", 16}, {"vk_control", 17}, {"vk_alt", 18}, {"vk_escape", 27}, {"vk_space", 32},
-    {"vk_pageup", 33}, {"vk_pagedown", 34}, {"vk_end", 35}, {"vk_home", 36}, {"vk_left", 37},
-    {"vk_up", 38}, {"vk_right", 39}, {"vk_down", 40}, {"vk_insert", 45}, {"vk_delete", 46},
-    {"vk_numpad0", 96}, {"vk_numpad1", 97}, {"vk_numpad2", 98}, {"vk_numpad3", 99},
-    {"vk_numpad4", 100}, {"vk_numpad5", 101}, {"vk_numpad6", 102}, {"vk_numpad7", 103},
-    {"vk_numpad8", 104}, {"vk_numpad9", 105}, {"vk_multiply", 106}, {"vk_add", 107},
-    {"vk_subtract", 109}, {"vk_decimal", 110}, {"vk_divide", 111}, {"vk_f1", 112}, {"vk_f2", 113},
-    {"vk_f3", 114}, {"vk_f4", 115}, {"vk_f5", 116}, {"vk_f6", 117}, {"vk_f7", 118}, {"vk_f8", 119},
-    {"vk_f9", 120}, {"vk_f10", 121}, {"vk_f11", 122}, {"vk_f12", 123},
+    {"vk_nokey", 0},      {"vk_anykey", 1},    {"vk_backspace", 8},  {"vk_tab", 9},
+    {"vk_enter", 13},     {"vk_shift", 16},    {"vk_control", 17},   {"vk_alt", 18},
+    {"vk_escape", 27},    {"vk_space", 32},    {"vk_pageup", 33},    {"vk_pagedown", 34},
+    {"vk_end", 35},       {"vk_home", 36},     {"vk_left", 37},      {"vk_up", 38},
+    {"vk_right", 39},     {"vk_down", 40},     {"vk_insert", 45},    {"vk_delete", 46},
+    {"vk_numpad0", 96},   {"vk_numpad1", 97},  {"vk_numpad2", 98},   {"vk_numpad3", 99},
+    {"vk_numpad4", 100},  {"vk_numpad5", 101}, {"vk_numpad6", 102},  {"vk_numpad7", 103},
+    {"vk_numpad8", 104},  {"vk_numpad9", 105}, {"vk_multiply", 106}, {"vk_add", 107},
+    {"vk_subtract", 109}, {"vk_decimal", 110}, {"vk_divide", 111},   {"vk_f1", 112},
+    {"vk_f2", 113},       {"vk_f3", 114},      {"vk_f4", 115},       {"vk_f5", 116},
+    {"vk_f6", 117},       {"vk_f7", 118},      {"vk_f8", 119},       {"vk_f9", 120},
+    {"vk_f10", 121},      {"vk_f11", 122},     {"vk_f12", 123},
 };
-const char* const kOtherNames[] = {"outside_room", "boundary", "game_start", "game_end", "room_start",
-                                   "room_end", "no_more_lives", "animation_end", "end_of_path",
-                                   "no_more_health"};
-const char* const kTypeNames[] = {"create", "destroy", "alarm", "step", "collision", "keyboard",
-                                  "mouse", "other", "draw", "keypress", "keyrelease"};
+const char* const kOtherNames[] = {
+    "outside_room", "boundary",      "game_start",    "game_end",    "room_start",
+    "room_end",     "no_more_lives", "animation_end", "end_of_path", "no_more_health"};
+const char* const kTypeNames[] = {"create", "destroy", "alarm", "step",     "collision", "keyboard",
+                                  "mouse",  "other",   "draw",  "keypress", "keyrelease"};
 
-[[noreturn]] void fail(const std::string& where, const std::string& what) { throw SourceError(where + ": " + what); }
+[[noreturn]] void fail(const std::string& where, const std::string& what) {
+    throw SourceError(where + ": " + what);
+}
 
 bool is_number(const std::string& s) {
     if (s.empty()) return false;
@@ -68,11 +72,13 @@ struct Names {
         return i;
     }
     std::string object_ref(int32_t i) const {
-        if (i < 0 || static_cast<size_t>(i) >= objects.size() || objects[static_cast<size_t>(i)].empty())
+        if (i < 0 || static_cast<size_t>(i) >= objects.size() ||
+            objects[static_cast<size_t>(i)].empty())
             return std::to_string(i);
         // A name that occurs twice stays an index.
-        return index_of(objects, objects[static_cast<size_t>(i)]) == i ? objects[static_cast<size_t>(i)]
-                                                                        : std::to_string(i);
+        return index_of(objects, objects[static_cast<size_t>(i)]) == i
+                   ? objects[static_cast<size_t>(i)]
+                   : std::to_string(i);
     }
 };
 
@@ -85,18 +91,21 @@ ordered_json object_json(const Names& n, int32_t i) {
 int32_t key_code(const std::string& where, const std::string& s) {
     for (const auto& k : kKeys)
         if (s == k.name) return k.code;
-    if (s.size() == 1 && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= '0' && s[0] <= '9'))) return s[0];
+    if (s.size() == 1 && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= '0' && s[0] <= '9')))
+        return s[0];
     return parse_int(where, s);
 }
 
 std::string key_text(int32_t code) {
     for (const auto& k : kKeys)
         if (code == k.code) return k.name;
-    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return std::string(1, char(code));
+    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9'))
+        return std::string(1, char(code));
     return std::to_string(code);
 }
 
-std::pair<int32_t, int32_t> parse_event(const std::string& where, const std::string& key, const Names& n) {
+std::pair<int32_t, int32_t> parse_event(const std::string& where, const std::string& key,
+                                        const Names& n) {
     const size_t colon = key.find(':');
     const std::string type = key.substr(0, colon);
     const std::string arg = colon == std::string::npos ? std::string() : key.substr(colon + 1);
@@ -117,7 +126,8 @@ std::pair<int32_t, int32_t> parse_event(const std::string& where, const std::str
     if (type == "other") {
         for (int32_t i = 0; i < 10; ++i)
             if (arg == kOtherNames[i]) return {7, i};
-        if (arg.rfind("user", 0) == 0 && is_number(arg.substr(4))) return {7, 10 + parse_int(w, arg.substr(4))};
+        if (arg.rfind("user", 0) == 0 && is_number(arg.substr(4)))
+            return {7, 10 + parse_int(w, arg.substr(4))};
         return {7, parse_int(w, arg)};
     }
     fail(w, "unknown event");
@@ -125,7 +135,9 @@ std::pair<int32_t, int32_t> parse_event(const std::string& where, const std::str
 
 std::string event_key(int32_t t, int32_t num, const Names& n) {
     switch (t) {
-        case 0: case 1: case 8:
+        case 0:
+        case 1:
+        case 8:
             if (num == 0) return kTypeNames[t];
             break;
         case 3:
@@ -133,13 +145,18 @@ std::string event_key(int32_t t, int32_t num, const Names& n) {
             if (num == 1) return "step_begin";
             if (num == 2) return "step_end";
             break;
-        case 4: return "collision:" + n.object_ref(num);
-        case 5: case 9: case 10: return std::string(kTypeNames[t]) + ":" + key_text(num);
+        case 4:
+            return "collision:" + n.object_ref(num);
+        case 5:
+        case 9:
+        case 10:
+            return std::string(kTypeNames[t]) + ":" + key_text(num);
         case 7:
             if (num >= 0 && num < 10) return std::string("other:") + kOtherNames[num];
             if (num >= 10 && num <= 25) return "other:user" + std::to_string(num - 10);
             break;
-        default: break;
+        default:
+            break;
     }
     return std::string(kTypeNames[t]) + ":" + std::to_string(num);
 }
@@ -154,7 +171,8 @@ T get(const std::string& where, const ordered_json& j, const char* key, T def) {
     }
 }
 
-void check_keys(const std::string& where, const ordered_json& j, std::initializer_list<const char*> allowed) {
+void check_keys(const std::string& where, const ordered_json& j,
+                std::initializer_list<const char*> allowed) {
     if (!j.is_object()) fail(where, "must be an object");
     for (auto it = j.begin(); it != j.end(); ++it) {
         bool ok = false;
@@ -174,9 +192,11 @@ int32_t applies_to(const std::string& where, const ordered_json& j, const Names&
 CAction parse_action(const std::string& where, const ordered_json& j, const Names& n) {
     CAction a;
     if (!j.is_object()) fail(where, "an action is an object");
-    if (j.contains("exec")) {   // every field as stored
-        check_keys(where, j, {"library", "action", "kind", "may_be_relative", "question", "applies_to_used", "exec",
-                              "function", "code", "arg_count", "kinds", "applies_to", "relative", "args", "not"});
+    if (j.contains("exec")) {  // every field as stored
+        check_keys(
+            where, j,
+            {"library", "action", "kind", "may_be_relative", "question", "applies_to_used", "exec",
+             "function", "code", "arg_count", "kinds", "applies_to", "relative", "args", "not"});
         a.library_id = get<int32_t>(where, j, "library", 0);
         a.action_id = get<int32_t>(where, j, "action", 0);
         a.kind = get<int32_t>(where, j, "kind", 0);
@@ -193,9 +213,11 @@ CAction parse_action(const std::string& where, const ordered_json& j, const Name
         a.relative = get<bool>(where, j, "relative", false);
         a.negate = get<bool>(where, j, "not", false);
     } else {
-        check_keys(where, j, {"kind", "code", "function", "args", "kinds", "relative", "may_be_relative", "question",
-                              "not", "applies_to", "library", "action"});
-        const std::string kind = get<std::string>(where, j, "kind", j.contains("function") ? "function" : "code");
+        check_keys(where, j,
+                   {"kind", "code", "function", "args", "kinds", "relative", "may_be_relative",
+                    "question", "not", "applies_to", "library", "action"});
+        const std::string kind =
+            get<std::string>(where, j, "kind", j.contains("function") ? "function" : "code");
         a.uses_applies_to = true;
         a.applies_to = applies_to(where, j, n);
         a.relative = get<bool>(where, j, "relative", false);
@@ -215,7 +237,8 @@ CAction parse_action(const std::string& where, const ordered_json& j, const Name
             a.exec_type = act::ExecFunction;
             a.function_name = get<std::string>(where, j, "function", "");
             a.may_be_relative = get<bool>(where, j, "may_be_relative", j.contains("relative"));
-            a.arg_kinds = get<std::vector<int32_t>>(where, j, "kinds", std::vector<int32_t>(a.args.size(), 0));
+            a.arg_kinds = get<std::vector<int32_t>>(where, j, "kinds",
+                                                    std::vector<int32_t>(a.args.size(), 0));
         } else if (kind == "variable") {
             a.action_id = get<int32_t>(where, j, "action", 611);
             a.kind = act::Variable;
@@ -262,8 +285,9 @@ ordered_json action_json(const CAction& a, const Names& n) {
     j["code"] = a.code;
     j["arg_count"] = a.arg_count;
     j["kinds"] = a.arg_kinds;
-    j["applies_to"] = a.applies_to == -1 ? ordered_json("self") : a.applies_to == -2 ? ordered_json("other")
-                                                                                      : object_json(n, a.applies_to);
+    j["applies_to"] = a.applies_to == -1   ? ordered_json("self")
+                      : a.applies_to == -2 ? ordered_json("other")
+                                           : object_json(n, a.applies_to);
     j["relative"] = a.relative;
     j["args"] = a.args;
     j["not"] = a.negate;
@@ -324,7 +348,8 @@ void check_file_name(const std::string& name) {
 std::shared_ptr<CObject> load_object(const fs::path& p, const std::string& name, const Names& n) {
     const std::string where = p.string();
     ordered_json j = read_json(p);
-    check_keys(where, j, {"sprite", "solid", "visible", "depth", "persistent", "parent", "mask", "events"});
+    check_keys(where, j,
+               {"sprite", "solid", "visible", "depth", "persistent", "parent", "mask", "events"});
     auto o = std::make_shared<CObject>();
     o->name = name;
     o->sprite = get<int32_t>(where, j, "sprite", -1);
@@ -339,7 +364,8 @@ std::shared_ptr<CObject> load_object(const fs::path& p, const std::string& name,
         if (!evs.is_object()) fail(where, "events map names to action lists");
         for (auto it = evs.begin(); it != evs.end(); ++it) {
             auto [t, num] = parse_event(where, it.key(), n);
-            if (num < 0 || num > kMaxEventNumber) fail(where, "event number out of range in \"" + it.key() + "\"");
+            if (num < 0 || num > kMaxEventNumber)
+                fail(where, "event number out of range in \"" + it.key() + "\"");
             CEvent& slot = o->event_at(t, num);
             if (slot.stored) fail(where, "event \"" + it.key() + "\" given twice");
             slot = parse_event_actions(where + " event \"" + it.key() + "\"", it.value(), n);
@@ -366,12 +392,14 @@ ordered_json object_to_json(const CObject& o, const Names& n) {
     return j;
 }
 
-void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_id, int32_t& next_tile) {
+void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_id,
+               int32_t& next_tile) {
     const std::string where = p.string();
     ordered_json j = read_json(p);
-    check_keys(where, j, {"caption", "width", "height", "speed", "persistent", "background_color",
-                          "show_background_color", "creation_code", "backgrounds", "views_enabled", "views",
-                          "instances", "tiles"});
+    check_keys(where, j,
+               {"caption", "width", "height", "speed", "persistent", "background_color",
+                "show_background_color", "creation_code", "backgrounds", "views_enabled", "views",
+                "instances", "tiles"});
     r.caption = get<std::string>(where, j, "caption", "");
     r.width = get<int32_t>(where, j, "width", 640);
     r.height = get<int32_t>(where, j, "height", 480);
@@ -383,12 +411,14 @@ void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_i
     r.views_enabled = get<bool>(where, j, "views_enabled", false);
     if (j.contains("backgrounds")) {
         const auto& bl = j["backgrounds"];
-        if (!bl.is_array() || bl.size() > 8) fail(where, "backgrounds is a list of at most 8 layers");
+        if (!bl.is_array() || bl.size() > 8)
+            fail(where, "backgrounds is a list of at most 8 layers");
         for (size_t k = 0; k < bl.size(); ++k) {
             const std::string w = where + " background " + std::to_string(k);
             const auto& b = bl[k];
-            check_keys(w, b, {"visible", "foreground", "background", "x", "y", "htiled", "vtiled", "hspeed",
-                              "vspeed", "stretch"});
+            check_keys(w, b,
+                       {"visible", "foreground", "background", "x", "y", "htiled", "vtiled",
+                        "hspeed", "vspeed", "stretch"});
             auto& l = r.layers[k];
             l.visible = get<bool>(w, b, "visible", false);
             l.foreground = get<bool>(w, b, "foreground", false);
@@ -408,8 +438,9 @@ void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_i
         for (size_t k = 0; k < vl.size(); ++k) {
             const std::string w = where + " view " + std::to_string(k);
             const auto& v = vl[k];
-            check_keys(w, v, {"visible", "xview", "yview", "wview", "hview", "xport", "yport", "wport", "hport",
-                              "hborder", "vborder", "hspeed", "vspeed", "object"});
+            check_keys(w, v,
+                       {"visible", "xview", "yview", "wview", "hview", "xport", "yport", "wport",
+                        "hport", "hborder", "vborder", "hspeed", "vspeed", "object"});
             auto& d = r.views[k];
             d.visible = get<bool>(w, v, "visible", false);
             d.xview = get<int32_t>(w, v, "xview", 0);
@@ -445,7 +476,8 @@ void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_i
     if (j.contains("tiles")) {
         for (const auto& t : j["tiles"]) {
             const std::string w = where + " tile";
-            check_keys(w, t, {"x", "y", "background", "left", "top", "width", "height", "depth", "id"});
+            check_keys(w, t,
+                       {"x", "y", "background", "left", "top", "width", "height", "depth", "id"});
             RoomRecord::Tile rt;
             rt.x = get<int32_t>(w, t, "x", 0);
             rt.y = get<int32_t>(w, t, "y", 0);
@@ -474,31 +506,60 @@ ordered_json room_to_json(const RoomRecord& r, const Names& n) {
     j["creation_code"] = r.code;
     ordered_json bl = ordered_json::array();
     for (const auto& l : r.layers)
-        bl.push_back({{"visible", l.visible}, {"foreground", l.foreground}, {"background", l.index}, {"x", l.x},
-                      {"y", l.y}, {"htiled", l.htiled}, {"vtiled", l.vtiled}, {"hspeed", l.hspeed},
-                      {"vspeed", l.vspeed}, {"stretch", l.stretch}});
+        bl.push_back({{"visible", l.visible},
+                      {"foreground", l.foreground},
+                      {"background", l.index},
+                      {"x", l.x},
+                      {"y", l.y},
+                      {"htiled", l.htiled},
+                      {"vtiled", l.vtiled},
+                      {"hspeed", l.hspeed},
+                      {"vspeed", l.vspeed},
+                      {"stretch", l.stretch}});
     j["backgrounds"] = bl;
     j["views_enabled"] = r.views_enabled;
     ordered_json vl = ordered_json::array();
     for (const auto& v : r.views)
-        vl.push_back({{"visible", v.visible}, {"xview", v.xview}, {"yview", v.yview}, {"wview", v.wview},
-                      {"hview", v.hview}, {"xport", v.xport}, {"yport", v.yport}, {"wport", v.wport},
-                      {"hport", v.hport}, {"hborder", v.hborder}, {"vborder", v.vborder}, {"hspeed", v.hspeed},
-                      {"vspeed", v.vspeed}, {"object", object_json(n, v.object)}});
+        vl.push_back({{"visible", v.visible},
+                      {"xview", v.xview},
+                      {"yview", v.yview},
+                      {"wview", v.wview},
+                      {"hview", v.hview},
+                      {"xport", v.xport},
+                      {"yport", v.yport},
+                      {"wport", v.wport},
+                      {"hport", v.hport},
+                      {"hborder", v.hborder},
+                      {"vborder", v.vborder},
+                      {"hspeed", v.hspeed},
+                      {"vspeed", v.vspeed},
+                      {"object", object_json(n, v.object)}});
     j["views"] = vl;
     ordered_json il = ordered_json::array();
     for (const auto& i : r.instances)
-        il.push_back({{"x", i.x}, {"y", i.y}, {"object", object_json(n, i.object)}, {"id", i.id}, {"code", i.code}});
+        il.push_back({{"x", i.x},
+                      {"y", i.y},
+                      {"object", object_json(n, i.object)},
+                      {"id", i.id},
+                      {"code", i.code}});
     j["instances"] = il;
     ordered_json tl = ordered_json::array();
     for (const auto& t : r.tiles)
-        tl.push_back({{"x", t.x}, {"y", t.y}, {"background", t.background}, {"left", t.left}, {"top", t.top},
-                      {"width", t.width}, {"height", t.height}, {"depth", t.depth}, {"id", t.id}});
+        tl.push_back({{"x", t.x},
+                      {"y", t.y},
+                      {"background", t.background},
+                      {"left", t.left},
+                      {"top", t.top},
+                      {"width", t.width},
+                      {"height", t.height},
+                      {"depth", t.depth},
+                      {"id", t.id}});
     j["tiles"] = tl;
     return j;
 }
 
-std::shared_ptr<CTimeLine> load_timeline(const fs::path& p, const std::string& name, const Names& n) {
+std::shared_ptr<CTimeLine> load_timeline(const fs::path& p, const std::string& name,
+                                         const Names& n) {
     const std::string where = p.string();
     ordered_json j = read_json(p);
     check_keys(where, j, {"moments"});
@@ -509,8 +570,9 @@ std::shared_ptr<CTimeLine> load_timeline(const fs::path& p, const std::string& n
         check_keys(where + " moment", m, {"time", "actions"});
         const int32_t time = get<int32_t>(where, m, "time", 0);
         t->times.push_back(time);
-        t->moments.push_back(parse_event_actions(where + " moment " + std::to_string(time),
-                                                 m.contains("actions") ? m["actions"] : ordered_json::array(), n));
+        t->moments.push_back(
+            parse_event_actions(where + " moment " + std::to_string(time),
+                                m.contains("actions") ? m["actions"] : ordered_json::array(), n));
     }
     return t;
 }
