@@ -9,6 +9,8 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_settings.h"
 #include "platform/platform.h"
+#include "graphics/graphics_state.h"
+#include "graphics/texture_main.h"
 #include "script/code_constant.h"
 #include "script/eval.h"
 #include "script/script_main.h"
@@ -24,14 +26,46 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* kUnexpected = "Unexpected error occured when running the game.";
+
+GraphicsState& gfx() { return *kx::rt().graphics; }
+
+// The world asks about sprites and backgrounds through hooks, so that it does
+// not depend on the graphics library.
+void connect_world_to_graphics(Runtime& rt) {
+    WorldHooks& h = rt.world->hooks;
+    auto sprite = [](int32_t id) { return gfx().sprites.get(id); };
+    h.sprite_exists = [sprite](int32_t id) { return sprite(id) != nullptr; };
+    h.sprite_image_count = [sprite](int32_t id) {
+        const CSprite* s = sprite(id);
+        return s ? s->subimage_count() : 0;
+    };
+    h.sprite_metric = [sprite](int32_t id, int which) -> double {
+        const CSprite* s = sprite(id);
+        if (!s) return 0;
+        switch (which) {
+            case 0: return s->width();
+            case 1: return s->height();
+            case 2: return s->xoffset();
+            default: return s->yoffset();
+        }
+    };
+    h.background_size = [](int32_t id, bool height) {
+        const CBackground* b = gfx().backgrounds.get(id);
+        return b ? (height ? b->height() : b->width()) : 0;
+    };
 }
+}  // namespace
 
 void init_runtime(Runtime& rt) {
     rt.runner = std::make_shared<RunnerState>();
     rt.settings = std::make_shared<GameSettings>();
     RuntimeScope scope(rt);
     init_script(rt);
+    init_graphics_resources(rt);
+    register_function_texture(rt.script->functions);
+    register_function_sprite(rt.script->functions);
     init_world(rt);
+    connect_world_to_graphics(rt);
 }
 
 Runner::Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts)
@@ -98,6 +132,8 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
 
     GameDataHandlers h;
     h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, *m_rt.settings); };
+    h.readers[size_t(Section::Sprites)] = [](CStream& s) { return read_sprites_section(s); };
+    h.readers[size_t(Section::Backgrounds)] = [](CStream& s) { return read_backgrounds_section(s); };
     h.readers[size_t(Section::Scripts)] = [](CStream& s) { return load_scripts(s); };
     h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, rs.game_info); };
     WorldState& w = *m_rt.world;

@@ -44,4 +44,9 @@ expect "then the summary" "Failed to compile the object actions." "$(tail -n 1 "
 sed -i 's/"obj_s"}/"obj_nope"}/' "$work/nofn/rooms/rm_only.json"
 "$KXPACK" build "$work/nofn" -o "$work/bad.kx" 2>"$work/bad.err"; expect "unknown object name: status 1" 1 $?
 grep -q 'no object named "obj_nope"' "$work/bad.err"; expect "kxpack names the object" 0 $?
+play sprites 1
+expect "instances see their sprite's frames, size and origin" "2 16x8 origin 3,2" "$(cat "$work/sprites.out")"
+"$KXPACK" unpack "$work/sprites.kx" -o "$work/sp_src" && "$KXPACK" build "$work/sp_src" -o "$work/sp2.kx"
+cmp -s "$work/sprites.kx" "$work/sp2.kx"; expect "sprites and backgrounds round-trip" 0 $?
+
 exit $fail

@@ -73,8 +73,8 @@ CStream build_sections(const GameSource& g) {
                    {g.bar_back ? &*g.bar_back : nullptr, g.bar_front ? &*g.bar_front : nullptr,
                     g.loading ? &*g.loading : nullptr});
     write_empty_list(st, Section::Sounds);
-    write_empty_list(st, Section::Sprites);
-    write_empty_list(st, Section::Backgrounds);
+    write_sprites_section(st, g.sprites);
+    write_backgrounds_section(st, g.backgrounds);
     write_empty_list(st, Section::Paths);
     write_scripts_section(st, g.scripts);
     write_empty_list(st, Section::Fonts);
@@ -127,6 +127,8 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
         SettingsRawPictures raw;
         GameDataHandlers h;
         h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, g.settings, &raw); };
+        h.readers[size_t(Section::Sprites)] = [&](CStream& s) { return read_sprites_section(s, g.sprites); };
+        h.readers[size_t(Section::Backgrounds)] = [&](CStream& s) { return read_backgrounds_section(s, g.backgrounds); };
         h.readers[size_t(Section::Scripts)] = [&](CStream& s) { return read_scripts_section(s, g.scripts); };
         h.readers[size_t(Section::TimeLines)] = [&](CStream& s) {
             std::vector<std::unique_ptr<CTimeLine>> list;

@@ -54,7 +54,7 @@ constexpr const char* kPictureKeys[] = {"ProgressBarBack", "ProgressBarFront", "
 
 // Resource kinds whose records come with later work: a source may list them
 // only with empty (null) slots.
-constexpr const char* kPendingKinds[] = {"sounds", "sprites", "backgrounds", "paths", "fonts"};
+constexpr const char* kPendingKinds[] = {"sounds", "paths", "fonts"};
 
 std::vector<uint8_t> read_file(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
@@ -261,6 +261,8 @@ GameSource load_source(const fs::path& folder) {
             g.scripts.push_back(ScriptSource{name, std::string(b.begin(), b.end())});
         }
     }
+    if (j.contains("sprites")) g.sprites = load_sprites(j["sprites"], folder);
+    if (j.contains("backgrounds")) g.backgrounds = load_backgrounds(j["backgrounds"], folder);
     load_world_sources(j, folder, g);
     for (const char* kind : kPendingKinds) {
         if (!j.contains(kind)) continue;
@@ -339,6 +341,8 @@ void save_source(const GameSource& g, const fs::path& folder) {
         scripts.push_back(sc->name);
     }
     j["scripts"] = scripts;
+    j["sprites"] = save_sprites(g.sprites, folder);
+    j["backgrounds"] = save_backgrounds(g.backgrounds, folder);
     save_world_sources(g, j, folder);
     write_text(folder / "game.json", j.dump(2) + "\n");
 }

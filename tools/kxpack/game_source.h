@@ -13,6 +13,7 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_info.h"
 #include "gamedata/game_settings.h"
+#include "kxpack/source_sprites.h"
 #include "world/object_class.h"
 #include "world/room_class.h"
 #include "world/timeline_class.h"
@@ -41,6 +42,8 @@ struct GameSource {
     std::vector<std::string> library_init;
     std::vector<int32_t> room_order{0};
     std::vector<std::optional<ScriptSource>> scripts;
+    std::vector<std::optional<SpriteSource>> sprites;
+    std::vector<std::optional<BackgroundSource>> backgrounds;
     // Shared so that a source stays copyable; null for an empty slot.
     std::vector<std::shared_ptr<CTimeLine>> timelines;
     std::vector<std::shared_ptr<CObject>> objects;
