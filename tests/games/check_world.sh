@@ -49,4 +49,7 @@ expect "instances see their sprite's frames, size and origin" "2 16x8 origin 3,2
 "$KXPACK" unpack "$work/sprites.kx" -o "$work/sp_src" && "$KXPACK" build "$work/sp_src" -o "$work/sp2.kx"
 cmp -s "$work/sprites.kx" "$work/sp2.kx"; expect "sprites and backgrounds round-trip" 0 $?
 
+play with_visits 2
+expect "with visits the instances counted first, skipping destroyed ones" "$(cat "$GAMES/with_visits/expected.txt")" "$(cat "$work/with_visits.out")"
+
 exit $fail
