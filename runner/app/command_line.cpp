@@ -15,8 +15,6 @@ const char* usage_text() {
            "  --answers FILE      answers for dialogs in headless mode, one a line\n"
            "  --steps N           end the game after N steps\n"
            "  --seed N            fixed seed for the random generator\n"
-           "  --log FILE          write kxrun's own log to FILE\n"
-           "  --verbose           more detail in the log\n"
            "  --eval CODE         compile and run CODE, print its result\n"
            "  --eval-file FILE    the same with the code read from FILE\n";
 }
@@ -70,18 +68,10 @@ bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, 
             out.headless = true;
         } else if (a == "--no-headless") {
             out.headless = false;
-        } else if (a == "--verbose") {
-            out.verbose = true;
-        } else if (a == "--no-verbose") {
-            out.verbose = false;
         } else if (a == "--answers") {
             const char* v = val("--answers");
             if (!v) return false;
             out.answers_file = v;
-        } else if (a == "--log") {
-            const char* v = val("--log");
-            if (!v) return false;
-            out.log_file = v;
         } else if (a == "--steps") {
             const char* v = val("--steps");
             if (!v) return false;

@@ -13,8 +13,6 @@ struct CommandLine {
     std::string answers_file;
     long long steps = -1;
     std::optional<unsigned long long> seed;
-    bool verbose = false;
-    std::string log_file;
     std::optional<std::string> eval_code;   // --eval CODE or --eval-file FILE (its text)
     std::string eval_file;
     std::string game_file;
