@@ -1,0 +1,452 @@
+// The room drawing pass through the real device offscreen, read back and
+// compared with what the room's layers, views and depths say; the views that
+// follow instances; the tile functions.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/runtime.h"
+#include "gamedata/game_settings.h"
+#include "graphics/graphics_state.h"
+#include "graphics/room_draw.h"
+#include "graphics/texture_main.h"
+#include "script/code_error.h"
+#include "script/code_function.h"
+#include "script/script_state.h"
+#include "world/object_class.h"
+#include "world/object_main.h"
+#include "world/world_state.h"
+
+namespace kx {
+namespace {
+
+CBitmap32 pattern(int w, int h, uint32_t seed) {
+    CBitmap32 b = CBitmap32::blank(w, h);
+    for (uint32_t& p : b.pixels) {
+        seed = seed * 1103515245u + 12345u;
+        p = 0xff000000u | ((seed >> 8) & 0xffffffu);
+    }
+    return b;
+}
+int wrap(int v, int n) {
+    return ((v % n) + n) % n;
+}
+
+class RoomDraw : public ::testing::Test {
+protected:
+    static constexpr int kW = 64, kH = 48;
+
+    void SetUp() override {
+        r.settings = std::make_shared<GameSettings>();
+        r.settings->DisplayErrors = false;
+        r.settings->ColorOutsideRoom = 0x204060;
+        scope = std::make_unique<RuntimeScope>(r);
+        init_script(r);
+        init_world(r);
+        init_graphics_resources(r);
+        DeviceConfig config;
+        config.width = kW;
+        config.height = kH;
+        std::string error;
+        dev = create_gl_draw_device(config, &error);
+        ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;
+        attach_drawing_device(g(), dev.get(), kW, kH);
+        register_function_tile(table);
+
+        WorldState& w = world();
+        w.working.push_back(std::make_unique<CRoom>());
+        w.room_index = 0;
+        w.current = w.working.back().get();
+        room().width = kW;
+        room().height = kH;
+        room().color = 0x3080c0;
+    }
+    void TearDown() override {
+        world().current = nullptr;
+        world().working.clear();
+        if (!r.graphics) return;
+        g().sprites.clear();
+        g().backgrounds.clear();
+        attach_drawing_device(g(), nullptr, 0, 0);
+    }
+
+    GraphicsState& g() { return *r.graphics; }
+    CRoom& room() { return *world().current; }
+
+    int32_t add_sprite(const CBitmap32& image) {
+        const int32_t id = g().sprites.add_empty();
+        g().sprites.get(id)->set_from_image(image, true, false, 0, 0, false, false, false);
+        return id;
+    }
+    int32_t add_background(const CBitmap32& image) {
+        const int32_t id = g().backgrounds.add_empty();
+        g().backgrounds.get(id)->set_from_image(image, true, false, false, false);
+        return id;
+    }
+    int32_t add_object() {
+        world().objects.push_back(std::make_unique<CObject>());
+        return int32_t(world().objects.size()) - 1;
+    }
+    CInstance* add_instance(int32_t object, double x, double y, double depth, int32_t sprite) {
+        auto inst = make_instance(++world().last_instance_id, object, x, y);
+        inst->depth = depth;
+        inst->sprite_index = sprite;
+        return room().instances.append(std::move(inst));
+    }
+
+    std::vector<uint32_t> screen() {
+        std::vector<uint32_t> px(size_t(kW) * kH, 0xdeadbeef);
+        EXPECT_TRUE(dev->read_pixels(kBackBuffer, {0, 0, kW, kH}, px.data(), kW));
+        return px;
+    }
+    int mismatches(const std::function<std::optional<uint32_t>(int, int)>& expect) {
+        const std::vector<uint32_t> got = screen();
+        int wrong = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const std::optional<uint32_t> want = expect(x, y);
+                if (want && got[size_t(y) * kW + x] != *want) {
+                    if (wrong < 5)
+                        ADD_FAILURE() << "pixel " << x << "," << y << " got " << std::hex
+                                      << got[size_t(y) * kW + x] << " want " << *want;
+                    ++wrong;
+                }
+            }
+        return wrong;
+    }
+
+    RValue call(const char* name, std::vector<RValue> args) {
+        const int f = table.find(name);
+        EXPECT_GE(f, 0) << name;
+        if (f < 0) return {};
+        EXPECT_EQ(table.argument_count(f), int(args.size())) << name;
+        RValue result;
+        table.at(f).handler(nullptr, nullptr, int(args.size()), result, args.data());
+        return result;
+    }
+    double num(const char* name, std::vector<RValue> args) { return call(name, std::move(args)).real; }
+
+    Runtime r;
+    std::unique_ptr<RuntimeScope> scope;
+    std::unique_ptr<IDrawDevice> dev;
+    FunctionTable table;
+};
+
+TEST_F(RoomDraw, ColourThenBackgroundsThenForegroundsOverTheRoom) {
+    const uint32_t colour = to_device_color(room().color, 1);
+    const CBitmap32 img = pattern(7, 5, 3);
+    const int32_t back = add_background(img);
+    const int32_t fore = add_background(CBitmap32::blank(4, 4, 0xff00ff00u));
+    const int32_t spr = add_sprite(CBitmap32::blank(6, 6, 0xffff0000u));
+    // An instance under the foreground, over the background.
+    add_instance(add_object(), 30, 20, 0, spr);
+    struct Case {
+        const char* what;
+        bool htiled, vtiled;
+        double x, y;
+        std::function<bool(int, int)> covered;  // by the background image
+    };
+    const Case cases[] = {
+        {"single", false, false, 10, 5,
+         [](int x, int y) { return x >= 10 && x < 17 && y >= 5 && y < 10; }},
+        {"horizontal band", true, false, 3, 12, [](int, int y) { return y >= 12 && y < 17; }},
+        {"both ways", true, true, -2, 9, [](int, int) { return true; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CBack& b = room().backs[0];
+        b = CBack{};
+        b.visible = true;
+        b.index = back;
+        b.htiled = c.htiled;
+        b.vtiled = c.vtiled;
+        b.x = c.x;
+        b.y = c.y;
+        CBack& f = room().backs[3];
+        f.visible = f.foreground = true;
+        f.index = fore;
+        f.htiled = f.vtiled = false;
+        f.x = 33;
+        f.y = 23;
+        draw_room_pass(r);
+        EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                      if (x >= 33 && x < 37 && y >= 23 && y < 27) return 0xff00ff00u;
+                      if (x >= 30 && x < 36 && y >= 20 && y < 26) return 0xffff0000u;
+                      if (c.covered(x, y))
+                          return img.at(wrap(x - int(c.x), 7), wrap(y - int(c.y), 5));
+                      return colour;
+                  }),
+                  0);
+    }
+    // Without the colour, hidden layers and a background that is gone, the
+    // screen keeps what it had.
+    dev->clear(true, false, 0xff123456u);
+    room().show_color = false;
+    room().backs[0].visible = false;
+    room().backs[3].index = 99;
+    room().instances.at(0)->visible = false;
+    draw_room_pass(r);
+    EXPECT_EQ(mismatches([](int, int) { return 0xff123456u; }), 0);
+}
+
+TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
+    const uint32_t red = 0xffff0000u, blue = 0xff0000ffu, yellow = 0xffffff00u;
+    CBitmap32 sheet = CBitmap32::blank(24, 12, 0xff00ff00u);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 12; x < 24; ++x) sheet.pixels[size_t(y) * 24 + x] = yellow;
+    const int32_t back = add_background(sheet);
+    const int32_t obj = add_object();
+    // Created nearer first so that the pass has to sort them.
+    CInstance* nearer = add_instance(obj, 18, 18, 0, add_sprite(CBitmap32::blank(12, 12, blue)));
+    CInstance* further = add_instance(obj, 10, 10, 10, add_sprite(CBitmap32::blank(12, 12, red)));
+    RTile tile;
+    tile.background = back;
+    tile.left = 12;  // the yellow half of the sheet
+    tile.width = tile.height = 12;
+    tile.x = tile.y = 14;
+    room().add_tile(tile);
+
+    auto in = [](int x, int y, int at) { return x >= at && x < at + 12 && y >= at && y < at + 12; };
+    struct Case {
+        double tile_depth;
+        std::vector<int> order;  // bottom to top: 10 further, 14 tile, 18 nearer
+    };
+    const Case cases[] = {{5, {10, 14, 18}}, {0, {10, 18, 14}}, {20, {14, 10, 18}}, {10, {10, 14, 18}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tile_depth);
+        room().tiles[0].depth = c.tile_depth;
+        draw_room_pass(r);
+        EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                      std::optional<uint32_t> top = to_device_color(room().color, 1);
+                      for (int at : c.order)
+                          if (in(x, y, at)) top = at == 10 ? red : at == 14 ? yellow : blue;
+                      return top;
+                  }),
+                  0);
+    }
+    // The sort stays: the further instance now comes first in the list.
+    EXPECT_EQ(room().instances.at(0), further);
+    EXPECT_EQ(room().instances.at(1), nearer);
+}
+
+TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
+    const CBitmap32 img = pattern(9, 7, 11);
+    CBack& b = room().backs[0];
+    b.visible = true;
+    b.index = add_background(img);
+    room().width = 200;
+    room().height = 150;
+    room().views_enabled = true;
+    CView& v0 = room().views[0];
+    v0 = CView{};
+    v0.visible = true;
+    v0.xview = 20, v0.yview = 10, v0.wview = 24, v0.hview = 16;
+    v0.xport = 8, v0.yport = 4, v0.wport = 24, v0.hport = 16;
+    CView& v2 = room().views[2];
+    v2 = CView{};
+    v2.visible = true;
+    v2.xview = 50, v2.yview = 40, v2.wview = 8, v2.hview = 6;
+    v2.xport = 40, v2.yport = 30, v2.wport = 16, v2.hport = 12;  // twice the size
+
+    // An instance whose draw event records the view drawing it; its sprite is
+    // not drawn by the pass because it has a draw event.
+    const int32_t obj = add_object();
+    CAction a;
+    a.kind = act::Code;
+    a.exec_type = act::ExecCode;
+    a.uses_applies_to = true;
+    a.arg_count = 1;
+    a.arg_kinds = {act::KindString};
+    a.args = {"score = score * 10 + view_current + 1"};
+    CEvent& e = world().objects[size_t(obj)]->event_at(ev::Draw, 0);
+    e.actions.push_back(std::move(a));
+    ASSERT_TRUE(compile_action(e.actions[0]));
+    add_instance(obj, 22, 12, 0, add_sprite(CBitmap32::blank(4, 4, 0xffffffffu)));
+    world().game.score = 0;
+
+    draw_room_pass(r);
+    EXPECT_EQ(world().game.score, 13);
+    EXPECT_EQ(world().game.view_current, 0);
+    const uint32_t window = to_device_color(r.settings->ColorOutsideRoom, 1);
+    EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                  if (x >= 8 && x < 32 && y >= 4 && y < 20)
+                      return img.at(wrap(x - 8 + 20, 9), wrap(y - 4 + 10, 7));
+                  if (x >= 40 && x < 56 && y >= 30 && y < 42) return std::nullopt;  // below
+                  return window;
+              }),
+              0);
+    // The doubled port: the pixel centre samples the view at xview + (px + 0.5) / 2;
+    // quads may sit half a texel off that (one screen pixel here), so either
+    // neighbouring texel is accepted where the centre is that close to an edge.
+    const std::vector<uint32_t> got = screen();
+    int wrong = 0;
+    for (int py = 0; py < 12; ++py)
+        for (int px = 0; px < 16; ++px) {
+            const double rx = 50 + (px + 0.5) / 2, ry = 40 + (py + 0.5) / 2;
+            const uint32_t pixel = got[size_t(30 + py) * kW + 40 + px];
+            bool ok = false;
+            for (double dx : {-0.25, 0.25})
+                for (double dy : {-0.25, 0.25})
+                    ok = ok || pixel == img.at(wrap(int(std::floor(rx + dx)), 9),
+                                               wrap(int(std::floor(ry + dy)), 7));
+            wrong += !ok;
+        }
+    EXPECT_EQ(wrong, 0);
+    // The whole region is viewport and projection again afterwards.
+    EXPECT_EQ(dev->viewport().x, 0);
+    EXPECT_EQ(dev->viewport().w, kW);
+}
+
+TEST_F(RoomDraw, ViewsFollowTheirInstance) {
+    const int32_t obj = add_object();
+    CInstance* inst = add_instance(obj, 0, 0, 0, -1);
+    struct Case {
+        const char* what;
+        int32_t room_w;
+        CView view;  // only the fields that matter are set below
+        double x, y;
+        bool by_id;
+        int32_t want_x, want_y;
+    };
+    auto view = [](int32_t x, int32_t y, int32_t w, int32_t h, int32_t hb, int32_t vb,
+                   int32_t hs, int32_t vs) {
+        CView v;
+        v.visible = true;
+        v.xview = x, v.yview = y, v.wview = w, v.hview = h;
+        v.hborder = hb, v.vborder = vb, v.hspeed = hs, v.vspeed = vs;
+        return v;
+    };
+    const Case cases[] = {
+        {"inside the borders", 1000, view(100, 100, 300, 200, 32, 32, -1, -1), 250, 200, false, 100,
+         100},
+        {"pushed by the borders", 1000, view(100, 100, 300, 200, 32, 32, -1, -1), 390, 110, false,
+         122, 78},
+        {"wide border centres", 1000, view(0, 0, 300, 200, 200, 32, -1, -1), 500, 150, false, 350, 0},
+        {"room narrower than the view", 200, view(0, 0, 300, 200, 200, 32, -1, -1), 100, 150, false,
+         -100, 0},
+        {"speed limit", 1000, view(100, 100, 300, 200, 32, 32, 4, 3), 600, 10, false, 104, 97},
+        {"followed by id", 1000, view(100, 100, 300, 200, 32, 32, -1, -1), 20, 200, true, 0, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        room().width = c.room_w;
+        room().height = 1000;
+        room().views_enabled = true;
+        CView& v = room().views[1];
+        v = c.view;
+        v.object = c.by_id ? inst->id() : obj;
+        inst->x = c.x;
+        inst->y = c.y;
+        follow_views(r);
+        EXPECT_EQ(v.xview, c.want_x);
+        EXPECT_EQ(v.yview, c.want_y);
+    }
+    // Following nothing, or a destroyed instance, leaves the view; so do views off.
+    CView& v = room().views[1];
+    v = view(100, 100, 300, 200, 32, 32, -1, -1);
+    inst->x = 900;
+    for (int32_t object : {-1, 5, 100000}) {
+        v.object = object;
+        follow_views(r);
+        EXPECT_EQ(v.xview, 100) << object;
+    }
+    v.object = obj;
+    inst->mark_destroyed();
+    follow_views(r);
+    EXPECT_EQ(v.xview, 100);
+    inst->set_destroyed(false);
+    room().views_enabled = false;
+    follow_views(r);
+    EXPECT_EQ(v.xview, 100);
+}
+
+TEST_F(RoomDraw, TileFunctionsEditTheList) {
+    const double back = add_background(CBitmap32::blank(32, 32, 0xffffffffu));
+    const double a = num("tile_add", {back, 1.0, 2.0, 10.0, 8.0, 5.0, 6.0, 100.0});
+    const double b = num("tile_add", {back, 0.0, 0.0, 4.0, 4.0, 20.0, 20.0, -5.0});
+    const double c = num("tile_add", {back, 0.0, 0.0, 4.0, 4.0, 30.0, 30.0, 100.0});
+    EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(c, a + 2);
+    struct Get {
+        const char* name;
+        double want;
+    };
+    for (const Get& q : {Get{"tile_get_x", 5}, Get{"tile_get_y", 6}, Get{"tile_get_left", 1},
+                         Get{"tile_get_top", 2}, Get{"tile_get_width", 10},
+                         Get{"tile_get_height", 8}, Get{"tile_get_depth", 100},
+                         Get{"tile_get_visible", 1}, Get{"tile_get_xscale", 1},
+                         Get{"tile_get_blend", 16777215}, Get{"tile_get_alpha", 1},
+                         Get{"tile_get_background", back}})
+        EXPECT_EQ(num(q.name, {a}), q.want) << q.name;
+
+    // Missing tiles and backgrounds report without stopping.
+    struct Bad {
+        const char* name;
+        std::vector<RValue> args;
+        double result;
+        const char* message;
+    };
+    const Bad bads[] = {
+        {"tile_get_x", {12345.0}, 0, "Tile does not exist."},
+        {"tile_get_background", {12345.0}, -1, "Tile does not exist."},
+        {"tile_add", {7.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 0.0}, -1, "Background does not exist."},
+        {"tile_set_background", {a, 7.0}, 0, "Background does not exist."},
+        {"tile_delete", {-3.0}, 0, "Tile does not exist."},
+    };
+    for (const Bad& q : bads) {
+        SCOPED_TRACE(q.name);
+        r.script->errors.last.clear();
+        EXPECT_EQ(call(q.name, q.args).real, q.result);
+        EXPECT_NE(r.script->errors.last.find(q.message), std::string::npos)
+            << r.script->errors.last;
+    }
+    EXPECT_EQ(num("tile_get_background", {a}), back);
+    EXPECT_EQ(room().tiles.size(), 3u);
+
+    call("tile_set_region", {a, 0.6, 1.4, 12.5, 3.5});
+    EXPECT_EQ(num("tile_get_left", {a}), 1);
+    EXPECT_EQ(num("tile_get_top", {a}), 1);
+    EXPECT_EQ(num("tile_get_width", {a}), 12);  // even rounding
+    EXPECT_EQ(num("tile_get_height", {a}), 4);
+    call("tile_set_visible", {a, 0.4});
+    EXPECT_EQ(num("tile_get_visible", {a}), 0);
+    call("tile_layer_show", {100.0});
+    EXPECT_EQ(num("tile_get_visible", {a}), 1);
+
+    // Find: half-open, by sign of depth; delete_at: edges included.
+    EXPECT_EQ(num("tile_find", {5.0, 6.0, 0.0}), a);
+    EXPECT_EQ(num("tile_find", {17.0, 6.0, 0.0}), -1);  // x + width is outside
+    EXPECT_EQ(num("tile_find", {21.0, 21.0, 0.0}), -1);  // depth -5 is a foreground
+    EXPECT_EQ(num("tile_find", {21.0, 21.0, 1.0}), b);
+    EXPECT_EQ(num("tile_layer_find", {100.0, 31.0, 31.0}), c);
+    EXPECT_EQ(num("tile_layer_find", {-5.0, 31.0, 31.0}), -1);
+    call("tile_layer_shift", {100.0, 1.0, -1.0});
+    EXPECT_EQ(num("tile_get_x", {c}), 31);
+    EXPECT_EQ(num("tile_get_y", {c}), 29);
+    call("tile_delete_at", {24.0, 24.0, 0.0});  // b's corner, but b is in front
+    EXPECT_EQ(num("tile_exists", {b}), 1);
+    call("tile_delete_at", {24.0, 24.0, 1.0});
+    EXPECT_EQ(num("tile_exists", {b}), 0);
+
+    // Layer depth changes reorder the list at the next sort, stably.
+    call("tile_layer_depth", {100.0, 200.0});
+    const double d = num("tile_add", {back, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 300.0});
+    sort_tiles_by_depth(room());
+    ASSERT_EQ(room().tiles.size(), 3u);
+    EXPECT_EQ(room().tiles[0].id, d);
+    EXPECT_EQ(room().tiles[1].id, a);
+    EXPECT_EQ(room().tiles[2].id, c);
+    EXPECT_EQ(num("tile_get_depth", {c}), 200);  // found again after the move
+    call("tile_layer_delete", {200.0});
+    EXPECT_EQ(room().tiles.size(), 1u);
+    call("tile_delete", {d});
+    EXPECT_EQ(num("tile_exists", {d}), 0);
+}
+
+}  // namespace
+}  // namespace kx
