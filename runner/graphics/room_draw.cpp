@@ -116,6 +116,22 @@ void sort_tiles_by_depth(CRoom& room) {
     room.last_found_tile = -1;
 }
 
+RegionSize region_size_for_room(const CRoom& room, int screen_width, int screen_height) {
+    int64_t w = room.width, h = room.height;
+    if (room.views_enabled) {
+        w = h = 8;
+        for (const CView& v : room.views) {
+            if (!v.visible) continue;
+            w = std::max(w, int64_t(v.xport) + v.wport);
+            h = std::max(h, int64_t(v.yport) + v.hport);
+        }
+    }
+    // A room of no size still gets one pixel, so the device has a region.
+    w = std::clamp<int64_t>(w, 1, std::max(1, screen_width));
+    h = std::clamp<int64_t>(h, 1, std::max(1, screen_height));
+    return {static_cast<int>(w), static_cast<int>(h)};
+}
+
 void follow_views(Runtime& r) {
     CRoom* room = r.world ? r.world->current : nullptr;
     if (!room || !room->views_enabled) return;

@@ -21,6 +21,12 @@ void draw_room_pass(Runtime& r);
 // The window caption the pass asks for: the room caption with score, lives
 // and health as the game shows them.
 std::string room_window_caption(const Runtime& r);
+// The drawing region a room asks for: with views on, the extent of the
+// visible ports (at least 8 each way), else the room; cut to the screen.
+struct RegionSize {
+    int width = 0, height = 0;
+};
+RegionSize region_size_for_room(const CRoom& room, int screen_width, int screen_height);
 // Stable insertion sort of the tile list by decreasing depth, skipped when in order.
 void sort_tiles_by_depth(CRoom& room);
 

@@ -3,6 +3,7 @@
 // follow instances; the tile functions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -300,6 +301,100 @@ TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
     // The whole region is viewport and projection again afterwards.
     EXPECT_EQ(dev->viewport().x, 0);
     EXPECT_EQ(dev->viewport().w, kW);
+
+    // Views on, none visible: only the window colour, and no draw event.
+    room().views[0].visible = room().views[2].visible = false;
+    draw_room_pass(r);
+    EXPECT_EQ(world().game.score, 13);
+    EXPECT_EQ(mismatches([&](int, int) { return window; }), 0);
+}
+
+TEST_F(RoomDraw, TurnedViewDrawsTilesBeyondItsCorners) {
+    const uint32_t green = 0xff00ff00u;
+    RTile strip;
+    strip.background = add_background(CBitmap32::blank(12, 88, green));
+    strip.width = 12;
+    strip.height = 88;
+    strip.x = -14;  // ends two pixels left of the view
+    strip.y = -20;
+    room().add_tile(strip);
+    room().views_enabled = true;
+    CView& v = room().views[0];
+    v = CView{};
+    v.visible = true;
+    v.wview = v.wport = kW;
+    v.hview = v.hport = kH;
+    for (double angle : {0.0, 30.0, -30.0}) {
+        SCOPED_TRACE(angle);
+        v.angle = angle;
+        draw_room_pass(r);
+        const std::vector<uint32_t> px = screen();
+        const auto shown = std::count(px.begin(), px.end(), green);
+        // Turned, a corner of the screen reaches about 7.7 pixels left of the view.
+        if (angle == 0)
+            EXPECT_EQ(shown, 0);
+        else
+            EXPECT_GT(shown, 5);
+    }
+}
+
+TEST(RoomRegion, ViewsPortsOrTheRoomCutToTheScreen) {
+    struct Case {
+        const char* what;
+        bool views;
+        std::vector<CView> visible;
+        int want_w, want_h;
+    };
+    auto port = [](int32_t x, int32_t y, int32_t w, int32_t h) {
+        CView v;
+        v.visible = true;
+        v.xport = x, v.yport = y, v.wport = w, v.hport = h;
+        return v;
+    };
+    const Case cases[] = {
+        {"views off", false, {port(0, 0, 10, 10)}, 300, 200},
+        {"views on, none visible", true, {}, 8, 8},
+        {"extent of two ports", true, {port(0, 0, 100, 50), port(120, 10, 30, 60)}, 150, 70},
+        {"cut to the screen", true, {port(0, 0, 5000, 4000)}, 1024, 768},
+        {"tiny port", true, {port(0, 0, 2, 3)}, 8, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CRoom room;
+        room.width = 300;
+        room.height = 200;
+        room.views_enabled = c.views;
+        for (size_t k = 0; k < c.visible.size(); ++k) room.views[k * 3] = c.visible[k];
+        const RegionSize got = region_size_for_room(room, 1024, 768);
+        EXPECT_EQ(got.width, c.want_w);
+        EXPECT_EQ(got.height, c.want_h);
+    }
+}
+
+TEST_F(RoomDraw, CaptionShowsScoreLivesAndHealthWhenAsked) {
+    GameState& game = world().game;
+    room().caption = "Cave";
+    struct Case {
+        bool score, assigned, lives, health;
+        int32_t score_value;
+        const char* want;
+    };
+    const Case cases[] = {
+        {false, false, false, false, 5, "Cave"},
+        {true, false, false, false, 0, "Cave"},  // score 0 never assigned
+        {true, true, false, false, 0, "Cave Score: 0"},
+        {true, false, true, true, 7, "Cave Score: 7 Lives: 3 Health: 42"},
+    };
+    game.lives = 3;
+    game.health = 41.6;
+    for (const Case& c : cases) {
+        game.show_score = c.score;
+        game.show_score_assigned = c.assigned;
+        game.show_lives = c.lives;
+        game.show_health = c.health;
+        game.score = c.score_value;
+        EXPECT_EQ(room_window_caption(r), c.want);
+    }
 }
 
 TEST_F(RoomDraw, ViewsFollowTheirInstance) {
