@@ -233,6 +233,15 @@ TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
     // The sort stays: the further instance now comes first in the list.
     EXPECT_EQ(room().instances.at(0), further);
     EXPECT_EQ(room().instances.at(1), nearer);
+
+    // Destroyed instances and invisible tiles are passed over.
+    nearer->mark_destroyed();
+    room().tiles[0].visible = false;
+    draw_room_pass(r);
+    EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                  return in(x, y, 10) ? red : to_device_color(room().color, 1);
+              }),
+              0);
 }
 
 TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
