@@ -10,6 +10,7 @@
 #include "gamedata/game_settings.h"
 #include "platform/platform.h"
 #include "graphics/graphics_state.h"
+#include "graphics/room_draw.h"
 #include "graphics/texture_main.h"
 #include "script/code_constant.h"
 #include "script/eval.h"
@@ -49,6 +50,7 @@ void connect_world_to_graphics(Runtime& rt) {
             default: return s->yoffset();
         }
     };
+    h.draw_room = [&rt] { draw_room_pass(rt); };
     h.background_size = [](int32_t id, bool height) {
         const CBackground* b = gfx().backgrounds.get(id);
         return b ? (height ? b->height() : b->width()) : 0;
@@ -64,6 +66,7 @@ void init_runtime(Runtime& rt) {
     init_graphics_resources(rt);
     register_function_texture(rt.script->functions);
     register_function_sprite(rt.script->functions);
+    register_function_tile(rt.script->functions);
     init_world(rt);
     connect_world_to_graphics(rt);
 }
