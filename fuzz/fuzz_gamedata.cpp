@@ -35,7 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RuntimeScope scope(rt);
     init_runtime(rt);
     rt.runner->temp_dir = temp.path();
-    Runner runner(rt, temp, RunnerOptions{"fuzz.kx", temp.path(), -1});
+    RunnerOptions opts;
+    opts.game_file = "fuzz.kx";
+    opts.working_dir = temp.path();
+    Runner runner(rt, temp, opts);
     file.resize(kGameDataOffset);
     file.insert(file.end(), data, data + size);
     runner.run(&file);

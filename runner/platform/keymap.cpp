@@ -80,7 +80,7 @@ const Tables& tables() {
 
 }  // namespace
 
-int virtual_key_from_scancode(SDL_Scancode sc, bool numlock) {
+int virtual_key_from_scancode(int sc, bool numlock) {
     if (sc < 0 || sc >= SDL_NUM_SCANCODES) return 0;
     return (numlock ? tables().on : tables().off)[sc];
 }
@@ -98,7 +98,7 @@ bool virtual_key_down(int code, const Uint8* state, int numkeys, bool numlock) {
     }
     if (code <= 0 || code > 255) return false;
     for (int sc = 0; sc < numkeys && sc < SDL_NUM_SCANCODES; ++sc)
-        if (state[sc] && virtual_key_from_scancode(static_cast<SDL_Scancode>(sc), numlock) == code) return true;
+        if (state[sc] && virtual_key_from_scancode(sc, numlock) == code) return true;
     return false;
 }
 

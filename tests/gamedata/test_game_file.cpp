@@ -22,6 +22,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+RunnerOptions options(std::string file, std::string workdir) {
+    RunnerOptions o;
+    o.game_file = std::move(file);
+    o.working_dir = std::move(workdir);
+    return o;
+}
+
 pack::GameSource sample_game(bool with_scripts = false) {
     pack::GameSource g;
     g.data.seed = -300;
@@ -63,7 +70,7 @@ struct GameRun {
         init_runtime(rt);
         rt.runner->temp_dir = temp.path();
         workdir = work.empty() ? temp.path() : work;
-        Runner r(rt, temp, RunnerOptions{"game.kx", workdir, -1});
+        Runner r(rt, temp, options("game.kx", workdir));
         status = r.run(&bytes);
     }
 };
@@ -286,7 +293,7 @@ TEST(GameFile, ExtensionLibraryIsWrittenToTheTempFolder) {
     RuntimeScope scope(rt);
     init_runtime(rt);
     TempFolder temp;
-    Runner r(rt, temp, RunnerOptions{"game.kx", temp.path(), -1});
+    Runner r(rt, temp, options("game.kx", temp.path()));
     ASSERT_TRUE(r.load(&bytes));
     EXPECT_TRUE(fs::exists(fs::path(temp.path()) / "D3DX8.dll"));
 }
