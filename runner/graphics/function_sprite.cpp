@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "graphics/graphics_state.h"
+#include "graphics/function_args.h"
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
@@ -15,21 +16,7 @@
 namespace kx {
 namespace {
 
-#define KX_HANDLER(name)                                                           \
-    void name([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, \
-              [[maybe_unused]] int argc, [[maybe_unused]] RValue& result,          \
-              [[maybe_unused]] const RValue* args)
-
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-int64_t I(const RValue* a, int i) {
-    return round_even(arg_real(a[i]));
-}
-int32_t id_arg(const RValue* a, int i) {
-    const int64_t v = I(a, i);
-    return v < INT32_MIN || v > INT32_MAX ? -1 : static_cast<int32_t>(v);
-}
+using namespace draw_args;
 // A negative subimage is the caller's floor(image_index).
 int64_t subimage_arg(CInstance* self, const RValue* a, int i) {
     const int64_t k = I(a, i);

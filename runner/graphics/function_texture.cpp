@@ -8,6 +8,7 @@
 #include "core/runtime.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
+#include "graphics/function_args.h"
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
@@ -33,22 +34,7 @@ TileArea room_tile_area() {
 
 namespace {
 
-#define KX_HANDLER(name)                                                           \
-    void name([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, \
-              [[maybe_unused]] int argc, [[maybe_unused]] RValue& result,          \
-              [[maybe_unused]] const RValue* args)
-
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-int64_t I(const RValue* a, int i) {
-    return round_even(arg_real(a[i]));
-}
-// Ids beyond 32 bits name nothing.
-int32_t id_arg(const RValue* a, int i) {
-    const int64_t v = I(a, i);
-    return v < INT32_MIN || v > INT32_MAX ? -1 : static_cast<int32_t>(v);
-}
+using namespace draw_args;
 bool flag(const RValue* a, int i) {
     return arg_real(a[i]) >= 0.5;
 }

@@ -16,11 +16,6 @@
 namespace kx {
 namespace {
 
-#define KX_HANDLER(name)                                                           \
-    void name([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, \
-              [[maybe_unused]] int argc, [[maybe_unused]] RValue& result,          \
-              [[maybe_unused]] const RValue* args)
-
 double R(const RValue* a, int i) {
     return arg_real(a[i]);
 }

@@ -21,6 +21,12 @@ class CInstance;
 using BuiltinHandler = void (*)(CInstance* self, CInstance* other, int argc, RValue& result,
                                 const RValue* args);
 
+// Defines a handler with the convention's parameters, any of which it may ignore.
+#define KX_HANDLER(name)                                                           \
+    void name([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, \
+              [[maybe_unused]] int argc, [[maybe_unused]] RValue& result,          \
+              [[maybe_unused]] const RValue* args)
+
 constexpr int kAnyArgs = -1;  // any number from 0 to 16
 constexpr int kMaxArgs = 16;
 

@@ -265,10 +265,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-#define KX_HANDLER(name)                                                           \
-    void name([[maybe_unused]] CInstance* self, [[maybe_unused]] CInstance* other, \
-              [[maybe_unused]] int argc, RValue& result, [[maybe_unused]] const RValue* args)
-
 double x0(const RValue* args) {
     return arg_real(args[0]);
 }
