@@ -92,19 +92,19 @@ void Runner::progress(int percent, const std::string& text) {
 
 void Runner::show_load_window() {
     GameSettings& s = *m_rt.settings;
-    LoadWindowSpec spec;
-    spec.picture = s.LoadingImage ? &*s.LoadingImage : nullptr;
-    spec.transparent = s.LoadingImageTransparent && spec.picture;
-    spec.alpha = s.LoadingImageAlpha;
-    spec.bar_visible = s.ShowProgressBar;
+    LoadWindowSpec desc;
+    desc.picture = s.LoadingImage ? &*s.LoadingImage : nullptr;
+    desc.transparent = s.LoadingImageTransparent && desc.picture;
+    desc.alpha = s.LoadingImageAlpha;
+    desc.bar_visible = s.ShowProgressBar;
     if (s.ShowProgressBar) {
-        spec.bar_back = s.ProgressBarBack ? &*s.ProgressBarBack : nullptr;
-        spec.bar_front = s.ProgressBarFront ? &*s.ProgressBarFront : nullptr;
+        desc.bar_back = s.ProgressBarBack ? &*s.ProgressBarBack : nullptr;
+        desc.bar_front = s.ProgressBarFront ? &*s.ProgressBarFront : nullptr;
     }
-    spec.stretch_front = s.ScaleProgressBar;
-    spec.label_visible = m_rt.runner->debug_mode && s.ShowProgressBar;
-    m_label_visible = spec.label_visible;
-    m_load_window = m_rt.platform->windows()->create_load_window(spec);
+    desc.stretch_front = s.ScaleProgressBar;
+    desc.label_visible = m_rt.runner->debug_mode && s.ShowProgressBar;
+    m_label_visible = desc.label_visible;
+    m_load_window = m_rt.platform->windows()->create_load_window(desc);
     // The window keeps its own copies; the settings' pictures are released.
     s.ProgressBarBack.reset();
     s.ProgressBarFront.reset();

@@ -182,15 +182,15 @@ bool read_game_data(CStream& st, GameDataHandlers& h, IDialogs& dialogs, GameHea
     return true;
 }
 
-void write_container(CStream& out, const ContainerSpec& spec, const CStream& game_data) {
+void write_container(CStream& out, const ContainerSpec& desc, const CStream& game_data) {
     out.write_int(kContainerMagic);
     out.write_int(kFormatVersion);
-    out.write_bool(spec.delete_extra_files);
-    out.write_bool(spec.overwrite_extra_files);
-    out.write_int(spec.extra_to_temp ? 1 : 0);
-    out.write_string(spec.extension_library);
-    out.write_compressed(spec.extension_library_content);
-    for (const auto& f : spec.extra_files) {
+    out.write_bool(desc.delete_extra_files);
+    out.write_bool(desc.overwrite_extra_files);
+    out.write_int(desc.extra_to_temp ? 1 : 0);
+    out.write_string(desc.extension_library);
+    out.write_compressed(desc.extension_library_content);
+    for (const auto& f : desc.extra_files) {
         out.write_string(f.name);
         out.write_compressed(f.content);
     }
@@ -198,37 +198,37 @@ void write_container(CStream& out, const ContainerSpec& spec, const CStream& gam
     out.write_compressed(game_data);
 }
 
-CStream build_game_data(const GameDataSpec& spec, const CStream& sections) {
+CStream build_game_data(const GameDataSpec& desc, const CStream& sections) {
     CStream st;
     st.write_int(kGameDataMagic);
-    st.write_int(spec.filler_a);
-    st.write_int(spec.filler_b);
+    st.write_int(desc.filler_a);
+    st.write_int(desc.filler_b);
     // Filler and unused words: any values; derived from the seed so a source
     // always gives the same bytes.
-    uint32_t x = static_cast<uint32_t>(spec.seed) * 2654435761u + 1;
+    uint32_t x = static_cast<uint32_t>(desc.seed) * 2654435761u + 1;
     auto next = [&] {
         x ^= x << 13;
         x ^= x >> 17;
         x ^= x << 5;
         return static_cast<int32_t>(x & 0x7fffffff);
     };
-    for (int i = 0; i < spec.filler_a; ++i) st.write_int(next());
-    st.write_int(spec.seed);
+    for (int i = 0; i < desc.filler_a; ++i) st.write_int(next());
+    st.write_int(desc.seed);
     st.write_int(next());
-    for (int i = 0; i < spec.filler_b; ++i) st.write_int(next());
+    for (int i = 0; i < desc.filler_b; ++i) st.write_int(next());
     st.write_int(next());
     size_t p = st.position();
     st.write_int(next());
     st.write_int(next());
     st.write_int(kContainerMagic);
     st.write_int(kFormatVersion);
-    st.write_bool(spec.header.debug_mode);
-    st.write_int(spec.header.game_id);
-    st.write_bytes(spec.header.identifier);
+    st.write_bool(desc.header.debug_mode);
+    st.write_int(desc.header.game_id);
+    st.write_bytes(desc.header.identifier);
     st.write_bytes(sections.bytes());
     if (st.size() > p + 1) {
         std::span<uint8_t> rest(st.data().data() + p + 1, st.size() - p - 1);
-        if (!scramble_bytes(rest, spec.seed)) throw StreamError("scrambling seed out of range");
+        if (!scramble_bytes(rest, desc.seed)) throw StreamError("scrambling seed out of range");
     }
     return st;
 }

@@ -120,7 +120,7 @@ struct ContainerSpec {
 };
 // Appends the container (magic at the stream's current position) with the
 // already scrambled game data.
-void write_container(CStream& out, const ContainerSpec& spec, const CStream& game_data);
+void write_container(CStream& out, const ContainerSpec& desc, const CStream& game_data);
 
 // The inner layout up to the sections, with filler counts and seed; scrambles
 // everything after the header's marker. `sections` is the plain section bytes.
@@ -129,7 +129,7 @@ struct GameDataSpec {
     int32_t filler_a = 0, filler_b = 0;
     GameHeader header;
 };
-CStream build_game_data(const GameDataSpec& spec, const CStream& sections);
+CStream build_game_data(const GameDataSpec& desc, const CStream& sections);
 
 // A game file as kxpack writes it: a launcher prefix padded to the offset.
 std::vector<uint8_t> launcher_prefix();

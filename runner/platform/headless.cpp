@@ -104,9 +104,9 @@ private:
 };
 }  // namespace
 
-std::unique_ptr<ILoadWindow> HeadlessWindowSystem::create_load_window(const LoadWindowSpec& spec) {
+std::unique_ptr<ILoadWindow> HeadlessWindowSystem::create_load_window(const LoadWindowSpec& desc) {
     return std::make_unique<HeadlessLoadWindow>(
-        layout_load_window(spec, screen_width(), screen_height()));
+        layout_load_window(desc, screen_width(), screen_height()));
 }
 
 bool read_answers_file(const std::string& path, std::vector<std::string>& out) {

@@ -54,7 +54,7 @@ public:
     void process_messages() override {}
     int screen_width() const override { return 1024; }
     int screen_height() const override { return 768; }
-    std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& spec) override;
+    std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& desc) override;
 };
 
 // Reads an answers file: one answer a line, CR stripped. False when unreadable.

@@ -61,7 +61,7 @@ public:
     virtual void process_messages() = 0;
     virtual int screen_width() const = 0;
     virtual int screen_height() const = 0;
-    virtual std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& spec) = 0;
+    virtual std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& desc) = 0;
     // Where process_messages delivers input; null drops it.
     void set_input_sink(IInputSink* sink) { m_input_sink = sink; }
     // The physical state of a virtual key now (keyboard_check_direct).

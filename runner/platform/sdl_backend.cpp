@@ -244,8 +244,8 @@ public:
         SDL_DisplayMode m;
         return SDL_GetDesktopDisplayMode(0, &m) == 0 ? m.h : 768;
     }
-    std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& spec) override {
-        return std::make_unique<SdlLoadWindow>(spec, screen_width(), screen_height());
+    std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& desc) override {
+        return std::make_unique<SdlLoadWindow>(desc, screen_width(), screen_height());
     }
 };
 
