@@ -18,6 +18,7 @@
 #include "graphics/picture_file.h"
 #include "graphics/texture_main.h"
 #include "script/code_function.h"
+#include "support/draw_support.h"
 #include "script/instance_min.h"
 #include "script/script_state.h"
 
@@ -30,15 +31,7 @@ int chan(uint32_t c, int shift) {
     return int(c >> shift) & 255;
 }
 
-// Opaque pixels of distinct colours, so a misplaced texel shows.
-CBitmap32 pattern(int w, int h, uint32_t seed = 7) {
-    CBitmap32 b = CBitmap32::blank(w, h);
-    for (uint32_t& p : b.pixels) {
-        seed = seed * 1103515245u + 12345u;
-        p = 0xff000000u | ((seed >> 8) & 0xffffffu);
-    }
-    return b;
-}
+using test::pattern;
 
 class Draw : public ::testing::Test {
 protected:
@@ -50,11 +43,8 @@ protected:
         init_script(r);
         scope = std::make_unique<RuntimeScope>(r);
         init_graphics_resources(r);
-        DeviceConfig config;
-        config.width = kW;
-        config.height = kH;
         std::string error;
-        dev = create_gl_draw_device(config, &error);
+        dev = test::offscreen_device(kW, kH, &error);
         ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;
         attach_drawing_device(g(), dev.get(), kW, kH);
         register_function_texture(table);

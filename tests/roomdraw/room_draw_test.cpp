@@ -18,6 +18,7 @@
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
+#include "support/draw_support.h"
 #include "script/script_state.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
@@ -26,14 +27,7 @@
 namespace kx {
 namespace {
 
-CBitmap32 pattern(int w, int h, uint32_t seed) {
-    CBitmap32 b = CBitmap32::blank(w, h);
-    for (uint32_t& p : b.pixels) {
-        seed = seed * 1103515245u + 12345u;
-        p = 0xff000000u | ((seed >> 8) & 0xffffffu);
-    }
-    return b;
-}
+using test::pattern;
 int wrap(int v, int n) {
     return ((v % n) + n) % n;
 }
@@ -50,11 +44,8 @@ protected:
         init_script(r);
         init_world(r);
         init_graphics_resources(r);
-        DeviceConfig config;
-        config.width = kW;
-        config.height = kH;
         std::string error;
-        dev = create_gl_draw_device(config, &error);
+        dev = test::offscreen_device(kW, kH, &error);
         ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;
         attach_drawing_device(g(), dev.get(), kW, kH);
         register_function_tile(table);
