@@ -15,6 +15,11 @@ const char* usage_text() {
            "  --answers FILE      answers for dialogs in headless mode, one a line\n"
            "  --steps N           end the game after N steps\n"
            "  --seed N            fixed seed for the random generator\n"
+           "  --input FILE        replay input recorded with --record\n"
+           "  --record FILE       write every input event with its step to FILE\n"
+           "  --dump-frames DIR   write every presented frame to DIR as a PNG file\n"
+           "  --fullscreen        start in full screen\n"
+           "  --scale N           region scale in percent (0 stretch, -1 fit) in place of the game's\n"
            "  --eval CODE         compile and run CODE, print its result\n"
            "  --eval-file FILE    the same with the code read from FILE\n";
 }
@@ -88,6 +93,22 @@ bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, 
                 return false;
             }
             out.seed = s;
+        } else if (a == "--input" || a == "--record" || a == "--dump-frames") {
+            const char* v = val(a.c_str());
+            if (!v) return false;
+            (a == "--input" ? out.input_file
+                            : a == "--record" ? out.record_file : out.dump_frames_dir) = v;
+        } else if (a == "--fullscreen") {
+            out.fullscreen = true;
+        } else if (a == "--scale") {
+            const char* v = val("--scale");
+            if (!v) return false;
+            long long n;
+            if (!parse_number(v, n) || n < -1 || n > 10000) {
+                error = "--scale needs a whole number from -1 to 10000";
+                return false;
+            }
+            out.scale = static_cast<double>(n);
         } else if (a == "--eval") {
             const char* v = val("--eval");
             if (!v) return false;

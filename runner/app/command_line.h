@@ -15,6 +15,11 @@ struct CommandLine {
     std::optional<unsigned long long> seed;
     std::optional<std::string> eval_code;   // --eval CODE or --eval-file FILE (its text)
     std::string eval_file;
+    std::string input_file;        // --input: replay recorded input
+    std::string record_file;       // --record: write the input to this file
+    std::string dump_frames_dir;   // --dump-frames: every presented frame as PNG
+    bool fullscreen = false;
+    std::optional<double> scale;   // --scale: region scale in place of the game's
     std::string game_file;
     std::vector<std::string> game_args;
 };

@@ -85,6 +85,11 @@ int main(int argc, char** argv) {
     ropts.working_dir = std::filesystem::current_path(ec).string();
     ropts.steps = cl.steps;
     ropts.seed = cl.seed;
+    ropts.input_file = cl.input_file;
+    ropts.record_file = cl.record_file;
+    ropts.dump_frames_dir = cl.dump_frames_dir;
+    ropts.fullscreen = cl.fullscreen;
+    ropts.scale = cl.scale;
     Runner runner(rt, temp, ropts);
     // The start timer: loading begins 100 ms after the message loop starts.
     IClock& clock = *platform->clock();

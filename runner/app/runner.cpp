@@ -16,7 +16,10 @@
 #include "script/eval.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
+#include "collision/collision_main.h"
+#include "motion/motion_main.h"
 #include "world/game_loop.h"
+#include "world/input_main.h"
 #include "world/object_main.h"
 #include "world/room_main.h"
 #include "world/world_state.h"
@@ -69,6 +72,9 @@ void init_runtime(Runtime& rt) {
     register_function_tile(rt.script->functions);
     init_world(rt);
     connect_world_to_graphics(rt);
+    init_input(rt);
+    init_collision(rt);
+    init_motion(rt);
 }
 
 Runner::Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts)
@@ -137,6 +143,7 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, *m_rt.settings); };
     h.readers[size_t(Section::Sprites)] = [](CStream& s) { return read_sprites_section(s); };
     h.readers[size_t(Section::Backgrounds)] = [](CStream& s) { return read_backgrounds_section(s); };
+    h.readers[size_t(Section::Paths)] = [](CStream& s) { return read_paths_section(s); };
     h.readers[size_t(Section::Scripts)] = [](CStream& s) { return load_scripts(s); };
     h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, rs.game_info); };
     WorldState& w = *m_rt.world;
@@ -243,6 +250,13 @@ int Runner::run(const std::vector<uint8_t>* bytes) {
     } catch (const std::exception&) {
         message(kUnexpected);
         return 1;
+    }
+    {
+        std::string error;
+        if (!open_input_files(m_opts.input_file, m_opts.record_file, error)) {
+            m_rt.platform->console()->err_line("kxrun: " + error);
+            return 1;
+        }
     }
     GameState& g = m_rt.world->game;
     g.step_limit = m_opts.steps;

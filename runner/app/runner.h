@@ -18,6 +18,11 @@ struct RunnerOptions {
     std::string working_dir;   // extra files when the game does not ask for the temp folder
     long long steps = -1;      // end the game after this many steps (-1: no limit)
     std::optional<unsigned long long> seed;   // every game start seeds with it
+    std::string input_file;                   // replay recorded input
+    std::string record_file;                  // record the input
+    std::string dump_frames_dir;              // every presented frame as PNG
+    bool fullscreen = false;
+    std::optional<double> scale;              // percent, in place of the game's setting
 };
 
 // Exit status of a run: 0 when the game ran and ended, 1 when loading or

@@ -13,6 +13,9 @@ struct GameSettings;
 struct ScriptState;
 struct WorldState;
 struct GraphicsState;
+struct CollisionState;
+struct MotionState;
+struct InputDevices;
 
 struct Runtime {
     Platform* platform = nullptr;               // not owned; outlives the runtime
@@ -21,6 +24,9 @@ struct Runtime {
     std::shared_ptr<ScriptState> script;        // script: variables, functions, errors, scripts
     std::shared_ptr<WorldState> world;          // world: objects, instances, rooms, loop
     std::shared_ptr<GraphicsState> graphics;    // graphics: device, textures, sprites
+    std::shared_ptr<CollisionState> collision;  // collision: spatial index, test settings
+    std::shared_ptr<MotionState> motion;        // motion: paths
+    std::shared_ptr<InputDevices> input;        // world input: keys, mouse, joysticks, replay
 };
 
 // The runtime that built-in function handlers and platform callbacks act on.

@@ -106,7 +106,8 @@ void special_keys() {
         in.keyboard_lastkey = 0;
         request() = -100;
     } else if (s.KeyF4Fullscreen && key == 115) {
-        in.keyboard_lastkey = 0;  // headless: no window to switch
+        in.keyboard_lastkey = 0;
+        if (world().hooks.toggle_fullscreen) world().hooks.toggle_fullscreen();
     } else if (s.KeyF5F6SaveLoad && key == 116) {
         in.keyboard_lastkey = 0;
         save_game(default_save_name());
@@ -255,16 +256,31 @@ void perform_step() {
     if (transition_pending()) return;
     alarms_step();
     if (transition_pending()) return;
-    // Keyboard, joystick and mouse events come with the input handlers.
+    if (w.hooks.input_events) {
+        w.hooks.input_events();
+        if (transition_pending()) return;
+    }
     dispatch_event(ev::Step, ev::StepNormal);
     if (transition_pending()) return;
     {
         RoomInstances& list = room_instances();
         const int n = list.count();
-        for (int k = 0; k < n && k < list.count(); ++k) motion(*list.at(k));
+        const auto& move = w.hooks.move_instance;
+        for (int k = 0; k < n && k < list.count(); ++k) {
+            if (move)
+                move(*list.at(k));
+            else
+                motion(*list.at(k));
+        }
     }
-    // Boundary and collision events come with the collision tests.
-    if (transition_pending()) return;
+    if (w.hooks.boundary_events) {
+        w.hooks.boundary_events();
+        if (transition_pending()) return;
+    }
+    if (w.hooks.collision_events) {
+        w.hooks.collision_events();
+        if (transition_pending()) return;
+    }
     dispatch_event(ev::Step, ev::StepEnd);
     if (transition_pending()) return;
     room_instances().remove_destroyed();
@@ -284,6 +300,7 @@ void perform_step() {
         }
     }
     ++g.cursor_frame;
+    if (w.hooks.input_step_end) w.hooks.input_step_end();
 }
 
 void wait_us(int64_t us) {

@@ -29,6 +29,19 @@ struct WorldHooks {
     std::function<int(int32_t background, bool height)> background_size;
     std::function<void()> draw_room;
     std::function<void(int32_t kind)> present;
+    // Step parts owned by the input, motion and collision subsystems. Each
+    // returns early when a transition becomes pending.
+    std::function<void()> input_events;        // keyboard, joystick, mouse events
+    std::function<void()> input_step_end;      // clear pressed/released states
+    std::function<void(CInstance&)> move_instance;  // friction, gravity, path, position
+    std::function<void()> boundary_events;     // outside-room and boundary
+    std::function<void()> collision_events;
+    // Whether room point (x, y) lies in the instance's collision shape.
+    std::function<bool(CInstance&, double x, double y)> point_in_instance;
+    // Window client coordinates to room coordinates through the view under
+    // the point (mouse_x, mouse_y).
+    std::function<void(int wx, int wy, double& rx, double& ry)> window_to_room;
+    std::function<void()> toggle_fullscreen;   // the F4 key
 };
 
 // What the input handlers record; cleared on entering a room.

@@ -1,0 +1,7 @@
+#include "collision/collision_main.h"
+
+namespace kx {
+
+void init_collision(Runtime&) {}
+
+}  // namespace kx
