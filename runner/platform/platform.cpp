@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/joystick.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>

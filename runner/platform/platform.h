@@ -14,6 +14,7 @@ namespace kx {
 
 struct CBitmap32;
 class IInputSink;
+class IJoysticks;
 
 // Message boxes and questions. Headless: texts go to stderr and answers come
 // from the answers file, one a line.
@@ -96,12 +97,14 @@ public:
     IWindowSystem* windows() const { return m_windows.get(); }
     IClock* clock() const { return m_clock.get(); }
     IConsole* console() const { return m_console.get(); }
+    IJoysticks* joysticks() const { return m_joysticks.get(); }  // null: none
     bool headless() const { return m_headless; }
 
     std::unique_ptr<IDialogs> m_dialogs;
     std::unique_ptr<IWindowSystem> m_windows;
     std::unique_ptr<IClock> m_clock;
     std::unique_ptr<IConsole> m_console;
+    std::unique_ptr<IJoysticks> m_joysticks;
     bool m_headless = true;
 };
 

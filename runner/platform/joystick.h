@@ -1,0 +1,27 @@
+#pragma once
+// Joysticks and game controllers as the runner sees them: two numbered
+// devices (1 and 2) with axes, buttons and a point-of-view hat.
+#include <cstdint>
+#include <string>
+
+namespace kx {
+
+struct JoystickState {
+    bool present = false;
+    std::string name;
+    int axis_count = 0;    // up to 6: x, y, z, r, u, v
+    int button_count = 0;  // up to 32
+    bool has_pov = false;
+    double axes[6] = {};   // each -1..1
+    uint32_t buttons = 0;  // bit b: button b + 1 is down
+    int pov = -1;          // hat angle in degrees clockwise from up, -1 centred
+};
+
+class IJoysticks {
+public:
+    virtual ~IJoysticks() = default;
+    // The state of joystick id (1 or 2) now; absent devices give present = false.
+    virtual JoystickState state(int id) = 0;
+};
+
+}  // namespace kx
