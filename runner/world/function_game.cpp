@@ -157,6 +157,7 @@ bool load_game(const std::string& fname) {
     set_current_room(L.room);
     w.last_instance_id = L.last_id;
     w.last_tile_id = L.last_tile;
+    if (w.hooks.size_region) w.hooks.size_region();
     return true;
 }
 

@@ -84,6 +84,7 @@ void enter_room(int32_t index, bool starting) {
     }
     set_current_room(index);
     CRoom& room = *w.current;
+    if (w.hooks.size_region) w.hooks.size_region();
     const int from_template = room.instances.count();
 
     for (auto& carried : w.carry) {

@@ -42,6 +42,8 @@ struct WorldHooks {
     // the point (mouse_x, mouse_y).
     std::function<void(int wx, int wy, double& rx, double& ry)> window_to_room;
     std::function<void()> toggle_fullscreen;   // the F4 key
+    // Sizes the drawing region for the current room (room start, after a load).
+    std::function<void()> size_region;
 };
 
 // What the input handlers record; cleared on entering a room.
