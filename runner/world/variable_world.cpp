@@ -5,12 +5,14 @@
 #include <filesystem>
 
 #include "core/runtime.h"
+#include "motion/motion_speed.h"
 #include "platform/platform.h"
 #include "script/code_error.h"
 #include "script/code_operator.h"
 #include "script/script_state.h"
 #include "world/function_game.h"
 #include "world/game_loop.h"
+#include "world/input_main.h"
 #include "world/object_main.h"
 #include "world/room_main.h"
 #include "world/world_state.h"
@@ -18,8 +20,6 @@
 namespace kx {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 GameState& game() {
     return world().game;
@@ -39,18 +39,6 @@ CRoom& room() {
     return world().current ? *world().current : none;
 }
 
-void speed_from_components(CInstance& i) {
-    i.speed = std::hypot(i.hspeed, i.vspeed);
-    if (i.hspeed == 0 && i.vspeed == 0) return;
-    double d = std::atan2(-i.vspeed, i.hspeed) * 180 / kPi;
-    if (d < 0) d += 360;
-    i.direction = d;
-}
-void components_from_speed(CInstance& i) {
-    const double r = i.direction * kPi / 180;
-    i.hspeed = i.speed * std::cos(r);
-    i.vspeed = -i.speed * std::sin(r);
-}
 double sprite_metric(const CInstance& i, int which) {
     const auto& f = world().hooks.sprite_metric;
     return f ? f(i.sprite_index, which) : 0;
@@ -117,15 +105,13 @@ const BuiltinVarDef kInstanceVariables[] = {
     IREAL("xstart", xstart),
     IREAL("ystart", ystart),
     {"hspeed", GET(if (!i) return false; o.set_real(i->hspeed)),
-     SET(if (!i) return false; i->hspeed = v.real; speed_from_components(*i)), true},
+     SET(if (!i) return false; motion_rules::set_hspeed(*i, v.real)), true},
     {"vspeed", GET(if (!i) return false; o.set_real(i->vspeed)),
-     SET(if (!i) return false; i->vspeed = v.real; speed_from_components(*i)), true},
+     SET(if (!i) return false; motion_rules::set_vspeed(*i, v.real)), true},
     {"direction", GET(if (!i) return false; o.set_real(i->direction)),
-     SET(if (!i) return false; double d = std::fmod(v.real, 360.0); if (d < 0) d += 360;
-         if (d >= 360) d = 0; i->direction = d; components_from_speed(*i)),
-     true},
+     SET(if (!i) return false; motion_rules::set_direction(*i, v.real)), true},
     {"speed", GET(if (!i) return false; o.set_real(i->speed)),
-     SET(if (!i) return false; i->speed = v.real; components_from_speed(*i)), true},
+     SET(if (!i) return false; motion_rules::set_speed(*i, v.real)), true},
     IREAL("friction", friction),
     IREAL("gravity", gravity),
     IREAL("gravity_direction", gravity_direction),
@@ -290,8 +276,9 @@ const BuiltinVarDef kGlobalVariables[] = {
     VINT("view_hspeed", hspeed),
     VINT("view_vspeed", vspeed),
     VINT("view_object", object),
-    RO("mouse_x", game().input.mouse_x),
-    RO("mouse_y", game().input.mouse_y),
+    // Mapped when read: views may have moved since the last mouse phase.
+    {"mouse_x", GET(double x; double y; mouse_room_position(x, y); o.set_real(x)), nullptr, false},
+    {"mouse_y", GET(double x; double y; mouse_room_position(x, y); o.set_real(y)), nullptr, false},
     {"mouse_button", GET(o.set_real(game().input.mouse_button)),
      SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) game().input.mouse_button = b), true},
     {"mouse_lastbutton", GET(o.set_real(game().input.mouse_lastbutton)),

@@ -75,7 +75,7 @@ CStream build_sections(const GameSource& g) {
     write_empty_list(st, Section::Sounds);
     write_sprites_section(st, g.sprites);
     write_backgrounds_section(st, g.backgrounds);
-    write_empty_list(st, Section::Paths);
+    g.paths.write(st);
     write_scripts_section(st, g.scripts);
     write_empty_list(st, Section::Fonts);
     write_world_sections(st, Section::TimeLines, g);
@@ -129,6 +129,7 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
         h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, g.settings, &raw); };
         h.readers[size_t(Section::Sprites)] = [&](CStream& s) { return read_sprites_section(s, g.sprites); };
         h.readers[size_t(Section::Backgrounds)] = [&](CStream& s) { return read_backgrounds_section(s, g.backgrounds); };
+        h.readers[size_t(Section::Paths)] = [&](CStream& s) { return g.paths.read(s); };
         h.readers[size_t(Section::Scripts)] = [&](CStream& s) { return read_scripts_section(s, g.scripts); };
         h.readers[size_t(Section::TimeLines)] = [&](CStream& s) {
             std::vector<std::unique_ptr<CTimeLine>> list;

@@ -13,6 +13,7 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_info.h"
 #include "gamedata/game_settings.h"
+#include "kxpack/source_paths.h"
 #include "kxpack/source_sprites.h"
 #include "world/object_class.h"
 #include "world/room_class.h"
@@ -44,6 +45,7 @@ struct GameSource {
     std::vector<std::optional<ScriptSource>> scripts;
     std::vector<std::optional<SpriteSource>> sprites;
     std::vector<std::optional<BackgroundSource>> backgrounds;
+    PathList paths;
     // Shared so that a source stays copyable; null for an empty slot.
     std::vector<std::shared_ptr<CTimeLine>> timelines;
     std::vector<std::shared_ptr<CObject>> objects;

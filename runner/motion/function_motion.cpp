@@ -1,0 +1,150 @@
+// Built-in functions that set an instance's motion or move it directly.
+#include <cmath>
+
+#include "core/runtime.h"
+#include "motion/motion_main.h"
+#include "motion/motion_speed.h"
+#include "script/code_function.h"
+#include "script/function_math.h"
+#include "script/function_string.h"
+#include "script/script_state.h"
+#include "world/instance_main.h"
+#include "world/world_state.h"
+
+namespace kx {
+namespace {
+
+double R(const RValue* a, int i) {
+    return arg_real(a[i]);
+}
+bool B(const RValue* a, int i) {
+    return arg_real(a[i]) >= 0.5;
+}
+
+double room_width() {
+    return world().current ? world().current->width : 0;
+}
+double room_height() {
+    return world().current ? world().current->height : 0;
+}
+
+// Asks the collision functions; a runner without them has nothing solid.
+bool place_free(CInstance* self, double x, double y) {
+    const FunctionTable& table = rt().script->functions;
+    const int f = table.find("place_free");
+    if (f < 0) return true;
+    RValue args[2] = {RValue(x), RValue(y)};
+    RValue result;
+    table.at(f).handler(self, self, 2, result, args);
+    return arg_real(result) >= 0.5;
+}
+
+KX_HANDLER(fn_motion_set) {
+    if (self) motion_rules::motion_set(*self, R(args, 0), R(args, 1));
+}
+KX_HANDLER(fn_motion_add) {
+    if (self) motion_rules::motion_add(*self, R(args, 0), R(args, 1));
+}
+KX_HANDLER(fn_move_towards_point) {
+    if (!self) return;
+    motion_rules::set_hspeed(*self, R(args, 0) - self->x);
+    motion_rules::set_vspeed(*self, R(args, 1) - self->y);
+    motion_rules::set_speed(*self, R(args, 2));
+}
+
+double snapped(double v, double snap) {
+    return snap * round_even_real(v / snap);
+}
+KX_HANDLER(fn_move_snap) {
+    if (!self) return;
+    const double hs = R(args, 0), vs = R(args, 1);
+    double x = self->x, y = self->y;
+    if (hs > 0) x = snapped(x, hs);
+    if (vs > 0) y = snapped(y, vs);
+    set_position(*self, x, y);
+}
+KX_HANDLER(fn_place_snapped) {
+    if (!self) return;
+    const double hs = R(args, 0), vs = R(args, 1);
+    const bool ok = (!(hs > 0) || std::fabs(self->x - snapped(self->x, hs)) < 0.001) &&
+                    (!(vs > 0) || std::fabs(self->y - snapped(self->y, vs)) < 0.001);
+    result.set_real(ok ? 1 : 0);
+}
+
+// A random integer in lo..hi-1 (lo when the range is empty).
+double random_in(int64_t lo, int64_t hi) {
+    if (hi - lo <= 0) return static_cast<double>(lo);
+    return static_cast<double>(
+        lo + static_cast<int64_t>(rt().script->random.next_int(static_cast<uint64_t>(hi - lo))));
+}
+KX_HANDLER(fn_move_random) {
+    if (!self) return;
+    const WorldHooks& h = world().hooks;
+    const bool shaped = h.sprite_exists &&
+                        (h.sprite_exists(self->sprite_index) || h.sprite_exists(self->mask_index));
+    const double rw = room_width(), rh = room_height();
+    int64_t x0 = 0, x1 = static_cast<int64_t>(rw), y0 = 0, y1 = static_cast<int64_t>(rh);
+    if (shaped) {
+        x0 = round_even(self->x - self->bbox_left);
+        x1 = round_even(self->x + rw - self->bbox_right);
+        y0 = round_even(self->y - self->bbox_top);
+        y1 = round_even(self->y + rh - self->bbox_bottom);
+    }
+    const int64_t hs = round_even(R(args, 0)), vs = round_even(R(args, 1));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        double cx = random_in(x0, x1);
+        double cy = random_in(y0, y1);
+        if (hs > 0) cx = static_cast<double>(hs) * std::floor(cx / static_cast<double>(hs));
+        if (vs > 0) cy = static_cast<double>(vs) * std::floor(cy / static_cast<double>(vs));
+        if (place_free(self, cx, cy)) {
+            set_position(*self, cx, cy);
+            return;
+        }
+    }
+}
+
+KX_HANDLER(fn_move_wrap) {
+    if (!self) return;
+    const double m = R(args, 2), rw = room_width(), rh = room_height();
+    double x = self->x, y = self->y;
+    if (B(args, 0)) {
+        if (x < -m) x += rw + 2 * m;
+        if (x > rw + m) x -= rw + 2 * m;
+    }
+    if (B(args, 1)) {
+        if (y < -m) y += rh + 2 * m;
+        if (y > rh + m) y -= rh + 2 * m;
+    }
+    set_position(*self, x, y);
+}
+
+KX_HANDLER(fn_path_start) {
+    if (!self) return;
+    const int64_t endaction = round_even(R(args, 2));
+    path_start(*self, round_even(R(args, 0)), R(args, 1),
+               endaction < INT32_MIN || endaction > INT32_MAX ? 0 : static_cast<int32_t>(endaction),
+               B(args, 3));
+}
+KX_HANDLER(fn_path_end) {
+    if (self) self->path_index = -1;
+}
+
+const BuiltinDef kMotionFunctions[] = {
+    {"motion_set", fn_motion_set, 2},
+    {"motion_add", fn_motion_add, 2},
+    {"move_towards_point", fn_move_towards_point, 3},
+    {"move_snap", fn_move_snap, 2},
+    {"place_snapped", fn_place_snapped, 2},
+    {"move_random", fn_move_random, 2},
+    {"move_wrap", fn_move_wrap, 3},
+    {"path_start", fn_path_start, 4},
+    {"path_end", fn_path_end, 0},
+};
+
+}  // namespace
+
+void register_function_motion(FunctionTable& table) {
+    table.add(kMotionFunctions);
+}
+
+}  // namespace kx
