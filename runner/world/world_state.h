@@ -46,12 +46,16 @@ struct WorldHooks {
     std::function<void()> size_region;
 };
 
-// What the input handlers record; cleared on entering a room.
+// What the input handlers record; cleared on entering a room. Keys are
+// indexed by their mapped key 0..255, buttons by 1..3 (slot 0 unused).
 struct InputState {
     int32_t keyboard_key = 0, keyboard_lastkey = 0;
     std::string keyboard_lastchar, keyboard_string;
     int32_t mouse_button = 0, mouse_lastbutton = 0;
-    double mouse_x = 0, mouse_y = 0;
+    double mouse_x = 0, mouse_y = 0;  // room position at the last mouse phase or move
+    std::array<bool, 256> key_held{}, key_pressed{}, key_released{};
+    std::array<bool, 4> button_held{}, button_pressed{}, button_released{};
+    bool wheel_up = false, wheel_down = false;
 };
 
 // Game state that is not tied to a room. The transition request itself is
