@@ -9,6 +9,7 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_settings.h"
 #include "platform/platform.h"
+#include "graphics/frame_main.h"
 #include "graphics/graphics_state.h"
 #include "graphics/room_draw.h"
 #include "graphics/texture_main.h"
@@ -70,8 +71,10 @@ void init_runtime(Runtime& rt) {
     register_function_texture(rt.script->functions);
     register_function_sprite(rt.script->functions);
     register_function_tile(rt.script->functions);
+    register_function_display(rt.script->functions);
     init_world(rt);
     connect_world_to_graphics(rt);
+    connect_world_to_display(rt);
     init_input(rt);
     init_collision(rt);
     init_motion(rt);
@@ -192,6 +195,19 @@ bool Runner::compile_and_prepare(bool compile_only) {
     }
     progress(80, "Preparing sounds");
     progress(90, "Preparing graphics");
+    DisplayOptions display;
+    display.fullscreen = m_opts.fullscreen;
+    display.scale = m_opts.scale;
+    display.dump_dir = m_opts.dump_frames_dir;
+    if (!display.dump_dir.empty()) {
+        std::error_code ec;
+        fs::create_directories(display.dump_dir, ec);
+        if (!fs::is_directory(display.dump_dir, ec)) {
+            m_rt.platform->console()->err_line("kxrun: cannot make the folder " + display.dump_dir);
+            return false;
+        }
+    }
+    if (!prepare_graphics(m_rt, display)) return false;
     progress(100, "Ready");
     hide_load_window();
     return true;

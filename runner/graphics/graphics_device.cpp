@@ -32,6 +32,14 @@ void GraphicsDevice::attach(IDrawDevice* device, int region_width, int region_he
     reapply_render_states();
 }
 
+void GraphicsDevice::set_region_size(int width, int height) {
+    m_region_w = width;
+    m_region_h = height;
+    if (!m_device) return;
+    set_viewport(0, 0, width, height);
+    set_projection_2d(0, 0, width, height, 0);
+}
+
 void GraphicsDevice::reapply_render_states() {
     if (!m_device) return;
     // Blending stays on for the device's whole life; the factors decide.

@@ -24,6 +24,8 @@ public:
     int region_width() const { return m_region_w; }
     int region_height() const { return m_region_h; }
 
+    // A new region size: the whole region becomes viewport and projection.
+    void set_region_size(int width, int height);
     // The stored states onto the device, in the order a new device needs them.
     void reapply_render_states();
 

@@ -2,12 +2,17 @@
 // The graphics subsystem's state, owned by the Runtime: one member per part.
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "gamedata/cstream.h"
+#include "platform/draw_device.h"
+#include "platform/platform.h"
 #include "graphics/background_main.h"
 #include "graphics/graphics_device.h"
 #include "graphics/sprite_main.h"
 #include "graphics/texture_main.h"
+#include "graphics/window_main.h"
 
 namespace kx {
 
@@ -21,9 +26,22 @@ struct TextureMaker {
     std::function<void(int32_t)> preload;
 };
 
+// What the frame code keeps between presents.
+struct FrameState {
+    std::string dump_dir;     // --dump-frames: empty for none
+    int64_t frames_dumped = 0;
+    bool in_redraw = false;   // screen_redraw running (draw events may call it again)
+    int64_t next_blank_us = 0;
+};
+
 struct GraphicsState {
+    // The window and the device are released last, the device before its window.
+    std::unique_ptr<IGameWindow> game_window;
+    std::unique_ptr<IDrawDevice> draw_device;
+    FrameState frame;
     // Drawing state first: the texture hooks below reach into it while they go.
     GraphicsDevice device;
+    WindowState window;
     TextureTable texture_table;
     SurfaceTable surfaces;
     TextureMaker textures;  // before the lists: they may call it while they go

@@ -213,9 +213,32 @@ std::string room_window_caption(const Runtime& r) {
     return caption;
 }
 
+void register_views(Runtime& r) {
+    if (!r.world || !r.world->current || !r.graphics) return;
+    const CRoom& room = *r.world->current;
+    WindowState& w = r.graphics->window;
+    for (int k = 0; k < 8; ++k) {
+        w.clear_view(k);
+        const CView& v = room.views[static_cast<size_t>(k)];
+        if (!room.views_enabled || !v.visible) continue;
+        ViewRegion e;
+        e.vx = v.xview;
+        e.vy = v.yview;
+        e.vw = v.wview;
+        e.vh = v.hview;
+        e.px = v.xport;
+        e.py = v.yport;
+        e.pw = v.wport;
+        e.ph = v.hport;
+        e.angle = v.angle;
+        w.register_view(k, e);
+    }
+}
+
 void draw_room_pass(Runtime& r) {
     if (!r.world || !r.world->current || !r.graphics || !r.graphics->device.device()) return;
     follow_views(r);
+    register_views(r);
     CRoom& room = *r.world->current;
     room.instances.sort_by_depth();
     sort_tiles_by_depth(room);
@@ -226,8 +249,7 @@ void draw_room_pass(Runtime& r) {
     if (room.views_enabled) {
         const int rw = device.region_width(), rh = device.region_height();
         device.set_viewport(0, 0, rw, rh);
-        const int32_t window = r.settings ? r.settings->ColorOutsideRoom : kWhite;
-        device.device()->clear(true, false, to_device_color(window, 1));
+        device.device()->clear(true, false, to_device_color(g.window.colour(), 1));
         for (int k = 0; k < 8; ++k) {
             // Copied: a draw event may move the view while it is drawn.
             const CView v = room.views[static_cast<size_t>(k)];
@@ -252,6 +274,7 @@ void draw_room_pass(Runtime& r) {
         device.set_projection_2d(0, 0, room.width, room.height, 0);
         draw_view_contents(r, 0, 0, room.width, room.height);
     }
+    if (r.world->current == &room) g.window.set_caption(room_window_caption(r));
     game.view_current = 0;
 }
 

@@ -12,6 +12,8 @@ class FunctionTable;
 
 // Moves every visible view that follows an instance (only with views on).
 void follow_views(Runtime& r);
+// Fills the window's view region table from the room's visible views.
+void register_views(Runtime& r);
 // Sorts the active instances and the tiles by decreasing depth (stable),
 // then draws one view's contents: the room rectangle (left, top)-(right, bottom)
 // under the projection already set.

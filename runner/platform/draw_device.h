@@ -222,6 +222,9 @@ public:
     // (top-left origin); what earlier presents put elsewhere stays.
     virtual bool present(const DeviceRect& source, const DeviceRect& dest,
                          TextureFilter filter) = 0;
+    // Fills a rectangle of the window image (top-left origin) with a colour;
+    // it shows with the next present.
+    virtual bool fill_window(const DeviceRect& rect, uint32_t argb) = 0;
     virtual bool set_swap_interval(int interval) = 0;
     virtual int present_width() const = 0;
     virtual int present_height() const = 0;

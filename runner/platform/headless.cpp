@@ -109,6 +109,10 @@ std::unique_ptr<ILoadWindow> HeadlessWindowSystem::create_load_window(const Load
         layout_load_window(desc, screen_width(), screen_height()));
 }
 
+std::unique_ptr<IGameWindow> HeadlessWindowSystem::create_game_window(uint32_t, std::string*) {
+    return std::make_unique<HeadlessGameWindow>();
+}
+
 bool read_answers_file(const std::string& path, std::vector<std::string>& out) {
     std::ifstream f(path);
     if (!f) return false;

@@ -55,6 +55,38 @@ public:
     int screen_width() const override { return 1024; }
     int screen_height() const override { return 768; }
     std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& desc) override;
+    std::unique_ptr<IGameWindow> create_game_window(uint32_t device_flags,
+                                                    std::string* error) override;
+};
+
+// A window that only keeps its state: the drawing device renders offscreen.
+class HeadlessGameWindow : public IGameWindow {
+public:
+    void* native_handle() const override { return nullptr; }
+    void set_visible(bool on) override { m_visible = on; }
+    bool visible() const override { return m_visible; }
+    void set_style(bool, bool, bool, bool) override {}
+    void set_fullscreen(bool) override {}
+    void set_client_rect(const WindowRect& r) override { m_rect = r; }
+    WindowRect client_rect() const override { return m_rect; }
+    void set_min_client_size(int, int) override {}
+    void set_title(const std::string& text) override { m_title = text; }
+    const std::string& title() const { return m_title; }
+    void set_cursor(int) override {}
+    void mouse_position(int& x, int& y) const override {
+        x = m_mouse_x;
+        y = m_mouse_y;
+    }
+    void move_mouse(int x, int y) override {
+        m_mouse_x = x;
+        m_mouse_y = y;
+    }
+
+private:
+    bool m_visible = false;
+    WindowRect m_rect;
+    std::string m_title;
+    int m_mouse_x = 0, m_mouse_y = 0;
 };
 
 // Reads an answers file: one answer a line, CR stripped. False when unreadable.

@@ -54,6 +54,40 @@ public:
     virtual void hide() = 0;
 };
 
+// The game window. Coordinates are desktop pixels; the client rectangle is
+// the drawing area inside the frame.
+struct WindowRect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+class IGameWindow {
+public:
+    virtual ~IGameWindow() = default;
+    // What the drawing device presents into (an SDL_Window*); null headless.
+    virtual void* native_handle() const = 0;
+    virtual void set_visible(bool on) = 0;
+    virtual bool visible() const = 0;
+    virtual void set_style(bool border, bool caption_buttons, bool sizeable, bool topmost) = 0;
+    // Full screen covers the whole desktop without a frame.
+    virtual void set_fullscreen(bool on) = 0;
+    virtual void set_client_rect(const WindowRect& r) = 0;
+    virtual WindowRect client_rect() const = 0;
+    // The smallest client size a user resize may reach (0, 0: none).
+    virtual void set_min_client_size(int w, int h) = 0;
+    virtual void set_title(const std::string& text) = 0;
+    // A system cursor number of the game (cr_* constants); -1 hides it.
+    virtual void set_cursor(int cursor) = 0;
+    // Mouse in desktop coordinates; moving it is a request the desktop may refuse.
+    virtual void mouse_position(int& x, int& y) const = 0;
+    virtual void move_mouse(int x, int y) = 0;
+    // Called from process_messages when the window must be drawn again or
+    // its client size changed (user resize, full screen).
+    void set_repaint_handler(std::function<void()> fn) { m_repaint = std::move(fn); }
+
+protected:
+    std::function<void()> m_repaint;
+};
+
 class IWindowSystem {
 public:
     virtual ~IWindowSystem() = default;
@@ -63,6 +97,12 @@ public:
     virtual int screen_width() const = 0;
     virtual int screen_height() const = 0;
     virtual std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& desc) = 0;
+    // The one game window, hidden until shown. device_flags are the drawing
+    // device's window flags (gl_window_flags); null when it cannot be made.
+    virtual std::unique_ptr<IGameWindow> create_game_window(uint32_t device_flags,
+                                                            std::string* error) = 0;
+    // Desktop refresh rate in Hz (0 when unknown).
+    virtual int screen_frequency() const { return 60; }
     // Where process_messages delivers input; null drops it.
     void set_input_sink(IInputSink* sink) { m_input_sink = sink; }
     // The physical state of a virtual key now (keyboard_check_direct).

@@ -204,6 +204,112 @@ std::optional<InputEvent> translate(const SDL_Event& e) {
     }
 }
 
+std::string utf8_from_latin1(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xc0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    return out;
+}
+
+SDL_SystemCursor system_cursor(int cursor) {
+    switch (cursor) {
+        case -3: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+        case -4: return SDL_SYSTEM_CURSOR_IBEAM;
+        case -6: return SDL_SYSTEM_CURSOR_SIZENESW;
+        case -7:
+        case -15: return SDL_SYSTEM_CURSOR_SIZENS;
+        case -8: return SDL_SYSTEM_CURSOR_SIZENWSE;
+        case -9:
+        case -14: return SDL_SYSTEM_CURSOR_SIZEWE;
+        case -11:
+        case -17: return SDL_SYSTEM_CURSOR_WAIT;
+        case -13:
+        case -18: return SDL_SYSTEM_CURSOR_NO;
+        case -19: return SDL_SYSTEM_CURSOR_WAITARROW;
+        case -21: return SDL_SYSTEM_CURSOR_HAND;
+        case -22: return SDL_SYSTEM_CURSOR_SIZEALL;
+        default: return SDL_SYSTEM_CURSOR_ARROW;  // default, arrow, up arrow, drag, help
+    }
+}
+
+class SdlGameWindow : public IGameWindow {
+public:
+    SdlGameWindow(SDL_Window* w, SdlGameWindow** slot) : m_window(w), m_slot(slot) { *slot = this; }
+    ~SdlGameWindow() override {
+        if (*m_slot == this) *m_slot = nullptr;
+        if (m_cursor) SDL_FreeCursor(m_cursor);
+        SDL_DestroyWindow(m_window);
+    }
+    void* native_handle() const override { return m_window; }
+    uint32_t id() const { return SDL_GetWindowID(m_window); }
+    void set_visible(bool on) override {
+        if (on)
+            SDL_ShowWindow(m_window);
+        else
+            SDL_HideWindow(m_window);
+        m_visible = on;
+    }
+    bool visible() const override { return m_visible; }
+    void set_style(bool border, bool, bool sizeable, bool topmost) override {
+        // SDL offers no separate control of the caption buttons; a window
+        // without a border has none anyway.
+        SDL_SetWindowBordered(m_window, border ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowResizable(m_window, sizeable ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowAlwaysOnTop(m_window, topmost ? SDL_TRUE : SDL_FALSE);
+    }
+    void set_fullscreen(bool on) override {
+        SDL_SetWindowFullscreen(m_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+    void set_client_rect(const WindowRect& r) override {
+        SDL_SetWindowSize(m_window, std::max(1, r.w), std::max(1, r.h));
+        SDL_SetWindowPosition(m_window, r.x, r.y);
+    }
+    WindowRect client_rect() const override {
+        WindowRect r;
+        SDL_GetWindowPosition(m_window, &r.x, &r.y);
+        SDL_GetWindowSize(m_window, &r.w, &r.h);
+        return r;
+    }
+    void set_min_client_size(int w, int h) override { SDL_SetWindowMinimumSize(m_window, w, h); }
+    void set_title(const std::string& text) override {
+        if (text == m_title) return;
+        m_title = text;
+        SDL_SetWindowTitle(m_window, utf8_from_latin1(text).c_str());
+    }
+    void set_cursor(int cursor) override {
+        SDL_ShowCursor(cursor == -1 ? SDL_DISABLE : SDL_ENABLE);
+        if (cursor == -1) return;
+        SDL_Cursor* c = SDL_CreateSystemCursor(system_cursor(cursor));
+        if (!c) return;
+        SDL_SetCursor(c);
+        if (m_cursor) SDL_FreeCursor(m_cursor);
+        m_cursor = c;
+    }
+    void mouse_position(int& x, int& y) const override { SDL_GetGlobalMouseState(&x, &y); }
+    void move_mouse(int x, int y) override {
+        if (SDL_WarpMouseGlobal(x, y) != 0) {
+            const WindowRect r = client_rect();
+            SDL_WarpMouseInWindow(m_window, x - r.x, y - r.y);
+        }
+    }
+    void repaint() {
+        if (m_repaint) m_repaint();
+    }
+
+private:
+    SDL_Window* m_window;
+    SdlGameWindow** m_slot;  // the window system's pointer to this window
+    SDL_Cursor* m_cursor = nullptr;
+    bool m_visible = false;
+    std::string m_title;
+};
+
 class SdlWindowSystem : public IWindowSystem {
 public:
     ~SdlWindowSystem() override { SDL_Quit(); }
@@ -211,6 +317,16 @@ public:
     void process_messages() override {
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
+            if (m_game && e.type == SDL_WINDOWEVENT && e.window.windowID == m_game->id()) {
+                switch (e.window.event) {
+                    case SDL_WINDOWEVENT_EXPOSED:
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        m_game->repaint();
+                        break;
+                    default:
+                        break;
+                }
+            }
             if (!m_input_sink) continue;
             if (auto in = translate(e)) m_input_sink->on_input(*in);
             // Keys that type a control character have no text event of their own.
@@ -247,6 +363,23 @@ public:
     std::unique_ptr<ILoadWindow> create_load_window(const LoadWindowSpec& desc) override {
         return std::make_unique<SdlLoadWindow>(desc, screen_width(), screen_height());
     }
+    std::unique_ptr<IGameWindow> create_game_window(uint32_t device_flags,
+                                                    std::string* error) override {
+        SDL_Window* w = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 8, 8,
+                                         SDL_WINDOW_HIDDEN | device_flags);
+        if (!w) {
+            if (error) *error = SDL_GetError();
+            return nullptr;
+        }
+        return std::make_unique<SdlGameWindow>(w, &m_game);
+    }
+    int screen_frequency() const override {
+        SDL_DisplayMode m;
+        return SDL_GetDesktopDisplayMode(0, &m) == 0 && m.refresh_rate > 0 ? m.refresh_rate : 60;
+    }
+
+private:
+    SdlGameWindow* m_game = nullptr;  // owned by the runner; clears this when it goes
 };
 
 }  // namespace

@@ -44,6 +44,7 @@ protected:
         init_script(r);
         init_world(r);
         init_graphics_resources(r);
+        r.graphics->window.set_colour(r.settings->ColorOutsideRoom);
         std::string error;
         dev = test::offscreen_device(kW, kH, &error);
         ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;

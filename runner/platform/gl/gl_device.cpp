@@ -208,6 +208,7 @@ public:
     bool copy_rect(int source, const DeviceRect& rect, int dest, int dx, int dy) override;
 
     bool present(const DeviceRect& source, const DeviceRect& dest, TextureFilter filter) override;
+    bool fill_window(const DeviceRect& rect, uint32_t argb) override;
     bool set_swap_interval(int interval) override;
     int present_width() const override { return m_present_w; }
     int present_height() const override { return m_present_h; }
@@ -238,6 +239,8 @@ private:
     GLuint framebuffer_of(int id, int* w, int* h);
     void target_size(int* w, int* h) const;
     bool resize_present_image(int w, int h);
+    // The window image takes the window's drawable size.
+    bool follow_window_size();
     // One compiled variant of the pipeline shaders, with its uniform locations.
     struct Program {
         GLuint name = 0;
@@ -1056,11 +1059,7 @@ bool GlDrawDevice::present(const DeviceRect& s, const DeviceRect& d, TextureFilt
     flush();
     ++m_stats.presents;
     clear_gl_errors();
-    if (!m_own_window) {
-        int ww = 0, wh = 0;
-        SDL_GL_GetDrawableSize(m_window, &ww, &wh);
-        if (ww > 0 && wh > 0 && !resize_present_image(ww, wh)) return false;
-    }
+    if (!follow_window_size()) return false;
     GLenum f = filter == TextureFilter::Linear ? GL_LINEAR : GL_NEAREST;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_back_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_present_fbo);
@@ -1075,6 +1074,32 @@ bool GlDrawDevice::present(const DeviceRect& s, const DeviceRect& d, TextureFilt
                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
         SDL_GL_SwapWindow(m_window);
     }
+    int dummy;
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_of(m_target, &dummy, &dummy));
+    return glGetError() == GL_NO_ERROR;
+}
+
+bool GlDrawDevice::follow_window_size() {
+    if (m_own_window) return true;
+    int ww = 0, wh = 0;
+    SDL_GL_GetDrawableSize(m_window, &ww, &wh);
+    return ww <= 0 || wh <= 0 || resize_present_image(ww, wh);
+}
+
+bool GlDrawDevice::fill_window(const DeviceRect& r, uint32_t argb) {
+    if (!m_context) return false;
+    flush();
+    clear_gl_errors();
+    if (!follow_window_size()) return false;
+    if (r.w <= 0 || r.h <= 0) return true;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_present_fbo);
+    glEnable(GL_SCISSOR_TEST);
+    // The window image is stored top row first, like the back buffer.
+    glScissor(r.x, r.y, r.w, r.h);
+    glClearColor(((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f, (argb & 255) / 255.0f,
+                 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
     int dummy;
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_of(m_target, &dummy, &dummy));
     return glGetError() == GL_NO_ERROR;
