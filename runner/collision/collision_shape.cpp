@@ -1,0 +1,300 @@
+#include "collision/collision_shape.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <utility>
+
+#include "core/runtime.h"
+#include "graphics/graphics_state.h"
+#include "graphics/sprite_class.h"
+
+namespace kx {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int32_t kNoBox = -100000;
+
+// Where an instance's mask sits in the room, for mapping room pixels into it.
+struct MaskView {
+    const CSprite* sprite = nullptr;
+    const CMask* mask = nullptr;  // null: maskless
+    double rx = 0, ry = 0;        // the rounded position
+    double xscale = 1, yscale = 1;
+    double c = 1, s = 0;  // cos and sin of minus the angle
+};
+
+enum class Mode { Plain, Scaled, Rotated };
+
+int32_t subimage(const CInstance& i, const CSprite& s) {
+    const int32_t n = s.subimage_count();
+    if (n <= 0) return 0;
+    double k = std::fmod(std::floor(i.image_index), static_cast<double>(n));
+    if (!std::isfinite(k)) return 0;
+    if (k < 0) k += n;
+    return std::clamp(static_cast<int32_t>(k), 0, n - 1);
+}
+
+MaskView view_of(const CInstance& i, const CSprite& s) {
+    MaskView v;
+    v.sprite = &s;
+    v.mask = s.mask(subimage(i, s));
+    v.rx = round_i32(i.x);
+    v.ry = round_i32(i.y);
+    v.xscale = i.image_xscale;
+    v.yscale = i.image_yscale;
+    const double a = -i.image_angle * kPi / 180;
+    v.c = std::cos(a);
+    v.s = std::sin(a);
+    return v;
+}
+
+// Image cell (u, v), already floored. Maskless sprites answer maskless_set
+// inside the image.
+bool cell_set(const MaskView& m, double u, double v, bool maskless_set) {
+    if (!(u >= 0 && v >= 0 && u < m.sprite->width() && v < m.sprite->height())) return false;
+    if (!m.mask) return maskless_set;
+    return m.mask->test(static_cast<int32_t>(u), static_cast<int32_t>(v));
+}
+
+bool pixel_set(const MaskView& m, double px, double py, Mode mode, bool maskless_set) {
+    const double xo = m.sprite->xoffset(), yo = m.sprite->yoffset();
+    const double dx = px - m.rx, dy = py - m.ry;
+    switch (mode) {
+        case Mode::Plain:
+            return cell_set(m, xo + dx, yo + dy, maskless_set);
+        case Mode::Scaled:
+            return cell_set(m, std::floor(dx / m.xscale + xo), std::floor(dy / m.yscale + yo),
+                            maskless_set);
+        case Mode::Rotated:
+            return cell_set(m, std::floor((dx * m.c + dy * m.s) / m.xscale + xo),
+                            std::floor((dy * m.c - dx * m.s) / m.yscale + yo), maskless_set);
+    }
+    return false;
+}
+
+bool has_images(const CSprite* s) {
+    return s && s->subimage_count() > 0;
+}
+
+// The decisions the shape tests share before any pixel is read: 1 passes,
+// 0 fails, -1 the mask decides.
+int shape_precise_decision(const CInstance& i, bool precise, const CSprite*& s) {
+    if (!precise || !i.precise) return 1;
+    s = mask_sprite(i);
+    if (!has_images(s)) return 0;
+    if (!s->has_masks()) return 1;
+    return -1;
+}
+
+Mode shape_scan_mode(const CInstance& i) {
+    return i.image_xscale != 1 || i.image_yscale != 1 || i.image_angle != 0 ? Mode::Rotated
+                                                                            : Mode::Plain;
+}
+
+// Any set pixel in the part of [l, r] x [t, b] inside the box; inside()
+// restricts the pixels further.
+template <class Inside>
+bool scan_rect(const CInstance& i, const CSprite& s, RBox area, Inside inside) {
+    const int32_t l = std::max(area.left, i.bbox_left), r = std::min(area.right, i.bbox_right);
+    const int32_t t = std::max(area.top, i.bbox_top), b = std::min(area.bottom, i.bbox_bottom);
+    const MaskView m = view_of(i, s);
+    const Mode mode = shape_scan_mode(i);
+    for (int64_t px = l; px <= r; ++px)
+        for (int64_t py = t; py <= b; ++py)
+            if (inside(px, py) &&
+                pixel_set(m, static_cast<double>(px), static_cast<double>(py), mode, true))
+                return true;
+    return false;
+}
+
+bool outside_box(const CInstance& i, const RBox& q) {
+    return q.left > i.bbox_right || q.right < i.bbox_left || q.top > i.bbox_bottom ||
+           q.bottom < i.bbox_top;
+}
+
+}  // namespace
+
+int32_t round_i32(double v) {
+    if (std::isnan(v)) return 0;
+    const double r = std::nearbyint(v);
+    if (r <= INT32_MIN) return INT32_MIN;
+    if (r >= INT32_MAX) return INT32_MAX;
+    return static_cast<int32_t>(r);
+}
+
+const CSprite* mask_sprite(const CInstance& inst) {
+    if (!has_runtime() || !rt().graphics) return nullptr;
+    const int32_t index = inst.mask_index >= 0 ? inst.mask_index : inst.sprite_index;
+    return rt().graphics->sprites.get(index);
+}
+
+void compute_instance_bbox(CInstance& i) {
+    const CSprite* s = mask_sprite(i);
+    if (!s) {
+        i.bbox_left = i.bbox_top = i.bbox_right = i.bbox_bottom = kNoBox;
+        i.precise = false;
+        return;
+    }
+    const BitmapBox& sb = s->bbox();
+    const double xo = s->xoffset(), yo = s->yoffset();
+    const double xs = i.image_xscale, ys = i.image_yscale;
+    if (i.image_angle == 0) {
+        i.bbox_left = round_i32((sb.left - xo) * xs + i.x);
+        i.bbox_right = round_i32(i.x + xs * (sb.right - xo));
+        if (i.bbox_right < i.bbox_left) std::swap(i.bbox_left, i.bbox_right);
+        i.bbox_top = round_i32(i.y + ys * (sb.top - yo));
+        i.bbox_bottom = round_i32(i.y + ys * (sb.bottom - yo));
+        if (i.bbox_bottom < i.bbox_top) std::swap(i.bbox_top, i.bbox_bottom);
+    } else {
+        const double a = i.image_angle * kPi / 180;
+        const double c = std::cos(a), sn = std::sin(a);
+        const double x1 = (std::min(sb.left, sb.right) - xo) * xs;
+        const double x2 = (std::max(sb.left, sb.right) - xo) * xs;
+        const double y1 = (std::min(sb.top, sb.bottom) - yo) * ys;
+        const double y2 = (std::max(sb.top, sb.bottom) - yo) * ys;
+        i.bbox_left = round_i32(std::min(c * x1, c * x2) + i.x + std::min(sn * y1, sn * y2));
+        i.bbox_right = round_i32(std::max(c * x1, c * x2) + i.x + std::max(sn * y1, sn * y2));
+        i.bbox_top = round_i32(std::min(c * y1, c * y2) + i.y - std::max(sn * x1, sn * x2));
+        i.bbox_bottom = round_i32(std::max(c * y1, c * y2) + i.y - std::min(sn * x1, sn * x2));
+    }
+    i.precise = s->precise();
+}
+
+bool instances_meet(const CInstance& a, const CInstance& b, bool precise) {
+    if (!box_of(a).overlaps(box_of(b))) return false;
+    if (&a == &b || a.destroyed() || b.destroyed()) return false;
+    if (!precise || (!a.precise && !b.precise)) return true;
+    const CSprite* sa = mask_sprite(a);
+    const CSprite* sb = mask_sprite(b);
+    if (!has_images(sa) || !has_images(sb)) return false;
+    MaskView ma = view_of(a, *sa), mb = view_of(b, *sb);
+    // The side that is not precise is solid over its whole image.
+    if (!a.precise) ma.mask = nullptr;
+    if (!b.precise) mb.mask = nullptr;
+    Mode mode = Mode::Plain;
+    if (a.image_angle != 0 || b.image_angle != 0)
+        mode = Mode::Rotated;
+    else if (a.image_xscale != 1 || a.image_yscale != 1 || b.image_xscale != 1 ||
+             b.image_yscale != 1)
+        mode = Mode::Scaled;
+    const int64_t l = std::max(a.bbox_left, b.bbox_left), r = std::min(a.bbox_right, b.bbox_right);
+    const int64_t t = std::max(a.bbox_top, b.bbox_top), bt = std::min(a.bbox_bottom, b.bbox_bottom);
+    for (int64_t px = l; px <= r; ++px)
+        for (int64_t py = t; py <= bt; ++py) {
+            const double x = static_cast<double>(px), y = static_cast<double>(py);
+            if (pixel_set(ma, x, y, mode, true) && pixel_set(mb, x, y, mode, true)) return true;
+        }
+    return false;
+}
+
+RBox point_box(double px, double py) {
+    const int32_t x = round_i32(px), y = round_i32(py);
+    return {x, y, x, y};
+}
+
+RBox rectangle_box(double x1, double y1, double x2, double y2) {
+    return {round_i32(std::min(x1, x2)), round_i32(std::min(y1, y2)), round_i32(std::max(x1, x2)),
+            round_i32(std::max(y1, y2))};
+}
+
+bool point_in(const CInstance& i, double px, double py, bool precise) {
+    const RBox p = point_box(px, py);
+    if (outside_box(i, p) || i.destroyed()) return false;
+    const CSprite* s = nullptr;
+    const int d = shape_precise_decision(i, precise, s);
+    if (d >= 0) return d == 1;
+    const Mode mode = i.image_angle != 0 ? Mode::Rotated : Mode::Scaled;
+    return pixel_set(view_of(i, *s), p.left, p.top, mode, true);
+}
+
+bool rectangle_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
+    const RBox q = rectangle_box(x1, y1, x2, y2);
+    if (outside_box(i, q) || i.destroyed()) return false;
+    const CSprite* s = nullptr;
+    const int d = shape_precise_decision(i, precise, s);
+    if (d >= 0) return d == 1;
+    return scan_rect(i, *s, q, [](int64_t, int64_t) { return true; });
+}
+
+bool ellipse_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
+    const RBox q = rectangle_box(x1, y1, x2, y2);
+    if (q.left == q.right || q.top == q.bottom) return rectangle_meets(i, x1, y1, x2, y2, precise);
+    if (outside_box(i, q) || i.destroyed()) return false;
+    const double ecx = (static_cast<double>(q.left) + q.right) / 2;
+    const double ecy = (static_cast<double>(q.top) + q.bottom) / 2;
+    const double ex = (static_cast<double>(q.right) - q.left) / 2;
+    const double ey = (static_cast<double>(q.bottom) - q.top) / 2;
+    auto in_ellipse = [&](double qx, double qy) {
+        const double u = (qx - ecx) / ex, v = (qy - ecy) / ey;
+        return u * u + v * v <= 1;
+    };
+    const double cx = (x1 + x2) / 2, cy = (y1 + y2) / 2;
+    if (!(i.bbox_left <= cx && cx <= i.bbox_right) && !(i.bbox_top <= cy && cy <= i.bbox_bottom)) {
+        const double l = i.bbox_left, r = i.bbox_right, t = i.bbox_top, b = i.bbox_bottom;
+        if (!in_ellipse(l, t) && !in_ellipse(l, b) && !in_ellipse(r, t) && !in_ellipse(r, b))
+            return false;
+    }
+    const CSprite* s = nullptr;
+    const int d = shape_precise_decision(i, precise, s);
+    if (d >= 0) return d == 1;
+    return scan_rect(i, *s, q, [&](int64_t px, int64_t py) {
+        return in_ellipse(static_cast<double>(px), static_cast<double>(py));
+    });
+}
+
+bool line_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
+    if (outside_box(i, rectangle_box(x1, y1, x2, y2)) || i.destroyed()) return false;
+    double px = x1, py = y1, qx = x2, qy = y2;
+    if (qx < px) {
+        std::swap(px, qx);
+        std::swap(py, qy);
+    }
+    // A vertical line has no slope to clip along; it stands in the column it
+    // rounds to, which the rejection above has already found inside the box.
+    if (px != qx) {
+        if (i.bbox_left > px) {
+            py += (qy - py) * (i.bbox_left - px) / (qx - px);
+            px = i.bbox_left;
+        }
+        if (qx > i.bbox_right) {
+            qy = py + (qy - py) * (i.bbox_right - px) / (qx - px);
+            qx = i.bbox_right;
+        }
+    }
+    if ((py < i.bbox_top && qy < i.bbox_top) || (py > i.bbox_bottom && qy > i.bbox_bottom))
+        return false;
+    const CSprite* s = nullptr;
+    const int d = shape_precise_decision(i, precise, s);
+    if (d >= 0) return d == 1;
+    const double rpx = round_i32(px), rpy = round_i32(py), rqx = round_i32(qx), rqy = round_i32(qy);
+    if (rpx == rqx || rpy == rqy)
+        return scan_rect(i, *s, rectangle_box(rpx, rpy, rqx, rqy),
+                         [](int64_t, int64_t) { return true; });
+    const MaskView m = view_of(i, *s);
+    if (std::abs(rqx - rpx) < std::abs(rqy - rpy)) {
+        double ax = rpx, ay = rpy, bx = rqx, by = rqy;
+        if (by < ay) {
+            std::swap(ax, bx);
+            std::swap(ay, by);
+        }
+        const int64_t from = std::max<int64_t>(i.bbox_top, static_cast<int64_t>(ay));
+        const int64_t to = std::min<int64_t>(i.bbox_bottom, static_cast<int64_t>(by));
+        for (int64_t y = from; y <= to; ++y) {
+            const double yy = static_cast<double>(y);
+            const double xx = ax + (yy - ay) * (bx - ax) / (by - ay);
+            if (pixel_set(m, xx, yy, Mode::Rotated, true)) return true;
+        }
+    } else {
+        const int64_t from = std::max<int64_t>(i.bbox_left, static_cast<int64_t>(rpx));
+        const int64_t to = std::min<int64_t>(i.bbox_right, static_cast<int64_t>(rqx));
+        for (int64_t x = from; x <= to; ++x) {
+            const double xx = static_cast<double>(x);
+            const double yy = rpy + (xx - rpx) * (rqy - rpy) / (rqx - rpx);
+            if (pixel_set(m, xx, yy, Mode::Rotated, true)) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace kx

@@ -1,0 +1,316 @@
+// The collision functions of scripts: place and position queries, shape
+// collisions, the collision-driven moves and the distances.
+#include <cmath>
+#include <string>
+
+#include "collision/collision_main.h"
+#include "script/code_error.h"
+#include "script/code_function.h"
+#include "script/function_string.h"
+#include "script/script_state.h"
+#include "world/object_main.h"
+#include "world/world_state.h"
+
+namespace kx {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int32_t kNoone = -4;
+constexpr double kFar = 1000000;
+
+double R(const RValue* a, int i) {
+    return arg_real(a[i]);
+}
+int32_t I(const RValue* a, int i) {
+    return round_i32(arg_real(a[i]));
+}
+bool B(const RValue* a, int i) {
+    return arg_real(a[i]) >= 0.5;
+}
+void set_bool(RValue& r, bool v) {
+    r = RValue(v ? 1.0 : 0.0);
+}
+void set_id(RValue& r, const CInstance* i) {
+    r = RValue(static_cast<double>(i ? i->id() : kNoone));
+}
+
+// place_meeting and position_meeting also take self and other.
+int32_t self_or_other(int32_t obj, const CInstance* self, const CInstance* other) {
+    if (obj == -1) return self ? self->id() : kNoone;
+    if (obj == -2) return other ? other->id() : kNoone;
+    return obj;
+}
+
+void speed_from_components(CInstance& i) {
+    i.speed = std::hypot(i.hspeed, i.vspeed);
+    if (i.hspeed == 0 && i.vspeed == 0) return;
+    double d = std::atan2(-i.vspeed, i.hspeed) * 180 / kPi;
+    if (d < 0) d += 360;
+    i.direction = d;
+}
+// As an assignment to direction does it.
+void set_direction(CInstance& i, double dir) {
+    double d = std::fmod(dir, 360.0);
+    if (d < 0) d += 360;
+    if (d >= 360) d = 0;
+    i.direction = d;
+    const double r = d * kPi / 180;
+    i.hspeed = i.speed * std::cos(r);
+    i.vspeed = -i.speed * std::sin(r);
+}
+
+int32_t step_limit(double maxdist) {
+    return maxdist > 0 ? round_i32(maxdist) : 1000;
+}
+
+void contact(CInstance& self, double dir, double maxdist, bool solid_only) {
+    if (!free_at(self, self.x, self.y, solid_only)) return;
+    const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
+    const int32_t limit = step_limit(maxdist);
+    for (int32_t k = 0; k < limit; ++k) {
+        const double nx = self.x + dx, ny = self.y + dy;
+        if (!free_at(self, nx, ny, solid_only)) break;
+        set_position(self, nx, ny);
+    }
+}
+
+void outside(CInstance& self, double dir, double maxdist, bool solid_only) {
+    const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
+    const int32_t limit = step_limit(maxdist);
+    for (int32_t k = 0; k < limit && !free_at(self, self.x, self.y, solid_only); ++k)
+        set_position(self, self.x + dx, self.y + dy);
+}
+
+void bounce(CInstance& self, bool advanced, bool solid_only) {
+    bool hit = false;
+    if (!free_at(self, self.x, self.y, solid_only)) {
+        set_position(self, self.xprevious, self.yprevious);
+        hit = true;
+    }
+    if (!advanced) {
+        const bool h = free_at(self, self.x + self.hspeed, self.y, solid_only);
+        const bool v = free_at(self, self.x, self.y + self.vspeed, solid_only);
+        if (!h) self.hspeed = -self.hspeed;
+        if (!v) self.vspeed = -self.vspeed;
+        if (!h || !v) speed_from_components(self);
+        return;
+    }
+    const double m = 10 * std::nearbyint(self.direction / 10);
+    auto search = [&](double step) {
+        double a = m;
+        for (int t = 0; t < 35; ++t) {
+            a += step;
+            const double r = a * kPi / 180;
+            if (free_at(self, self.x + std::cos(r) * self.speed, self.y - std::sin(r) * self.speed,
+                        solid_only))
+                return a;
+            hit = true;
+        }
+        return a;
+    };
+    const double a1 = search(-10);
+    const double a2 = search(10);
+    if (hit) set_direction(self, a1 + a2 + 180 - m);
+}
+
+double box_gap(const CInstance& a, const CInstance& b) {
+    double dx = 0, dy = 0;
+    if (a.bbox_right < b.bbox_left)
+        dx = static_cast<double>(b.bbox_left) - a.bbox_right;
+    else if (b.bbox_right < a.bbox_left)
+        dx = static_cast<double>(a.bbox_left) - b.bbox_right;
+    if (a.bbox_bottom < b.bbox_top)
+        dy = static_cast<double>(b.bbox_top) - a.bbox_bottom;
+    else if (b.bbox_bottom < a.bbox_top)
+        dy = static_cast<double>(a.bbox_top) - b.bbox_bottom;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+double distance_to(const CInstance& self, const CInstance* o) {
+    if (!o || o == &self || o->destroyed()) return kFar;
+    return box_gap(self, *o);
+}
+
+// Every instance of the room under the point, each handed to f in list
+// order as the list is when its turn comes (f may run events).
+template <class F>
+void each_at_point(double x, double y, F f) {
+    RoomInstances& list = room_instances();
+    const int n = list.count();
+    for (int k = 0; k < n && k < list.count(); ++k) {
+        CInstance* i = list.at(k);
+        if (point_in(*i, x, y, true)) f(i);
+        if (transition_pending()) return;
+    }
+}
+
+KX_HANDLER(fn_place_free) {
+    set_bool(result, self && free_at(*self, R(args, 0), R(args, 1), true));
+}
+KX_HANDLER(fn_place_empty) {
+    set_bool(result, self && free_at(*self, R(args, 0), R(args, 1), false));
+}
+KX_HANDLER(fn_place_meeting) {
+    const int32_t obj = self_or_other(I(args, 2), self, other);
+    set_bool(result, self && instance_place_at(*self, R(args, 0), R(args, 1), obj));
+}
+KX_HANDLER(fn_instance_place) {
+    set_id(result, self ? instance_place_at(*self, R(args, 0), R(args, 1), I(args, 2)) : nullptr);
+}
+KX_HANDLER(fn_position_empty) {
+    set_bool(result,
+             !shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, -3, true, nullptr));
+}
+KX_HANDLER(fn_position_meeting) {
+    const int32_t obj = self_or_other(I(args, 2), self, other);
+    set_bool(result,
+             shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, obj, true, nullptr));
+}
+KX_HANDLER(fn_instance_position) {
+    set_id(result, shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, I(args, 2), true,
+                                   nullptr));
+}
+KX_HANDLER(fn_position_destroy) {
+    const int f = rt().script->functions.find("instance_destroy");
+    if (f < 0) return;
+    const BuiltinHandler destroy = rt().script->functions.at(f).handler;
+    each_at_point(R(args, 0), R(args, 1), [&](CInstance* i) {
+        RValue ignored;
+        destroy(i, i, 0, ignored, nullptr);
+    });
+}
+KX_HANDLER(fn_position_change) {
+    const int32_t obj = I(args, 2);
+    if (!object_exists(obj)) {
+        report_with_context("Asking to change into non-existing object: " + std::to_string(obj),
+                            false);
+        return;
+    }
+    const int f = rt().script->functions.find("instance_change");
+    if (f < 0) return;
+    const BuiltinHandler change = rt().script->functions.at(f).handler;
+    const RValue change_args[2] = {RValue(static_cast<double>(obj)), RValue(R(args, 3))};
+    each_at_point(R(args, 0), R(args, 1), [&](CInstance* i) {
+        RValue ignored;
+        change(i, i, 2, ignored, change_args);
+    });
+}
+
+void shape_handler(ShapeKind kind, CInstance* self, RValue& result, double x1, double y1, double x2,
+                   double y2, const RValue* a, int obj_at) {
+    const CInstance* notme = B(a, obj_at + 2) ? self : nullptr;
+    set_id(result, shape_collision(kind, x1, y1, x2, y2, I(a, obj_at), B(a, obj_at + 1), notme));
+}
+KX_HANDLER(fn_collision_point) {
+    shape_handler(ShapeKind::Point, self, result, R(args, 0), R(args, 1), 0, 0, args, 2);
+}
+KX_HANDLER(fn_collision_rectangle) {
+    shape_handler(ShapeKind::Rectangle, self, result, R(args, 0), R(args, 1), R(args, 2),
+                  R(args, 3), args, 4);
+}
+KX_HANDLER(fn_collision_ellipse) {
+    shape_handler(ShapeKind::Ellipse, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
+                  args, 4);
+}
+KX_HANDLER(fn_collision_circle) {
+    const double xc = R(args, 0), yc = R(args, 1), r = R(args, 2);
+    shape_handler(ShapeKind::Ellipse, self, result, xc - r, yc - r, xc + r, yc + r, args, 3);
+}
+KX_HANDLER(fn_collision_line) {
+    shape_handler(ShapeKind::Line, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
+                  args, 4);
+}
+
+KX_HANDLER(fn_move_contact) {
+    if (!self) return;
+    if (free_at(*self, self->x, self->y, true))
+        contact(*self, R(args, 0), -1, true);
+    else
+        outside(*self, R(args, 0), -1, true);
+}
+KX_HANDLER(fn_move_contact_solid) {
+    if (self) contact(*self, R(args, 0), R(args, 1), true);
+}
+KX_HANDLER(fn_move_contact_all) {
+    if (self) contact(*self, R(args, 0), R(args, 1), false);
+}
+KX_HANDLER(fn_move_outside_solid) {
+    if (self) outside(*self, R(args, 0), R(args, 1), true);
+}
+KX_HANDLER(fn_move_outside_all) {
+    if (self) outside(*self, R(args, 0), R(args, 1), false);
+}
+KX_HANDLER(fn_move_bounce_solid) {
+    if (self) bounce(*self, B(args, 0), true);
+}
+KX_HANDLER(fn_move_bounce_all) {
+    if (self) bounce(*self, B(args, 0), false);
+}
+
+KX_HANDLER(fn_distance_to_point) {
+    if (!self) return;
+    const double x = R(args, 0), y = R(args, 1);
+    double dx = 0, dy = 0;
+    if (x > self->bbox_right)
+        dx = x - self->bbox_right;
+    else if (x < self->bbox_left)
+        dx = x - self->bbox_left;
+    if (y > self->bbox_bottom)
+        dy = y - self->bbox_bottom;
+    else if (y < self->bbox_top)
+        dy = y - self->bbox_top;
+    result = RValue(std::sqrt(dx * dx + dy * dy));
+}
+KX_HANDLER(fn_distance_to_object) {
+    result = RValue(kFar);
+    if (!self) return;
+    const int32_t obj = I(args, 0);
+    RoomInstances& list = room_instances();
+    double best = kFar;
+    if (obj == -2) {
+        best = distance_to(*self, other);
+    } else if (obj == -3) {
+        for (int k = 0; k < list.count(); ++k)
+            best = std::min(best, distance_to(*self, list.at(k)));
+    } else if (obj >= kInstanceIdBase) {
+        best = distance_to(*self, list.find_id(obj));
+    } else if (obj >= 0) {
+        for (CInstance* i : list.family(obj)) best = std::min(best, distance_to(*self, i));
+    }
+    result = RValue(best);
+}
+
+const BuiltinDef kCollisionFunctions[] = {
+    {"place_free", fn_place_free, 2},
+    {"place_empty", fn_place_empty, 2},
+    {"place_meeting", fn_place_meeting, 3},
+    {"instance_place", fn_instance_place, 3},
+    {"position_empty", fn_position_empty, 2},
+    {"position_meeting", fn_position_meeting, 3},
+    {"instance_position", fn_instance_position, 3},
+    {"position_destroy", fn_position_destroy, 2},
+    {"position_change", fn_position_change, 4},
+    {"collision_point", fn_collision_point, 5},
+    {"collision_rectangle", fn_collision_rectangle, 7},
+    {"collision_circle", fn_collision_circle, 6},
+    {"collision_ellipse", fn_collision_ellipse, 7},
+    {"collision_line", fn_collision_line, 7},
+    {"move_contact", fn_move_contact, 1},
+    {"move_contact_solid", fn_move_contact_solid, 2},
+    {"move_contact_all", fn_move_contact_all, 2},
+    {"move_outside_solid", fn_move_outside_solid, 2},
+    {"move_outside_all", fn_move_outside_all, 2},
+    {"move_bounce", fn_move_bounce_solid, 1},
+    {"move_bounce_solid", fn_move_bounce_solid, 1},
+    {"move_bounce_all", fn_move_bounce_all, 1},
+    {"distance_to_point", fn_distance_to_point, 2},
+    {"distance_to_object", fn_distance_to_object, 1},
+};
+
+}  // namespace
+
+void register_function_collision(FunctionTable& table) {
+    table.add(kCollisionFunctions);
+}
+
+}  // namespace kx
