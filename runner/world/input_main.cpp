@@ -32,6 +32,11 @@ bool wiped_by_room_entry(Kind k) {
     return k != Kind::MouseMove && k != Kind::FocusGained && k != Kind::FocusLost;
 }
 
+void write_line(InputDevices& d, const RecordedInput& r) {
+    *d.record << format_input_line(r) << '\n';
+    d.record->flush();
+}
+
 void write_record(InputDevices& d, const InputEvent& e) {
     if (!d.record) return;
     const WorldState& w = world();
@@ -43,8 +48,7 @@ void write_record(InputDevices& d, const InputEvent& e) {
     r.call = d.in_call && d.call_step == r.step ? d.call_count : 0;
     r.event = e;
     r.has_position = e.kind == Kind::MouseDown || e.kind == Kind::MouseUp;
-    *d.record << format_input_line(r) << '\n';
-    d.record->flush();
+    write_line(d, r);
 }
 
 class Sink : public IInputSink {
@@ -60,7 +64,9 @@ private:
     Runtime& m_rt;
 };
 
-enum class Due { Call, Phase, StepEnd };
+// Now: inside a step (its input phase or one of the game's input calls).
+// StepEnd: the step is over; what arrived after it is due too.
+enum class Due { Now, StepEnd };
 
 // Replayed events reach the handlers in file order, each once the point where
 // it arrived in the recorded run has been reached (or passed).
@@ -82,8 +88,10 @@ void deliver_replay(Due when) {
             e.x = d->window_x;
             e.y = d->window_y;
         }
+        // A replayed event keeps the place it was recorded at, so recording a
+        // replay gives the same file back.
+        if (d->record) write_line(*d, r);
         ++d->replay_next;
-        if (d->record) write_record(*d, e);
         input_handle(e);
     }
 }
@@ -298,7 +306,7 @@ void input_call() {
     d->in_call = true;
     if (rt().platform && rt().platform->windows()) rt().platform->windows()->process_messages();
     d->in_call = false;
-    deliver_replay(Due::Call);
+    deliver_replay(Due::Now);
 }
 
 bool input_may_arrive() {
@@ -325,7 +333,7 @@ void mouse_room_position(double& x, double& y) {
 
 void input_step_events() {
     if (!devices()) return;
-    deliver_replay(Due::Phase);
+    deliver_replay(Due::Now);
     keyboard_events();
     if (transition_pending()) return;
     joystick_events();

@@ -155,7 +155,16 @@ public:
     int back_buffer_width() const override { return m_config.width; }
     int back_buffer_height() const override { return m_config.height; }
 
-    bool begin_frame() override { return m_context != nullptr; }
+    bool begin_frame() override {
+        make_current();
+        return m_context != nullptr;
+    }
+    // Other windows (the loading window, dialogs) draw with contexts of their
+    // own; every entry that reaches GL makes ours current again.
+    void make_current() {
+        if (m_context && SDL_GL_GetCurrentContext() != m_context)
+            SDL_GL_MakeCurrent(m_window, m_context);
+    }
     void end_frame() override { flush(); }
     void clear(bool colour, bool depth, uint32_t argb, float z) override;
     bool set_viewport(const DeviceRect& rect, float min_z, float max_z) override;
@@ -497,6 +506,7 @@ void GlDrawDevice::reset_states() {
 }
 
 bool GlDrawDevice::reset(const DeviceConfig& config, std::string* error) {
+    make_current();
     if (!m_context) {
         *error = "No drawing device.";
         return false;
@@ -530,6 +540,7 @@ void GlDrawDevice::target_size(int* w, int* h) const {
 }
 
 void GlDrawDevice::clear(bool colour, bool depth, uint32_t argb, float z) {
+    make_current();
     flush();
     if (!colour && !depth) return;
     glEnable(GL_SCISSOR_TEST);
@@ -551,6 +562,7 @@ void GlDrawDevice::clear(bool colour, bool depth, uint32_t argb, float z) {
 }
 
 bool GlDrawDevice::set_viewport(const DeviceRect& r, float min_z, float max_z) {
+    make_current();
     int tw, th;
     target_size(&tw, &th);
     if (r.x < 0 || r.y < 0 || r.w < 1 || r.h < 1 || r.x + r.w > tw || r.y + r.h > th) return false;
@@ -626,6 +638,7 @@ const Texture* GlDrawDevice::find(int id) const {
 }
 
 int GlDrawDevice::create_texture(int w, int h, bool render_target) {
+    make_current();
     int gw, gh;
     if (!m_context || !grant_texture_size(w, h, &gw, &gh)) return -1;
     size_t slot = 0;
@@ -667,6 +680,7 @@ int GlDrawDevice::create_texture(int w, int h, bool render_target) {
 }
 
 bool GlDrawDevice::upload_texture(int id, const uint32_t* pixels, int w, int h, int pitch) {
+    make_current();
     clear_gl_errors();
     Texture* t = find(id);
     if (!t || !pixels || w < 1 || h < 1 || w > t->w || h > t->h || pitch < w) return false;
@@ -681,6 +695,7 @@ bool GlDrawDevice::upload_texture(int id, const uint32_t* pixels, int w, int h, 
 }
 
 void GlDrawDevice::destroy_texture(int id) {
+    make_current();
     Texture* t = find(id);
     if (!t) return;
     flush();
@@ -724,6 +739,7 @@ GLuint GlDrawDevice::framebuffer_of(int id, int* w, int* h) {
 }
 
 bool GlDrawDevice::set_render_target(int id) {
+    make_current();
     Texture* t = find(id);
     if (!t || !t->render_target) return false;
     flush();
@@ -736,6 +752,7 @@ bool GlDrawDevice::set_render_target(int id) {
 }
 
 void GlDrawDevice::reset_render_target() {
+    make_current();
     flush();
     m_target = -1;
     glBindFramebuffer(GL_FRAMEBUFFER, m_back_fbo);
@@ -995,6 +1012,7 @@ void GlDrawDevice::apply_uniforms() {
 }
 
 void GlDrawDevice::flush() {
+    make_current();
     if (m_batch.empty()) return;
     if (m_state_dirty) {
         apply_state();
@@ -1015,6 +1033,7 @@ void GlDrawDevice::flush() {
 }
 
 bool GlDrawDevice::read_pixels(int source, const DeviceRect& r, uint32_t* out, int pitch) {
+    make_current();
     int w = 0, h = 0;
     GLuint fbo = framebuffer_of(source, &w, &h);
     if (!fbo || !out || r.x < 0 || r.y < 0 || r.w < 1 || r.h < 1 || r.x + r.w > w ||
@@ -1034,6 +1053,7 @@ bool GlDrawDevice::read_pixels(int source, const DeviceRect& r, uint32_t* out, i
 }
 
 bool GlDrawDevice::copy_rect(int source, const DeviceRect& r, int dest, int dx, int dy) {
+    make_current();
     int sw = 0, sh = 0, dw = 0, dh = 0;
     if (source == dest || source == kWindowImage || dest == kWindowImage) return false;
     GLuint sfbo = framebuffer_of(source, &sw, &sh);
@@ -1053,6 +1073,7 @@ bool GlDrawDevice::copy_rect(int source, const DeviceRect& r, int dest, int dx, 
 }
 
 bool GlDrawDevice::present(const DeviceRect& s, const DeviceRect& d, TextureFilter filter) {
+    make_current();
     if (!m_context || s.x < 0 || s.y < 0 || s.w < 1 || s.h < 1 || s.x + s.w > m_config.width ||
         s.y + s.h > m_config.height)
         return false;
@@ -1087,6 +1108,7 @@ bool GlDrawDevice::follow_window_size() {
 }
 
 bool GlDrawDevice::fill_window(const DeviceRect& r, uint32_t argb) {
+    make_current();
     if (!m_context) return false;
     flush();
     clear_gl_errors();
@@ -1106,6 +1128,7 @@ bool GlDrawDevice::fill_window(const DeviceRect& r, uint32_t argb) {
 }
 
 bool GlDrawDevice::set_swap_interval(int interval) {
+    make_current();
     m_config.swap_interval = interval;
     if (m_own_window) return true;  // nothing is shown, nothing to wait for
     return SDL_GL_SetSwapInterval(interval) == 0;
