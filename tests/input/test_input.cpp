@@ -1,0 +1,412 @@
+// Input in-process: the state the window's events leave, the input functions,
+// the events a step raises, and the recorded-input format.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/runtime.h"
+#include "gamedata/game_settings.h"
+#include "platform/joystick.h"
+#include "script/code_error.h"
+#include "script/code_main.h"
+#include "script/script_state.h"
+#include "support/capture_platform.h"
+#include "world/game_loop.h"
+#include "world/input_main.h"
+#include "world/input_record.h"
+#include "world/object_main.h"
+#include "world/world_state.h"
+
+namespace kx {
+namespace {
+
+using Kind = InputEvent::Kind;
+
+class FakeJoysticks : public IJoysticks {
+public:
+    JoystickState pads[2];
+    JoystickState state(int id) override { return pads[id == 2 ? 1 : 0]; }
+};
+
+// Delivers queued events when messages are processed, as a real window would.
+class QueueWindows : public HeadlessWindowSystem {
+public:
+    std::deque<InputEvent> queue;
+    void process_messages() override {
+        while (!queue.empty()) {
+            const InputEvent e = queue.front();
+            queue.pop_front();
+            if (m_input_sink) m_input_sink->on_input(e);
+        }
+    }
+};
+
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto j = std::make_unique<FakeJoysticks>();
+        joy = j.get();
+        cp.platform->m_joysticks = std::move(j);
+        auto w = std::make_unique<QueueWindows>();
+        windows = w.get();
+        cp.platform->m_windows = std::move(w);
+        r.platform = cp.platform.get();
+        r.settings = std::make_shared<GameSettings>();
+        scope = std::make_unique<RuntimeScope>(r);
+        init_script(r);
+        init_world(r);
+        init_input(r);
+    }
+
+    // Objects whose events print "NAME type,number"; then the game starts in
+    // one room.
+    int32_t add_object(const std::string& name) {
+        auto o = std::make_unique<CObject>();
+        o->name = name;
+        world().objects.push_back(std::move(o));
+        return static_cast<int32_t>(world().objects.size()) - 1;
+    }
+    void say_on(int32_t obj, int32_t type, int32_t n) {
+        CAction a;
+        a.kind = act::Code;
+        a.exec_type = act::ExecCode;
+        a.uses_applies_to = true;
+        a.arg_count = 1;
+        a.arg_kinds = {act::KindString};
+        a.args = {"show_debug_message(\"" + world().objects[static_cast<size_t>(obj)]->name + " " +
+                  std::to_string(type) + "," + std::to_string(n) + "\")"};
+        CEvent& e = world().objects[static_cast<size_t>(obj)]->event_at(type, n);
+        e.actions.push_back(std::move(a));
+        ASSERT_TRUE(compile_action(e.actions.back())) << pending_message();
+    }
+    void start() {
+        world().rooms.push_back(std::make_unique<CRoom>());
+        world().room_order.push_back(0);
+        start_game();
+    }
+    void send(Kind k, int code = 0, int x = 0, int y = 0) {
+        r.input->sink->on_input({k, code, x, y});
+    }
+    double num(const std::string& expr) {
+        const RValue v = eval(expr);
+        EXPECT_TRUE(v.is_real()) << expr;
+        return v.real;
+    }
+    RValue eval(const std::string& expr) { return run("return " + expr); }
+    RValue run(const std::string& code) {
+        CCode c(code, false);
+        EXPECT_TRUE(c.compile()) << pending_message();
+        CInstance temp(0, -1);
+        RValue result;
+        EXPECT_TRUE(execute_reporting(&temp, &temp, c, result)) << code;
+        return result;
+    }
+    static std::string temp_file(const std::string& what) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        return (std::filesystem::temp_directory_path() /
+                ("kx_input_" + what + "_" + info->name() + ".txt"))
+            .string();
+    }
+    std::vector<std::string> take_out() { return std::exchange(cp.console->out, {}); }
+
+    test::CapturePlatform cp;
+    FakeJoysticks* joy = nullptr;
+    QueueWindows* windows = nullptr;
+    Runtime r;
+    std::unique_ptr<RuntimeScope> scope;
+};
+
+TEST_F(InputTest, KeyStatesOverStepsAndQueries) {
+    start();
+    send(Kind::KeyDown, 37);
+    send(Kind::KeyDown, 37);  // auto-repeat: already held, pressed once
+    EXPECT_EQ(num("keyboard_check(vk_left)"), 1);
+    EXPECT_EQ(num("keyboard_check_pressed(vk_left)"), 1);
+    EXPECT_EQ(num("keyboard_check(vk_anykey)"), 1);
+    EXPECT_EQ(num("keyboard_check(vk_nokey)"), 0);
+    EXPECT_EQ(num("keyboard_key"), 37);
+    input_step_end();
+    EXPECT_EQ(num("keyboard_check_pressed(vk_left)"), 0);
+    EXPECT_EQ(num("keyboard_check(vk_left)"), 1);  // held stays
+    send(Kind::KeyDown, 39);
+    send(Kind::KeyUp, 37);  // not the current key: keyboard_key stays
+    EXPECT_EQ(num("keyboard_key"), 39);
+    EXPECT_EQ(num("keyboard_lastkey"), 39);
+    send(Kind::KeyUp, 39);
+    EXPECT_EQ(num("keyboard_key"), 0);
+    EXPECT_EQ(num("keyboard_check_released(vk_left) + keyboard_check_released(vk_right)"), 2);
+    EXPECT_EQ(num("keyboard_check(vk_nokey)"), 1);
+    // Out of range: read as 0, and events for such keys change nothing.
+    for (const char* q : {"keyboard_check(256)", "keyboard_check_pressed(-1)",
+                          "keyboard_check_released(1000)", "keyboard_check_direct(300)"})
+        EXPECT_EQ(num(q), 0) << q;
+    send(Kind::KeyDown, 300);
+    EXPECT_EQ(num("keyboard_lastkey"), 39);
+}
+
+TEST_F(InputTest, KeyMapRedirectsStatesButNotTheDirectCheck) {
+    start();
+    eval("keyboard_set_map(65, 66)");
+    eval("keyboard_set_map(256, 1)");  // ignored
+    EXPECT_EQ(num("keyboard_get_map(65)"), 66);
+    EXPECT_EQ(num("keyboard_get_map(300)"), 300);
+    send(Kind::KeyDown, 65);
+    EXPECT_EQ(num("keyboard_check(66)"), 1);
+    EXPECT_EQ(num("keyboard_check(65)"), 0);
+    EXPECT_EQ(num("keyboard_lastkey"), 66);
+    EXPECT_EQ(num("keyboard_check_direct(65)"), 1);
+    EXPECT_EQ(num("keyboard_check_direct(66)"), 0);
+    send(Kind::KeyUp, 65);
+    EXPECT_EQ(num("keyboard_check_released(66)"), 1);
+    // A key mapped outside 0..255 is dropped by the handlers.
+    eval("keyboard_set_map(67, 400)");
+    send(Kind::KeyDown, 67);
+    EXPECT_EQ(num("keyboard_lastkey"), 66);
+    eval("keyboard_unset_map()");
+    EXPECT_EQ(num("keyboard_get_map(65)"), 65);
+    // The map survives clearing; only the game's input state goes.
+    eval("keyboard_set_map(65, 70)");
+    eval("io_clear()");
+    EXPECT_EQ(num("keyboard_get_map(65)"), 70);
+    EXPECT_EQ(num("keyboard_check_released(66)"), 0);
+}
+
+TEST_F(InputTest, TypedText) {
+    start();
+    for (int i = 0; i < 1100; ++i) send(Kind::Char, 'a' + i % 26);
+    EXPECT_EQ(world().game.input.keyboard_string.size(), 1025u);
+    EXPECT_EQ(world().game.input.keyboard_string.back(), 'a' + 1099 % 26);
+    run("keyboard_string = \"ab\"");
+    send(Kind::Char, 8);
+    EXPECT_EQ(world().game.input.keyboard_string, "a");
+    send(Kind::Char, 8);
+    send(Kind::Char, 8);   // nothing left to remove
+    send(Kind::Char, 13);  // control characters are not text
+    EXPECT_EQ(world().game.input.keyboard_string, "");
+    EXPECT_EQ(world().game.input.keyboard_lastchar, "\r");
+    send(Kind::Char, 0xE9);
+    EXPECT_EQ(world().game.input.keyboard_string, "\xE9");
+}
+
+TEST_F(InputTest, MouseButtonsAndClose) {
+    start();
+    send(Kind::MouseDown, 1, 5, 6);
+    send(Kind::MouseDown, 2, 5, 6);
+    send(Kind::MouseUp, 2, 5, 6);
+    EXPECT_EQ(num("mouse_button"), 0);  // the left one is still down
+    EXPECT_EQ(num("mouse_lastbutton"), 2);
+    EXPECT_EQ(num("mouse_check_button(mb_left)"), 1);
+    EXPECT_EQ(num("mouse_check_button(mb_any)"), 1);
+    EXPECT_EQ(num("mouse_check_button(mb_none)"), 0);
+    EXPECT_EQ(num("mouse_check_button_released(mb_right)"), 1);
+    EXPECT_EQ(num("mouse_check_button_pressed(mb_right)"), 1);
+    EXPECT_EQ(num("mouse_check_button(4) + mouse_check_button_pressed(-2)"), 0);
+    EXPECT_EQ(num("mouse_x") * 100 + num("mouse_y"), 506);  // without views: the window point
+    eval("mouse_clear(mb_left)");
+    EXPECT_EQ(num("mouse_check_button(mb_none)"), 1);
+    send(Kind::CloseRequest);
+    EXPECT_EQ(num("keyboard_check(vk_escape)"), 1);
+    EXPECT_EQ(num("keyboard_check_pressed(vk_escape)"), 0);
+    EXPECT_EQ(num("keyboard_lastkey"), 27);
+}
+
+TEST_F(InputTest, SynthesisedKeysAndNumLock) {
+    start();
+    eval("keyboard_key_press(vk_space)");
+    EXPECT_EQ(num("keyboard_check_pressed(vk_space)"), 1);
+    EXPECT_EQ(num("keyboard_check_direct(vk_space)"), 1);
+    eval("keyboard_key_release(vk_space)");
+    EXPECT_EQ(num("keyboard_check(vk_space)"), 0);
+    EXPECT_EQ(num("keyboard_get_numlock()"), 0);
+    eval("keyboard_set_numlock(0)");  // already off: nothing happens
+    EXPECT_EQ(num("keyboard_check_pressed(144)"), 0);
+    eval("keyboard_set_numlock(1)");
+    EXPECT_EQ(num("keyboard_get_numlock()"), 1);
+    EXPECT_EQ(num("keyboard_check_pressed(144) + keyboard_check_released(144)"), 2);
+}
+
+TEST_F(InputTest, JoystickFunctions) {
+    JoystickState& p = joy->pads[1];
+    p.present = true;
+    p.name = std::string(40, 'n');
+    p.axis_count = 3;
+    p.button_count = 12;
+    p.has_pov = true;
+    p.axes[0] = 0;
+    p.axes[1] = 65535;
+    p.axes[2] = 32767;
+    p.buttons = 1u | 1u << 31;
+    p.pov = 9000;
+    EXPECT_EQ(num("joystick_exists(2)"), 1);
+    EXPECT_EQ(eval("joystick_name(2)").str.str(), std::string(32, 'n'));
+    EXPECT_EQ(num("joystick_axes(2) * 100 + joystick_buttons(2)"), 312);
+    EXPECT_EQ(num("joystick_has_pov(2)"), 1);
+    EXPECT_EQ(num("joystick_xpos(2)"), -1);
+    EXPECT_DOUBLE_EQ(num("joystick_ypos(2)"), 65535.0 / 32767 - 1);
+    EXPECT_EQ(num("joystick_zpos(2)"), 0);
+    EXPECT_EQ(num("joystick_pov(2)"), 90);
+    EXPECT_EQ(num("joystick_check_button(2, 1) + joystick_check_button(2, 32)"), 2);
+    EXPECT_EQ(num("joystick_check_button(2, 2) + joystick_check_button(2, 0) + "
+                  "joystick_check_button(2, 33)"),
+              0);
+    p.pov = -1;
+    EXPECT_EQ(num("joystick_pov(2)"), -1);
+    p.pov = 36001;
+    EXPECT_EQ(num("joystick_pov(2)"), -1);
+    struct Case {
+        int x, y, direction;
+    };
+    for (const Case& c : {Case{19999, 19999, 103}, Case{20000, 19999, 104}, Case{44000, 20000, 101},
+                          Case{44001, 44000, 102}, Case{0, 44001, 97}, Case{65535, 65535, 99}}) {
+        p.axes[0] = c.x;
+        p.axes[1] = c.y;
+        EXPECT_EQ(num("joystick_direction(2)"), c.direction) << c.x << "," << c.y;
+    }
+    // Joystick 1 is absent; any number but 2 names it.
+    for (const char* q : {"joystick_exists(1)", "joystick_axes(3)", "joystick_buttons(0)",
+                          "joystick_has_pov(1)", "joystick_xpos(1)", "joystick_check_button(1, 1)"})
+        EXPECT_EQ(num(q), 0) << q;
+    EXPECT_EQ(eval("joystick_name(1)").str.str(), "");
+    EXPECT_EQ(num("joystick_pov(1)"), -1);
+    EXPECT_EQ(num("joystick_direction(1)"), 101);
+}
+
+TEST_F(InputTest, StepRaisesKeyboardJoystickAndMouseEvents) {
+    const int32_t o = add_object("o");
+    for (int n : {1, 0}) say_on(o, ev::Keyboard, n);
+    say_on(o, ev::Keyboard, 40);
+    for (int n : {16, 17, 18, 19, 21, 28, 31, 36, 3, 0, 4, 12, 53}) say_on(o, ev::Mouse, n);
+    start();
+    CInstance* in = create_in_room(o, 10, 10);
+    in->bbox_left = in->bbox_top = 10;
+    in->bbox_right = in->bbox_bottom = 20;
+    JoystickState& p = joy->pads[0];
+    p.present = true;
+    p.axes[0] = 10000;                   // left
+    p.axes[1] = 30000;                   // neither up nor down
+    p.buttons = 1u | 1u << 7 | 1u << 8;  // buttons 1, 8 and 9 (only 1..8 raise events)
+    joy->pads[1].present = false;
+    take_out();
+    send(Kind::KeyDown, 200);  // above the event lists, but a key for "any key"
+    send(Kind::MouseMove, 0, 30, 30);
+    input_step_events();
+    EXPECT_EQ(take_out(), (std::vector<std::string>{"o 5,1", "o 6,16", "o 6,21", "o 6,28"}));
+    input_step_end();
+    send(Kind::KeyUp, 200);
+    send(Kind::MouseMove, 0, 15, 15);
+    send(Kind::MouseDown, 1, 15, 15);
+    p.present = false;
+    input_step_events();
+    EXPECT_EQ(take_out(),
+              (std::vector<std::string>{"o 5,0", "o 6,0", "o 6,4", "o 6,12", "o 6,53"}));
+    input_step_end();
+    send(Kind::MouseUp, 1, 15, 15);
+    input_step_events();
+    EXPECT_EQ(take_out(), (std::vector<std::string>{"o 5,0", "o 6,3"}));
+}
+
+TEST_F(InputTest, RecordedLines) {
+    struct Good {
+        const char* line;
+        const char* formatted;  // null: blank or comment
+    };
+    for (const Good& g :
+         {Good{"0 keydown 37", "0 keydown 37"},
+          Good{"  12:3  keyup  vk_space  # released", "12:3 keyup 32"},
+          Good{"4 keydown A", "4 keydown 65"}, Good{"4 char 0", "4 char 0"},
+          Good{"5 mousedown mb_right", "5 mousedown 2"},
+          Good{"5 mouseup 3 -4 700", "5 mouseup 3 -4 700"},
+          Good{"6 mousemove 10 20", "6 mousemove 10 20"}, Good{"7 wheelup", "7 wheelup"},
+          Good{"7 close", "7 close"}, Good{"8 focusout", "8 focusout"}, Good{"   ", nullptr},
+          Good{"# only a comment", nullptr}}) {
+        std::optional<RecordedInput> rec;
+        std::string error;
+        ASSERT_TRUE(parse_input_line(g.line, rec, error)) << g.line << ": " << error;
+        if (!g.formatted) {
+            EXPECT_FALSE(rec) << g.line;
+            continue;
+        }
+        ASSERT_TRUE(rec) << g.line;
+        EXPECT_EQ(format_input_line(*rec), g.formatted);
+    }
+    struct Bad {
+        const char* line;
+        const char* error;
+    };
+    for (const Bad& b :
+         {Bad{"x keydown 1", "bad step \"x\""}, Bad{"-1 keydown 1", "bad step \"-1\""},
+          Bad{"1:0 keydown 1", "bad input call number in \"1:0\""},
+          Bad{"3", "missing event after the step"}, Bad{"3 press 1", "unknown event \"press\""},
+          Bad{"3 keydown", "wrong number of arguments for keydown"},
+          Bad{"3 wheelup 1", "wrong number of arguments for wheelup"},
+          Bad{"3 mousedown 1 2", "wrong number of arguments for mousedown"},
+          Bad{"3 keydown 256", "code 256 out of range for keydown"},
+          Bad{"3 mousedown 4", "code 4 out of range for mousedown"},
+          Bad{"3 keydown vk_nothing", "bad code \"vk_nothing\" for keydown"},
+          Bad{"3 mousemove 1 y", "bad position for mousemove"}}) {
+        std::optional<RecordedInput> rec;
+        std::string error;
+        EXPECT_FALSE(parse_input_line(b.line, rec, error)) << b.line;
+        EXPECT_EQ(error, b.error) << b.line;
+    }
+}
+
+TEST_F(InputTest, RecordingTagsEventsWithTheirStepAndInputCall) {
+    const std::string path = temp_file("rec");
+    std::string error;
+    ASSERT_TRUE(open_input_files("", path, error)) << error;
+    send(Kind::KeyDown, 40);         // before the first room: wiped by entering it
+    send(Kind::MouseMove, 0, 3, 4);  // the mouse position is not
+    start();
+    send(Kind::KeyDown, 37);
+    world().game.steps_done = 4;
+    windows->queue = {{Kind::KeyUp, 37}};
+    eval("io_handle()");
+    windows->queue = {{Kind::Char, 65}};
+    eval("keyboard_clear(0)");
+    send(Kind::MouseDown, 1, 7, 8);
+    rt().script->transition_request = 0;  // pending room change: key events are dropped
+    send(Kind::KeyDown, 38);
+    send(Kind::MouseMove, 0, 9, 9);
+    r.input->record.reset();
+    std::ifstream f(path);
+    std::stringstream all;
+    all << f.rdbuf();
+    std::filesystem::remove(path);
+    EXPECT_EQ(all.str(),
+              "# kxrun input: STEP[:CALL] EVENT [ARGUMENTS]\n"
+              "0 mousemove 3 4\n0 keydown 37\n4:1 keyup 37\n4:2 char 65\n4 mousedown 1 7 8\n"
+              "4 mousemove 9 9\n");
+}
+
+TEST_F(InputTest, ReplayDeliversAtStepEndsAndInsideInputCalls) {
+    const std::string path = temp_file("play");
+    std::ofstream(path) << "0 keydown 37\n1 keydown 38\n1:2 keydown 39\n2 keydown 40\n";
+    std::string error;
+    ASSERT_TRUE(open_input_files(path, "", error)) << error;
+    std::filesystem::remove(path);
+    start();
+    auto held = [&](int k) { return world().game.input.key_held[static_cast<size_t>(k)]; };
+    input_step_events();  // step 1: what arrived before it is overdue
+    EXPECT_TRUE(held(37));
+    EXPECT_FALSE(held(38));
+    input_step_end();  // end of step 1: what arrived after it
+    EXPECT_TRUE(held(38));
+    EXPECT_FALSE(held(39));
+    world().game.steps_done = 1;
+    EXPECT_TRUE(input_may_arrive());
+    eval("io_handle()");
+    EXPECT_FALSE(held(39));
+    eval("io_handle()");
+    EXPECT_TRUE(held(39));
+    EXPECT_FALSE(held(40));
+    EXPECT_FALSE(input_may_arrive());  // the next event belongs after this step
+    input_step_end();
+    EXPECT_TRUE(held(40));
+}
+
+}  // namespace
+}  // namespace kx
