@@ -46,6 +46,12 @@ play mouse 7 "$GAMES/mouse/input.txt"
 expect "mouse events on a hollow precise sprite, global events, wheel" \
     "$(cat "$GAMES/mouse/expected.txt")" "$(cat "$work/mouse.out")"
 
+# The same moves through a view that shows part of the room at twice its size.
+build mouse_views
+play mouse_views 7 "$GAMES/mouse_views/input.txt"
+expect "mouse events through a view" \
+    "$(cat "$GAMES/mouse_views/expected.txt")" "$(cat "$work/mouse_views.out")"
+
 build wait
 play wait 4 "$GAMES/wait/input.txt"
 expect "keyboard_wait takes a key replayed inside its message checks" \
