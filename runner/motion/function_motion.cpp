@@ -1,6 +1,7 @@
 // Built-in functions that set an instance's motion or move it directly.
 #include <cmath>
 
+#include "collision/collision_main.h"
 #include "core/runtime.h"
 #include "motion/motion_main.h"
 #include "motion/motion_speed.h"
@@ -28,15 +29,9 @@ double room_height() {
     return world().current ? world().current->height : 0;
 }
 
-// Asks the collision functions; a runner without them has nothing solid.
-bool place_free(CInstance* self, double x, double y) {
-    const FunctionTable& table = rt().script->functions;
-    const int f = table.find("place_free");
-    if (f < 0) return true;
-    RValue args[2] = {RValue(x), RValue(y)};
-    RValue result;
-    table.at(f).handler(self, self, 2, result, args);
-    return arg_real(result) >= 0.5;
+// A runtime without the collision subsystem has nothing solid.
+bool place_free(CInstance& self, double x, double y) {
+    return !rt().collision || free_at(self, x, y, true);
 }
 
 KX_HANDLER(fn_motion_set) {
@@ -96,7 +91,7 @@ KX_HANDLER(fn_move_random) {
         double cy = random_in(y0, y1);
         if (hs > 0) cx = static_cast<double>(hs) * std::floor(cx / static_cast<double>(hs));
         if (vs > 0) cy = static_cast<double>(vs) * std::floor(cy / static_cast<double>(vs));
-        if (place_free(self, cx, cy)) {
+        if (place_free(*self, cx, cy)) {
             set_position(*self, cx, cy);
             return;
         }

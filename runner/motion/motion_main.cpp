@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "collision/collision_main.h"
 #include "gamedata/game_data.h"
 #include "motion/motion_speed.h"
 #include "script/script_state.h"
@@ -27,6 +28,8 @@ void init_motion(Runtime& r) {
         return -1;
     };
     r.world->hooks.move_instance = [](CInstance& inst) { move_instance(inst); };
+    // Instances that meet a solid one take their path step again.
+    if (r.collision) r.collision->path_step = [](CInstance& inst) { path_step(inst); };
 }
 
 bool read_paths_section(CStream& s) {

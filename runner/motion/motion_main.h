@@ -15,7 +15,8 @@ struct MotionState {
 MotionState& motion();
 
 // Creates rt.motion, registers the motion and path functions and fills the
-// world's motion hook. After init_world.
+// world's motion hook and the collision step's path step. After init_world
+// and init_collision.
 void init_motion(Runtime& rt);
 // The game data's path section.
 bool read_paths_section(CStream& s);

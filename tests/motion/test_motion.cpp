@@ -416,6 +416,9 @@ TEST_F(MotionTest, EveryEndActionOfAPath) {
         {"restart backwards", 0.02, -5, 0, 1, true, 0.97, -5, 97, 0, 0},
         {"continue", 0.98, 5, 0, 2, true, 0.03, 5, 103, 100, 0},
         {"continue backwards", 0.02, -5, 0, 2, true, 0.97, -5, -3, -100, 0},
+        // Reaching exactly 0 is the start end: backwards it wraps to 1, not to -1.
+        {"restart backwards from exactly 0", 0.05, -5, 0, 1, true, 1, -5, 100, 0, 0},
+        {"continue backwards from exactly 0", 0.05, -5, 0, 2, true, 1, -5, 0, -100, 0},
         {"reverse reflects the overshoot", 1.0, 5, 0, 3, true, 0.95, -5, 95, 0, 0},
         {"reverse at the start", 0.02, -5, 0, 3, true, 0.03, 5, 3, 0, 0},
     };
