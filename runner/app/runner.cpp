@@ -55,6 +55,13 @@ void connect_world_to_graphics(Runtime& rt) {
         }
     };
     h.draw_room = [&rt] { draw_room_pass(rt); };
+    auto& finders = rt.script->resource_finders;
+    finders[size_t(ResourceKind::Sprite)] = [](std::string_view n) {
+        return gfx().sprites.find_by_name(n);
+    };
+    finders[size_t(ResourceKind::Background)] = [](std::string_view n) {
+        return gfx().backgrounds.find_by_name(n);
+    };
     h.background_size = [](int32_t id, bool height) {
         const CBackground* b = gfx().backgrounds.get(id);
         return b ? (height ? b->height() : b->width()) : 0;
