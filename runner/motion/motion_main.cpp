@@ -1,5 +1,6 @@
 #include "motion/motion_main.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "collision/collision_main.h"
@@ -126,7 +127,7 @@ bool path_step(CInstance& inst) {
                 break;
         }
     }
-    inst.path_position = pos;
+    inst.path_position = std::clamp(pos, 0.0, 1.0);
     const RPathPoint here = p->lookup(pos), first = p->lookup(0);
     const double px = here.x - first.x, py = here.y - first.y;
     const double o = inst.path_orientation * motion_rules::kPi / 180;

@@ -23,8 +23,15 @@ double dist2(const RPathPoint& a, const RPathPoint& b) {
 
 }  // namespace
 
+int32_t CPath::stored_kind(int32_t kind) {
+    return kind == kSmooth ? kSmooth : kStraight;
+}
+int32_t CPath::stored_precision(int32_t precision) {
+    return std::clamp(precision, 0, kMaxPrecision);
+}
+
 void CPath::set_kind(int32_t kind) {
-    m_kind = kind;
+    m_kind = stored_kind(kind);
     rebuild();
 }
 void CPath::set_closed(bool closed) {
@@ -32,7 +39,7 @@ void CPath::set_closed(bool closed) {
     rebuild();
 }
 void CPath::set_precision(int32_t precision) {
-    m_precision = precision;
+    m_precision = stored_precision(precision);
     rebuild();
 }
 void CPath::set_points(std::vector<RPathPoint> points) {
@@ -63,7 +70,7 @@ void CPath::rebuild() {
             m_poly = m_points;
             if (m_closed) m_poly.push_back(m_points[0]);
         } else {
-            const int depth = std::clamp(m_precision, 0, kMaxDepth);
+            const int depth = m_precision;
             if (!m_closed) {
                 m_poly.push_back(m_points[0]);
                 for (size_t i = 0; i + 2 < n; ++i)
@@ -209,9 +216,9 @@ std::vector<RPathPoint> CPath::draw_points(double x, double y, bool absolute) co
 
 bool CPath::read(CStream& s) {
     if (s.read_int() != kRecordVersion) return false;
-    m_kind = s.read_int();
+    m_kind = stored_kind(s.read_int());
     m_closed = s.read_bool();
-    m_precision = s.read_int();
+    m_precision = stored_precision(s.read_int());
     const int32_t n = s.read_int();
     if (n < 0) return false;
     m_points.clear();

@@ -19,9 +19,7 @@ class CPath {
 public:
     // The path kinds of the game data.
     static constexpr int32_t kStraight = 0, kSmooth = 1;
-    // Deeper halving adds nothing visible and lets huge coordinates blow up
-    // the point count.
-    static constexpr int32_t kMaxDepth = 8;
+    static constexpr int32_t kMaxPrecision = 8;
 
     int32_t kind() const { return m_kind; }
     bool closed() const { return m_closed; }
@@ -30,9 +28,9 @@ public:
     const std::vector<RPathPoint>& polyline() const { return m_poly; }
     double length() const { return m_length; }
 
-    void set_kind(int32_t kind);
+    void set_kind(int32_t kind);  // anything but smooth is straight
     void set_closed(bool closed);
-    void set_precision(int32_t precision);
+    void set_precision(int32_t precision);  // kept in 0..kMaxPrecision
     void set_points(std::vector<RPathPoint> points);
 
     // Position and speed at t (0 start, 1 end) along the polyline.
@@ -60,6 +58,8 @@ public:
     void write(CStream& s) const;
 
 private:
+    static int32_t stored_kind(int32_t kind);
+    static int32_t stored_precision(int32_t precision);
     void rebuild();
     void centre(double& cx, double& cy) const;
     void add_curve(const RPathPoint& a, const RPathPoint& b, const RPathPoint& c, int depth);

@@ -32,4 +32,5 @@ bad "short point" '{"points": [[1]]}' "a point is"
 bad "text coordinate" '{"points": [[1, "2"]]}' "point coordinates and speeds are numbers"
 bad "unknown kind" '{"kind": "curly"}' "kind is"
 bad "unknown key" '{"speed": 3}' 'unknown key "speed"'
+bad "precision out of range" '{"kind": "smooth", "precision": 9}' "precision lies in 0..8"
 exit $fail

@@ -256,10 +256,14 @@ TEST(PathGeometry, PolylinesOfEveryKind) {
             EXPECT_NEAR(c.path.length(), c.length, 1e-9) << c.name;
         }
     }
-    // A precision far beyond any use is capped instead of exploding.
+    // Precision stays in 0..8 and unknown kinds are straight, so huge
+    // coordinates cannot make the halving run away.
     CPath huge = make_path({{0, 0, 100}, {1e300, 0, 100}, {1e300, 1e300, 100}}, CPath::kSmooth,
                            false, 1000000);
-    EXPECT_LE(huge.polyline().size(), size_t{2} + (size_t{1} << CPath::kMaxDepth));
+    EXPECT_EQ(huge.precision(), 8);
+    EXPECT_LE(huge.polyline().size(), size_t{2} + (size_t{1} << 8));
+    EXPECT_EQ(make_path({}, CPath::kSmooth, false, -3).precision(), 0);
+    EXPECT_EQ(make_path({}, 7).kind(), CPath::kStraight);
 }
 
 TEST(PathGeometry, LookupsInterpolateAlongTheLength) {
@@ -547,6 +551,8 @@ TEST_F(MotionTest, PathFunctionsMakeCopyAndEditPaths) {
     EXPECT_EQ(
         num("return path_get_number(q) * 100 + path_get_kind(q) * 10 + path_get_precision(q)", i),
         12);
+    eval("path_set_kind(q, 5); path_set_precision(q, 20)", i);
+    EXPECT_EQ(num("return path_get_kind(q) * 10 + path_get_precision(q)", i), 8);
     EXPECT_EQ(num("return path_delete(q) + path_exists(q)", i), 1);
     EXPECT_EQ(num("return path_add() - q", i), 1) << "deleted slots are not reused";
 }

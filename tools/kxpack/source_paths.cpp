@@ -50,21 +50,21 @@ CPath load_path(const fs::path& p) {
     try {
         if (j.contains("kind")) {
             const auto& k = j["kind"];
-            if (k.is_string()) {
-                if (k == kKindNames[0])
-                    path.set_kind(CPath::kStraight);
-                else if (k == kKindNames[1])
-                    path.set_kind(CPath::kSmooth);
-                else
-                    fail(p, "kind is \"straight\", \"smooth\" or a number");
-            } else {
-                path.set_kind(k.get<int32_t>());
-            }
+            if (k == kKindNames[0])
+                path.set_kind(CPath::kStraight);
+            else if (k == kKindNames[1])
+                path.set_kind(CPath::kSmooth);
+            else
+                fail(p, "kind is \"straight\" or \"smooth\"");
         }
         if (j.contains("closed")) path.set_closed(j["closed"].get<bool>());
-        if (j.contains("precision")) path.set_precision(j["precision"].get<int32_t>());
+        if (j.contains("precision")) {
+            const int32_t prec = j["precision"].get<int32_t>();
+            if (prec < 0 || prec > CPath::kMaxPrecision) fail(p, "precision lies in 0..8");
+            path.set_precision(prec);
+        }
     } catch (const nlohmann::json::exception&) {
-        fail(p, "kind and precision are integers, closed is true or false");
+        fail(p, "precision is an integer, closed is true or false");
     }
     std::vector<RPathPoint> points;
     if (j.contains("points")) {
@@ -108,10 +108,7 @@ ordered_json save_paths(const PathList& paths, const fs::path& folder) {
             throw SourceError("two paths are named \"" + name + "\"");
         seen.push_back(name);
         ordered_json j;
-        if (path->kind() == CPath::kStraight || path->kind() == CPath::kSmooth)
-            j["kind"] = kKindNames[path->kind()];
-        else
-            j["kind"] = path->kind();
+        j["kind"] = kKindNames[path->kind() == CPath::kSmooth ? 1 : 0];
         j["closed"] = path->closed();
         j["precision"] = path->precision();
         ordered_json points = ordered_json::array();
