@@ -3,52 +3,88 @@
 #include <algorithm>
 
 #include "world/object_main.h"
+#include "world/room_class.h"
 #include "world/world_state.h"
 
 namespace kx {
 namespace {
 
-constexpr int32_t kCellShift = 6;        // 64-pixel cells
-constexpr int64_t kMaxFiledCells = 64;   // a box over more cells goes in the big list
-constexpr int64_t kMaxQueryCells = 256;  // a query over more looks at every slot
+constexpr int64_t kMargin = 512;        // pixels of grid around the room
+constexpr int64_t kMaxFiledCells = 64;  // a box over more cells stays loose
 constexpr size_t kMaxPending = 256;
-
-uint64_t key(int32_t cx, int32_t cy) {
-    return (static_cast<uint64_t>(static_cast<uint32_t>(cx)) << 32) | static_cast<uint32_t>(cy);
-}
-int64_t cells(int32_t cx0, int32_t cy0, int32_t cx1, int32_t cy1) {
-    return (static_cast<int64_t>(cx1) - cx0 + 1) * (static_cast<int64_t>(cy1) - cy0 + 1);
-}
 
 }  // namespace
 
-void CollisionIndex::cell_range(const RBox& b, int32_t& cx0, int32_t& cy0, int32_t& cx1,
-                                int32_t& cy1) const {
-    cx0 = b.left >> kCellShift;
-    cy0 = b.top >> kCellShift;
-    cx1 = b.right >> kCellShift;
-    cy1 = b.bottom >> kCellShift;
+void CollisionIndex::SlotMap::clear(size_t expected) {
+    size_t cap = 16;
+    while (cap < 2 * expected + 16) cap *= 2;
+    m_keys.assign(cap, nullptr);
+    m_values.assign(cap, kNone);
+    m_count = 0;
 }
 
-std::vector<uint32_t>& CollisionIndex::cell(int32_t cx, int32_t cy) {
-    return m_cells[key(cx, cy)];
+size_t CollisionIndex::SlotMap::home(const CInstance* key) const {
+    const uint64_t h = (reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(h >> 20) & (m_keys.size() - 1);
+}
+
+uint32_t CollisionIndex::SlotMap::find(const CInstance* key) const {
+    if (m_keys.empty()) return kNone;
+    for (size_t k = home(key);; k = (k + 1) & (m_keys.size() - 1)) {
+        if (m_keys[k] == key) return m_values[k];
+        if (!m_keys[k]) return kNone;
+    }
+}
+
+void CollisionIndex::SlotMap::insert(const CInstance* key, uint32_t value) {
+    if (2 * (m_count + 1) > m_keys.size()) {
+        std::vector<const CInstance*> keys = std::move(m_keys);
+        std::vector<uint32_t> values = std::move(m_values);
+        clear(keys.size());
+        for (size_t k = 0; k < keys.size(); ++k)
+            if (keys[k]) insert(keys[k], values[k]);
+    }
+    size_t k = home(key);
+    while (m_keys[k] && m_keys[k] != key) k = (k + 1) & (m_keys.size() - 1);
+    if (!m_keys[k]) ++m_count;
+    m_keys[k] = key;
+    m_values[k] = value;
+}
+
+CollisionIndex::CellRange CollisionIndex::cells_of(const RBox& b) const {
+    CellRange r;
+    const int64_t x0 = (static_cast<int64_t>(b.left) - m_x0) >> m_shift;
+    const int64_t y0 = (static_cast<int64_t>(b.top) - m_y0) >> m_shift;
+    const int64_t x1 = (static_cast<int64_t>(b.right) - m_x0) >> m_shift;
+    const int64_t y1 = (static_cast<int64_t>(b.bottom) - m_y0) >> m_shift;
+    r.cx0 = static_cast<int32_t>(std::clamp<int64_t>(x0, 0, m_width));
+    r.cy0 = static_cast<int32_t>(std::clamp<int64_t>(y0, 0, m_height));
+    r.cx1 = static_cast<int32_t>(std::clamp<int64_t>(x1, -1, m_width - 1));
+    r.cy1 = static_cast<int32_t>(std::clamp<int64_t>(y1, -1, m_height - 1));
+    return r;
+}
+
+bool CollisionIndex::inside_grid(const RBox& b) const {
+    const int64_t w = static_cast<int64_t>(m_width) << m_shift;
+    const int64_t h = static_cast<int64_t>(m_height) << m_shift;
+    return b.left >= m_x0 && b.top >= m_y0 && b.right < m_x0 + w && b.bottom < m_y0 + h;
 }
 
 CollisionIndex::Slot* CollisionIndex::slot_of(const CInstance* inst) {
-    auto it = m_slot_of.find(inst);
-    return it == m_slot_of.end() ? nullptr : &m_slots[it->second];
+    const uint32_t n = m_slot_of.find(inst);
+    return n == SlotMap::kNone ? nullptr : &m_slots[n];
 }
 
 void CollisionIndex::place(uint32_t n) {
     Slot& s = m_slots[n];
-    cell_range(s.box, s.cx0, s.cy0, s.cx1, s.cy1);
-    s.big = cells(s.cx0, s.cy0, s.cx1, s.cy1) > kMaxFiledCells;
-    if (s.big) {
-        m_big.push_back(n);
+    s.cells = cells_of(s.box);
+    s.loose = !inside_grid(s.box) || s.cells.count() > kMaxFiledCells;
+    if (s.loose) {
+        m_loose.push_back(n);
         return;
     }
-    for (int32_t cx = s.cx0; cx <= s.cx1; ++cx)
-        for (int32_t cy = s.cy0; cy <= s.cy1; ++cy) cell(cx, cy).push_back(n);
+    for (int32_t cy = s.cells.cy0; cy <= s.cells.cy1; ++cy)
+        for (int32_t cx = s.cells.cx0; cx <= s.cells.cx1; ++cx) cell(cx, cy).push_back({s.box, n});
 }
 
 void CollisionIndex::unplace(uint32_t n) {
@@ -60,42 +96,88 @@ void CollisionIndex::unplace(uint32_t n) {
             v.pop_back();
         }
     };
-    if (s.big) {
-        drop(m_big);
+    if (s.loose) {
+        drop(m_loose);
         return;
     }
-    for (int32_t cx = s.cx0; cx <= s.cx1; ++cx)
-        for (int32_t cy = s.cy0; cy <= s.cy1; ++cy) drop(cell(cx, cy));
+    for (int32_t cy = s.cells.cy0; cy <= s.cells.cy1; ++cy)
+        for (int32_t cx = s.cells.cx0; cx <= s.cells.cx1; ++cx) {
+            std::vector<Entry>& v = cell(cx, cy);
+            for (Entry& e : v)
+                if (e.slot == n) {
+                    e = v.back();
+                    v.pop_back();
+                    break;
+                }
+        }
 }
 
 void CollisionIndex::insert(CInstance* inst) {
-    if (m_slot_of.count(inst)) return;
+    if (m_slot_of.find(inst) != SlotMap::kNone) return;
     const uint32_t n = static_cast<uint32_t>(m_slots.size());
     Slot s;
     s.inst = inst;
     s.box = box_of(*inst);
     m_slots.push_back(s);
-    m_slot_of[inst] = n;
+    m_slot_of.insert(inst, n);
     place(n);
 }
 
 void CollisionIndex::rebuild() {
     ++m_rebuilds;
+    RoomInstances& list = room_instances();
+    const WorldState& w = world();
+    const size_t n = list.active().size() + list.deactivated().size();
     m_slots.clear();
-    m_slot_of.clear();
-    m_big.clear();
-    // Keep the cells' storage unless stale keys pile up.
-    if (m_cells.size() > 4096 + 8 * m_slots.capacity())
-        m_cells.clear();
-    else
-        for (auto& [k, v] : m_cells) v.clear();
+    m_slot_of.clear(n);
+    m_loose.clear();
+    // The grid spans the room and where nearly all instances are (a few far
+    // away stay loose rather than stretch it), with a margin, in cells of
+    // 64 pixels or more so that there are not many more cells than instances.
+    int64_t x0 = 0, y0 = 0;
+    int64_t x1 = w.current ? std::max(w.current->width, 0) : 0;
+    int64_t y1 = w.current ? std::max(w.current->height, 0) : 0;
+    {
+        std::vector<int32_t> xs, ys;
+        xs.reserve(n);
+        ys.reserve(n);
+        for (const auto* l : {&list.active(), &list.deactivated()})
+            for (const auto& i : *l) {
+                xs.push_back(static_cast<int32_t>((int64_t{i->bbox_left} + i->bbox_right) / 2));
+                ys.push_back(static_cast<int32_t>((int64_t{i->bbox_top} + i->bbox_bottom) / 2));
+            }
+        if (!xs.empty()) {
+            const size_t lo = xs.size() / 200, hi = xs.size() - 1 - xs.size() / 200;
+            auto at = [](std::vector<int32_t>& v, size_t k) {
+                std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(k), v.end());
+                return int64_t{v[k]};
+            };
+            x0 = std::min(x0, at(xs, lo));
+            x1 = std::max(x1, at(xs, hi));
+            y0 = std::min(y0, at(ys, lo));
+            y1 = std::max(y1, at(ys, hi));
+        }
+    }
+    x0 -= kMargin;
+    y0 -= kMargin;
+    x1 += kMargin;
+    y1 += kMargin;
+    const int64_t most = std::max<int64_t>(4096, 8 * static_cast<int64_t>(n));
+    m_shift = 6;
+    while (m_shift < 30 && (((x1 - x0) >> m_shift) + 1) * (((y1 - y0) >> m_shift) + 1) > most)
+        ++m_shift;
+    m_x0 = static_cast<int32_t>(x0);
+    m_y0 = static_cast<int32_t>(y0);
+    m_width = static_cast<int32_t>(((x1 - x0) >> m_shift) + 1);
+    m_height = static_cast<int32_t>(((y1 - y0) >> m_shift) + 1);
+    const size_t cells = static_cast<size_t>(m_width) * static_cast<size_t>(m_height);
+    if (m_grid.size() != cells) m_grid.assign(cells, {});
+    for (auto& c : m_grid) c.clear();
     m_family.clear();
     m_family_built.clear();
     m_pending.clear();
-    RoomInstances& list = room_instances();
     for (auto& i : list.active()) insert(i.get());
     for (auto& i : list.deactivated()) insert(i.get());
-    const WorldState& w = world();
     m_list = &list;
     m_room = w.current;
     m_step = w.game.steps_done;
@@ -124,8 +206,8 @@ void CollisionIndex::sync() {
 
 void CollisionIndex::moved(CInstance& inst) {
     if (!m_valid) return;
-    auto it = m_slot_of.find(&inst);
-    if (it == m_slot_of.end()) {
+    const uint32_t n = m_slot_of.find(&inst);
+    if (n == SlotMap::kNone) {
         // Not listed yet (a new instance) or never will be (a temporary one);
         // the next sync tells which.
         if (std::find(m_pending.begin(), m_pending.end(), &inst) != m_pending.end()) return;
@@ -135,17 +217,22 @@ void CollisionIndex::moved(CInstance& inst) {
             m_pending.push_back(&inst);
         return;
     }
-    Slot& s = m_slots[it->second];
+    Slot& s = m_slots[n];
     const RBox b = box_of(inst);
-    int32_t cx0, cy0, cx1, cy1;
-    cell_range(b, cx0, cy0, cx1, cy1);
-    if (cx0 == s.cx0 && cy0 == s.cy0 && cx1 == s.cx1 && cy1 == s.cy1) {
+    if (!s.loose && cells_of(b) == s.cells && inside_grid(b)) {
         s.box = b;
+        for (int32_t cy = s.cells.cy0; cy <= s.cells.cy1; ++cy)
+            for (int32_t cx = s.cells.cx0; cx <= s.cells.cx1; ++cx)
+                for (Entry& e : cell(cx, cy))
+                    if (e.slot == n) {
+                        e.box = b;
+                        break;
+                    }
         return;
     }
-    unplace(it->second);
+    unplace(n);
     s.box = b;
-    place(it->second);
+    place(n);
 }
 
 void CollisionIndex::candidates(const RBox& q, std::vector<CInstance*>& out) {
@@ -154,27 +241,29 @@ void CollisionIndex::candidates(const RBox& q, std::vector<CInstance*>& out) {
         for (Slot& s : m_slots) s.stamp = 0;
         m_stamp = 1;
     }
-    int32_t cx0, cy0, cx1, cy1;
-    cell_range(q, cx0, cy0, cx1, cy1);
-    if (cells(cx0, cy0, cx1, cy1) > kMaxQueryCells ||
-        static_cast<size_t>(cells(cx0, cy0, cx1, cy1)) > m_slots.size()) {
-        for (Slot& s : m_slots)
-            if (s.box.overlaps(q)) out.push_back(s.inst);
-        return;
-    }
     auto take = [&](uint32_t n) {
         Slot& s = m_slots[n];
         if (s.stamp == m_stamp) return;
         s.stamp = m_stamp;
         if (s.box.overlaps(q)) out.push_back(s.inst);
     };
-    for (int32_t cx = cx0; cx <= cx1; ++cx)
-        for (int32_t cy = cy0; cy <= cy1; ++cy) {
-            auto it = m_cells.find(key(cx, cy));
-            if (it != m_cells.end())
-                for (uint32_t n : it->second) take(n);
-        }
-    for (uint32_t n : m_big) take(n);
+    const CellRange r = cells_of(q);
+    if (static_cast<size_t>(r.count()) > m_slots.size()) {
+        for (Slot& s : m_slots)
+            if (s.box.overlaps(q)) out.push_back(s.inst);
+        return;
+    }
+    // A box over several cells is reported from the first cell it shares
+    // with the query, so each once.
+    for (int32_t cy = r.cy0; cy <= r.cy1; ++cy)
+        for (int32_t cx = r.cx0; cx <= r.cx1; ++cx)
+            for (const Entry& e : cell(cx, cy)) {
+                if (!e.box.overlaps(q)) continue;
+                if ((cx == r.cx0 || ((int64_t{e.box.left} - m_x0) >> m_shift) == cx) &&
+                    (cy == r.cy0 || ((int64_t{e.box.top} - m_y0) >> m_shift) == cy))
+                    out.push_back(m_slots[e.slot].inst);
+            }
+    for (uint32_t n : m_loose) take(n);
 }
 
 int32_t CollisionIndex::active_rank(CInstance* inst) {

@@ -42,21 +42,56 @@ public:
     long long rebuilds() const { return m_rebuilds; }
 
 private:
+    // Cells [cx0, cx1] x [cy0, cy1] of the grid; empty when cx0 > cx1.
+    struct CellRange {
+        int32_t cx0 = 0, cy0 = 0, cx1 = -1, cy1 = -1;
+        bool operator==(const CellRange&) const = default;
+        int64_t count() const {
+            return cx0 > cx1 || cy0 > cy1 ? 0
+                                          : (static_cast<int64_t>(cx1) - cx0 + 1) *
+                                                (static_cast<int64_t>(cy1) - cy0 + 1);
+        }
+    };
     struct Slot {
         CInstance* inst = nullptr;
         RBox box;
-        int32_t cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
-        bool big = false;
+        CellRange cells;
+        bool loose = false;  // in m_loose, not in cells
         uint32_t stamp = 0;
         int32_t active_rank = -1, exact_rank = -1;
+    };
+    // Instance pointer to slot number, open addressing.
+    class SlotMap {
+    public:
+        static constexpr uint32_t kNone = 0xFFFFFFFFu;
+        void clear(size_t expected);
+        uint32_t find(const CInstance* key) const;
+        void insert(const CInstance* key, uint32_t value);
+
+    private:
+        size_t home(const CInstance* key) const;
+        std::vector<const CInstance*> m_keys;
+        std::vector<uint32_t> m_values;
+        size_t m_count = 0;
     };
     void rebuild();
     void insert(CInstance* inst);
     void place(uint32_t slot);
     void unplace(uint32_t slot);
-    void cell_range(const RBox& b, int32_t& cx0, int32_t& cy0, int32_t& cx1, int32_t& cy1) const;
+    // The cells a box covers, clamped to the grid.
+    CellRange cells_of(const RBox& b) const;
+    bool inside_grid(const RBox& b) const;
     Slot* slot_of(const CInstance* inst);
-    std::vector<uint32_t>& cell(int32_t cx, int32_t cy);
+    // A cell holds a copy of each filed box, so a query reads no slot it
+    // does not report.
+    struct Entry {
+        RBox box;
+        uint32_t slot;
+    };
+    std::vector<Entry>& cell(int32_t cx, int32_t cy) {
+        return m_grid[static_cast<size_t>(cy) * static_cast<size_t>(m_width) +
+                      static_cast<size_t>(cx)];
+    }
 
     bool m_valid = false;
     const RoomInstances* m_list = nullptr;
@@ -66,9 +101,13 @@ private:
     std::vector<CInstance*> m_pending;  // unknown instances seen since the last sync
 
     std::vector<Slot> m_slots;
-    std::unordered_map<const CInstance*, uint32_t> m_slot_of;
-    std::unordered_map<uint64_t, std::vector<uint32_t>> m_cells;
-    std::vector<uint32_t> m_big;  // boxes spanning too many cells to file
+    SlotMap m_slot_of;
+    // The grid covers the room and a margin around it: cells of 2^m_shift
+    // pixels, m_width x m_height of them from room pixel (m_x0, m_y0).
+    int32_t m_shift = 6, m_x0 = 0, m_y0 = 0, m_width = 0, m_height = 0;
+    std::vector<std::vector<Entry>> m_grid;
+    // Boxes not wholly on the grid or spanning too many cells to file.
+    std::vector<uint32_t> m_loose;
     uint32_t m_stamp = 0;
     std::vector<std::unordered_map<const CInstance*, int32_t>> m_family;
     std::vector<bool> m_family_built;

@@ -66,8 +66,8 @@ bool turn_scan(CInstance& i, int32_t b) {
 bool turn_index(CInstance& i, int32_t b) {
     CollisionState& c = collision();
     const size_t n = room_instances().exact(b).size();
-    std::vector<CInstance*> near;
-    Ranked ranked;
+    std::vector<CInstance*>& near = c.near;
+    Ranked& ranked = c.turn_ranked;
     size_t next = 0;
     for (;;) {
         c.index.sync();
@@ -122,7 +122,8 @@ CInstance* first_chosen(int32_t obj, const RBox& q, Test test) {
     }
     c.index.sync();
     c.index.candidates(q, c.scratch);
-    Ranked ranked;
+    Ranked& ranked = c.ranked;
+    ranked.clear();
     for (CInstance* i : c.scratch) {
         const int32_t r = obj == -3 ? c.index.active_rank(i) : c.index.family_rank(obj, i);
         if (r >= 0) ranked.emplace_back(r, i);

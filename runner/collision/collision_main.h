@@ -3,6 +3,7 @@
 // and other subsystems call, and the per-step collision and boundary events.
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "collision/collision_index.h"
@@ -19,7 +20,10 @@ struct CollisionState {
     // The path step run for instances that meet a solid one; filled by the
     // motion subsystem (empty: instances are not on paths).
     std::function<void(CInstance&)> path_step;
-    std::vector<CInstance*> scratch;
+    // Reused buffers: room queries, and the collision step's own (events it
+    // runs make room queries).
+    std::vector<CInstance*> scratch, near;
+    std::vector<std::pair<int32_t, CInstance*>> ranked, turn_ranked;
 };
 
 CollisionState& collision();
