@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/headless.h"
+#include "platform/joystick.h"
 #include "platform/input_events.h"
 #include "platform/keymap.h"
 #include "platform/load_window_layout.h"
@@ -411,6 +412,7 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
         p->m_dialogs = std::make_unique<SdlDialogs>();
         p->m_windows = std::make_unique<SdlWindowSystem>();
         p->m_clock = std::make_unique<RealClock>();
+        p->m_joysticks = create_sdl_joysticks();
         p->m_headless = false;
         return p;
     }

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "script/script_state.h"
 #include "world/function_game.h"
+#include "world/input_main.h"
 #include "world/object_main.h"
 #include "world/room_main.h"
 #include "world/world_state.h"
@@ -28,6 +29,7 @@ constexpr int32_t kListTop[kEventTypeCount] = {0, 0, 12, 2, -1, 128, 61, 50, 0, 
 
 void process_messages() {
     if (rt().platform && rt().platform->windows()) rt().platform->windows()->process_messages();
+    if (world().hooks.input_messages) world().hooks.input_messages();
 }
 
 int64_t now_us() {
@@ -101,7 +103,7 @@ void special_keys() {
     const int32_t key = in.keyboard_lastkey;
     if (s.KeyF1Info && key == 112) {
         in.keyboard_lastkey = 0;  // the information window comes with the dialogs
-        world().game.input = InputState();
+        input_clear();
     } else if (s.KeyEscEnd && key == 27) {
         in.keyboard_lastkey = 0;
         request() = -100;
@@ -221,7 +223,7 @@ bool handle_transition() {
             return false;
         case -300:
             r = -1;
-            w.game.input = InputState();
+            input_clear();
             load_game(w.game.load_file);
             return true;
         case -200:

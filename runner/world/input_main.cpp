@@ -66,7 +66,10 @@ private:
 
 // Now: inside a step (its input phase or one of the game's input calls).
 // StepEnd: the step is over; what arrived after it is due too.
-enum class Due { Now, StepEnd };
+// Messages: the loop processes window messages between steps (steps_done
+// already counts the step just done): a step that ended early for a room
+// change, or the start of the game, still gets its events here.
+enum class Due { Now, StepEnd, Messages };
 
 // Replayed events reach the handlers in file order, each once the point where
 // it arrived in the recorded run has been reached (or passed).
@@ -80,6 +83,8 @@ void deliver_replay(Due when) {
         bool due;
         if (when == Due::StepEnd)
             due = r.call == 0 ? r.step <= s + 1 : r.step <= s;
+        else if (when == Due::Messages)
+            due = r.call == 0 ? r.step <= s : r.step < s;
         else
             due = r.step < s || (r.step == s && r.call <= calls);
         if (!due) break;
@@ -364,6 +369,7 @@ void init_input(Runtime& rt) {
     WorldHooks& h = rt.world->hooks;
     h.input_events = input_step_events;
     h.input_step_end = input_step_end;
+    h.input_messages = [] { deliver_replay(Due::Messages); };
     if (rt.platform && rt.platform->windows())
         rt.platform->windows()->set_input_sink(d->sink.get());
     register_function_input(rt.script->functions);

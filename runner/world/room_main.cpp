@@ -5,6 +5,7 @@
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
+#include "world/input_main.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
@@ -72,7 +73,7 @@ void enter_room(int32_t index, bool starting) {
     WorldState& w = world();
     ScriptState& st = *rt().script;
     st.transition_request = -1;
-    w.game.input = InputState();
+    input_clear();
     if (index < 0) return;
     if (static_cast<size_t>(index) >= w.working.size())
         w.working.resize(static_cast<size_t>(index) + 1);

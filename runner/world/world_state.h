@@ -42,6 +42,8 @@ struct WorldHooks {
     // the point (mouse_x, mouse_y).
     std::function<void(int wx, int wy, double& rx, double& ry)> window_to_room;
     std::function<void()> toggle_fullscreen;   // the F4 key
+    // After the loop processed window messages (replayed input arrives here).
+    std::function<void()> input_messages;
     // Sizes the drawing region for the current room (room start, after a load).
     std::function<void()> size_region;
 };
