@@ -12,6 +12,7 @@ namespace {
 constexpr int64_t kMargin = 512;        // pixels of grid around the room
 constexpr int64_t kMaxFiledCells = 64;  // a box over more cells stays loose
 constexpr size_t kMaxPending = 256;
+constexpr int32_t kNoSpriteBox = -100000;
 
 }  // namespace
 
@@ -143,6 +144,10 @@ void CollisionIndex::rebuild() {
         ys.reserve(n);
         for (const auto* l : {&list.active(), &list.deactivated()})
             for (const auto& i : *l) {
+                // Instances without a mask sprite share one point far away.
+                if (i->bbox_left == kNoSpriteBox && i->bbox_right == kNoSpriteBox &&
+                    i->bbox_top == kNoSpriteBox && i->bbox_bottom == kNoSpriteBox)
+                    continue;
                 xs.push_back(static_cast<int32_t>((int64_t{i->bbox_left} + i->bbox_right) / 2));
                 ys.push_back(static_cast<int32_t>((int64_t{i->bbox_top} + i->bbox_bottom) / 2));
             }

@@ -25,6 +25,7 @@ std::vector<std::string> play(bool use_index, unsigned seed, int instances, int 
     const int32_t c = w.object("c", hook, false, base);
     const int32_t d = w.object("d", loose, true);
     const int32_t ctl = w.object("ctl");
+    const int32_t e = w.object("e");  // no sprite: boxes at (-100000, -100000), off the grid
     const std::string B = std::to_string(base), A = std::to_string(a), Bo = std::to_string(b),
                       C = std::to_string(c), D = std::to_string(d);
     auto say = [](const std::string& what) { return "show_debug_message(" + what + ")"; };
@@ -56,7 +57,12 @@ std::vector<std::string> play(bool use_index, unsigned seed, int instances, int 
     w.set_code(c, ev::Step, ev::StepNormal,
                say("'p ' + string(id) + ' ' + string(collision_point(x, y, " + A +
                    ", true, true)) + ' ' + string(collision_ellipse(x - 12, y - 5, x + 12, y + 5, "
-                   "all, true, true))"));
+                   "all, true, true)) + ' ' + string(collision_rectangle(-1000, -1000, 5000, "
+                   "5000, " +
+                   A + ", true, true))"));
+    w.set_code(e, ev::Step, ev::StepNormal,
+               say("'e ' + string(instance_place(x, y, all)) + ' ' + string(instance_place(x, y, " +
+                   std::to_string(ctl) + "))"));
     w.set_code(ctl, ev::Create, 0, "t = 0");
     w.set_code(ctl, ev::Step, ev::StepBegin,
                "t += 1; if (t mod 3 == 1) instance_deactivate_region(0, 0, 100, 100, true, "
@@ -73,6 +79,12 @@ std::vector<std::string> play(bool use_index, unsigned seed, int instances, int 
         i->vspeed = std::round(spd(rng) * 2) / 2;
         if (rng() % 4 == 0) i->solid = !i->solid;
     }
+    // A few far outside the room, flying in through it: the first starts off the grid.
+    for (int k = 0; k < 3; ++k) {
+        CInstance* i = w.make(k == 0 ? c : a, -2000 + 40 * k, std::floor(pos(rng)));
+        i->hspeed = 200;
+    }
+    for (int k = 0; k < 3; ++k) w.make(e, pos(rng), pos(rng));
     for (int s = 0; s < steps; ++s) perform_step();
     std::vector<std::string> out = w.take_out();
     for (auto& i : room_instances().active())
