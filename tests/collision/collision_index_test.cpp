@@ -108,5 +108,53 @@ TEST(CollisionIndex, RandomRoomGivesTheScansAnswersAndEventOrder) {
     }
 }
 
+// Instances removed at the end of a step, rooms left and entered again (their
+// instances made anew, perhaps where freed ones were), a persistent instance
+// carried between them: the grid answers as the scan does.
+std::vector<std::string> rooms_and_removal(bool use_index) {
+    test::CollisionWorld w;
+    collision().use_index = use_index;
+    const int32_t block = w.sprite({"########", "########", "########", "########"});
+    const int32_t dot = w.sprite({"#"});
+    const int32_t wall = w.object("wall", block, true);
+    const int32_t probe = w.object("probe", dot);
+    world().objects[static_cast<size_t>(probe)]->persistent = true;
+    const std::string W = std::to_string(wall);
+    w.set_code(probe, ev::Step, ev::StepNormal,
+               "t += 1; var s, i; s = string(room) + ':'; for (i = 0; i < 200; i += 9) s += ' ' + "
+               "string(instance_place(i, i div 2, " +
+                   W +
+                   ")) + ',' + string(place_free(i + 3, i div 3)); show_debug_message(s);"
+                   "if (t == 2) with (" +
+                   W +
+                   ") if (id mod 3 == 0) instance_destroy();"
+                   "if (t == 3 || t == 5) room_goto_next(); if (t == 4 || t == 7) room_goto(0);");
+    for (int k = 0; k < 2; ++k) {
+        auto room = std::make_unique<CRoom>();
+        room->name = "rm" + std::to_string(k);
+        room->code = "var i; for (i = 0; i < 60; i += 1) instance_create((i * " +
+                     std::to_string(13 + 4 * k) + ") mod 200, (i * 7) mod 100, " + W + ")";
+        world().rooms.push_back(std::move(room));
+        world().room_order.push_back(k);
+    }
+    build_event_lists();
+    start_game();
+    w.eval("t = 0", w.make(probe, 0, 0));
+    for (int s = 0; s < 9; ++s) {
+        perform_step();
+        handle_transition();
+    }
+    return w.take_out();
+}
+
+TEST(CollisionIndex, FollowsRemovalAndRoomChanges) {
+    const std::vector<std::string> scan = rooms_and_removal(false);
+    ASSERT_EQ(scan.size(), 9u);
+    EXPECT_EQ(scan[0].substr(0, 2), "0:");
+    EXPECT_EQ(scan[3].substr(0, 2), "1:");
+    EXPECT_NE(scan[0], scan[2]);  // some walls went
+    EXPECT_EQ(rooms_and_removal(true), scan);
+}
+
 }  // namespace
 }  // namespace kx
