@@ -67,8 +67,11 @@ demo: deps
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  $(BUILD)/runner/app/kxrun $(BUILD)/demo.kx; \
 	else \
-	  echo "no display: playing headless"; \
-	  $(BUILD)/runner/app/kxrun --headless --steps 300 $(BUILD)/demo.kx; \
+	  rm -rf $(BUILD)/demo-frames; \
+	  echo "no display: playing a recorded game headless"; \
+	  $(BUILD)/runner/app/kxrun --headless --input examples/demo/demo.input --steps 560 \
+	    --dump-frames $(BUILD)/demo-frames $(BUILD)/demo.kx && \
+	  echo "frames written to $(BUILD)/demo-frames"; \
 	fi
 
 # Runs the script benchmarks in this language and in Lua 5.4 and prints the ratios.
