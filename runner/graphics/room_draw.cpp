@@ -12,6 +12,7 @@
 #include "graphics/texture_main.h"
 #include "script/function_math.h"
 #include "world/object_class.h"
+#include "world/input_main.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
@@ -188,14 +189,13 @@ void draw_view_contents(Runtime& r, double left, double top, double right, doubl
     }
 
     draw_backgrounds(g, room, true, left, top, right, bottom);
-    // The cursor sprite is drawn at the mouse through the view under it; the
-    // window-to-room mapping is not here yet, so it uses the recorded mouse
-    // position in room coordinates.
+    // The cursor sprite is drawn at the mouse through the view under it.
     const GameState& game = r.world->game;
     if (const CSprite* s = g.sprites.get(game.cursor_sprite)) {
+        double mx, my;
+        mouse_room_position(mx, my);
         g.device.set_draw_depth(kCursorDepth);
-        sprite_draw_ext(g, *s, game.cursor_frame, game.input.mouse_x, game.input.mouse_y, 1, 1, 0,
-                        kWhite, 1);
+        sprite_draw_ext(g, *s, game.cursor_frame, mx, my, 1, 1, 0, kWhite, 1);
     }
 }
 
