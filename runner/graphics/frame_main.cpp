@@ -357,6 +357,7 @@ void connect_world_to_display(Runtime& r) {
         w.set_fullscreen(!w.fullscreen());
     };
     h.size_region = [rp] { size_region_for_room(*rp); };
+    h.set_window_cursor = [rp](int32_t cursor) { rp->graphics->window.set_cursor(cursor); };
     h.window_to_room = [rp](int wx, int wy, double& rx, double& ry) {
         WindowState& w = rp->graphics->window;
         w.note_mouse(wx, wy);

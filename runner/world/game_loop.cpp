@@ -188,6 +188,7 @@ void start_game() {
     else
         sst().random.seed_from_clock();
     run_library_init();
+    if (w.hooks.set_window_cursor) w.hooks.set_window_cursor(rt().settings->ShowCursor ? 0 : -1);
     w.working.clear();
     w.working.resize(w.rooms.size());
     w.carry.clear();
@@ -209,6 +210,7 @@ void end_game() {
     w.working.clear();
     w.carry.clear();
     set_current_room(-1);
+    if (w.hooks.set_window_cursor) w.hooks.set_window_cursor(0);
 }
 
 bool handle_transition() {

@@ -44,6 +44,8 @@ struct WorldHooks {
     std::function<void()> toggle_fullscreen;   // the F4 key
     // After the loop processed window messages (replayed input arrives here).
     std::function<void()> input_messages;
+    // The window's system cursor (cr_* numbers; -1 none) at game start and end.
+    std::function<void(int32_t cursor)> set_window_cursor;
     // Sizes the drawing region for the current room (room start, after a load).
     std::function<void()> size_region;
 };
