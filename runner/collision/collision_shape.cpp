@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 #include "core/runtime.h"
 #include "graphics/graphics_state.h"
@@ -73,6 +74,41 @@ bool pixel_set(const MaskView& m, double px, double py, Mode mode, bool maskless
     return false;
 }
 
+// In the plain and scaled modes a room column decides u and a room row
+// decides v, each for both instances. Columns (rows) that give the same pair
+// of cells form a run, and one pixel stands for a whole run x run block, so a
+// large scaled overlap costs its width plus its height plus the runs, not
+// its area. Answers exactly as the pixel scan does.
+struct AxisRun {
+    double a, b;  // the cell index in each image
+};
+std::vector<AxisRun> runs(int64_t from, int64_t to, double ra, double oa, double sa, double rb,
+                          double ob, double sb, bool scaled) {
+    std::vector<AxisRun> out;
+    for (int64_t p = from; p <= to; ++p) {
+        const double d = static_cast<double>(p);
+        const double ua = scaled ? std::floor((d - ra) / sa + oa) : oa + (d - ra);
+        const double ub = scaled ? std::floor((d - rb) / sb + ob) : ob + (d - rb);
+        if (out.empty() || out.back().a != ua || out.back().b != ub) out.push_back({ua, ub});
+    }
+    return out;
+}
+
+bool meet_by_runs(const MaskView& ma, const MaskView& mb, bool scaled, int64_t l, int64_t r,
+                  int64_t t, int64_t b) {
+    const auto xs = runs(l, r, ma.rx, ma.sprite->xoffset(), ma.xscale, mb.rx, mb.sprite->xoffset(),
+                         mb.xscale, scaled);
+    const auto ys = runs(t, b, ma.ry, ma.sprite->yoffset(), ma.yscale, mb.ry, mb.sprite->yoffset(),
+                         mb.yscale, scaled);
+    for (const AxisRun& x : xs)
+        for (const AxisRun& y : ys)
+            if (cell_set(ma, x.a, y.a, true) && cell_set(mb, x.b, y.b, true)) return true;
+    return false;
+}
+
+// Above this many pixels a scaled, unturned overlap is tested by runs.
+constexpr int64_t kRunsFrom = 1 << 16;
+
 bool has_images(const CSprite* s) {
     return s && s->subimage_count() > 0;
 }
@@ -95,11 +131,15 @@ Mode shape_scan_mode(const CInstance& i) {
 // Any set pixel in the part of [l, r] x [t, b] inside the box; inside()
 // restricts the pixels further.
 template <class Inside>
-bool scan_rect(const CInstance& i, const CSprite& s, RBox area, Inside inside) {
+bool scan_rect(const CInstance& i, const CSprite& s, RBox area, Inside inside, bool whole = false) {
     const int32_t l = std::max(area.left, i.bbox_left), r = std::min(area.right, i.bbox_right);
     const int32_t t = std::max(area.top, i.bbox_top), b = std::min(area.bottom, i.bbox_bottom);
     const MaskView m = view_of(i, s);
     const Mode mode = shape_scan_mode(i);
+    // Unturned, the rotated mapping is the scaled one exactly (the sine is a zero).
+    if (whole && i.image_angle == 0 && mode == Mode::Rotated &&
+        (int64_t{r} - l + 1) * (int64_t{b} - t + 1) > kRunsFrom)
+        return meet_by_runs(m, m, true, l, r, t, b);
     for (int64_t px = l; px <= r; ++px)
         for (int64_t py = t; py <= b; ++py)
             if (inside(px, py) &&
@@ -180,6 +220,8 @@ bool instances_meet(const CInstance& a, const CInstance& b, bool precise) {
         mode = Mode::Scaled;
     const int64_t l = std::max(a.bbox_left, b.bbox_left), r = std::min(a.bbox_right, b.bbox_right);
     const int64_t t = std::max(a.bbox_top, b.bbox_top), bt = std::min(a.bbox_bottom, b.bbox_bottom);
+    if (mode == Mode::Scaled && (r - l + 1) * (bt - t + 1) > kRunsFrom)
+        return meet_by_runs(ma, mb, mode == Mode::Scaled, l, r, t, bt);
     for (int64_t px = l; px <= r; ++px)
         for (int64_t py = t; py <= bt; ++py) {
             const double x = static_cast<double>(px), y = static_cast<double>(py);
@@ -214,7 +256,8 @@ bool rectangle_meets(const CInstance& i, double x1, double y1, double x2, double
     const CSprite* s = nullptr;
     const int d = shape_precise_decision(i, precise, s);
     if (d >= 0) return d == 1;
-    return scan_rect(i, *s, q, [](int64_t, int64_t) { return true; });
+    return scan_rect(
+        i, *s, q, [](int64_t, int64_t) { return true; }, true);
 }
 
 bool ellipse_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
@@ -269,8 +312,8 @@ bool line_meets(const CInstance& i, double x1, double y1, double x2, double y2, 
     if (d >= 0) return d == 1;
     const double rpx = round_i32(px), rpy = round_i32(py), rqx = round_i32(qx), rqy = round_i32(qy);
     if (rpx == rqx || rpy == rqy)
-        return scan_rect(i, *s, rectangle_box(rpx, rpy, rqx, rqy),
-                         [](int64_t, int64_t) { return true; });
+        return scan_rect(
+            i, *s, rectangle_box(rpx, rpy, rqx, rqy), [](int64_t, int64_t) { return true; }, true);
     const MaskView m = view_of(i, *s);
     if (std::abs(rqx - rpx) < std::abs(rqy - rpy)) {
         double ax = rpx, ay = rpy, bx = rqx, by = rqy;

@@ -164,5 +164,18 @@ TEST_F(ShapeTest, LineTest) {
         EXPECT_EQ(line_meets(ring, c.x1, c.y1, c.x2, c.y2, c.precise), c.want) << c.name;
 }
 
+TEST_F(ShapeTest, HugelyScaledMasksAreTestedCellByCell) {
+    // Scaled 20000 times: each image cell is 20000 pixels square and the
+    // overlaps hold hundreds of millions of pixels.
+    CInstance& ring = inst(sprite(kRing), 0, 0, 20000, 20000);
+    const int32_t block = sprite({"##", "##"});
+    EXPECT_FALSE(instances_meet(ring, inst(block, 40000, 40000, 20000, 20000), true));
+    EXPECT_TRUE(instances_meet(ring, inst(block, 60000, 40000, 20000, 20000), true));
+    EXPECT_FALSE(rectangle_meets(ring, 30000, 30000, 50000, 50000, true));
+    EXPECT_TRUE(rectangle_meets(ring, 30000, 30000, 90000, 50000, true));
+    EXPECT_FALSE(line_meets(ring, 25000, 45000, 70000, 45000, true));
+    EXPECT_TRUE(line_meets(ring, 25000, 45000, 90000, 45000, true));
+}
+
 }  // namespace
 }  // namespace kx
