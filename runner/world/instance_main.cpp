@@ -213,6 +213,8 @@ void copy_state(CInstance& target, const CInstance& source) {
     target.set_object_index(source.object_index());
     target.set_destroyed(source.destroyed());
     target.vars().assign(source.vars());
+    // Through the hook, so the collision index sees the copied box.
+    compute_bbox(target);
 }
 
 void write_instance(CStream& s, const CInstance& i) {
