@@ -46,13 +46,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 1;
     }
-    SDL_Window* w = SDL_CreateWindow("bench", 0, 0, 1024, 768, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_Window* w =
+        SDL_CreateWindow("bench", 0, 0, 1024, 768, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     SDL_Renderer* r = w ? SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED) : nullptr;
     if (!r) {
         std::fprintf(stderr, "renderer: %s\n", SDL_GetError());
         return 1;
     }
-    SDL_Texture* target = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 1024, 768);
+    SDL_Texture* target =
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 1024, 768);
     SDL_Texture* tex[4];
     for (int k = 0; k < 4; ++k) {
         tex[k] = load_texture(r, argv[2], k);
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
     uint32_t px;
     SDL_Rect one{0, 0, 1, 1};
     SDL_RenderReadPixels(r, &one, SDL_PIXELFORMAT_ARGB8888, &px, 4);
-    const double secs = double(SDL_GetPerformanceCounter() - t0) / double(SDL_GetPerformanceFrequency());
+    const double secs =
+        double(SDL_GetPerformanceCounter() - t0) / double(SDL_GetPerformanceFrequency());
     std::printf("%d %.6f\n", frames, secs);
     SDL_Quit();
     return 0;

@@ -30,9 +30,13 @@ constexpr const char* kAskDepth =
     "This application requires 16-bit or 32-bit color mode. Should I switch to a valid color "
     "mode?";
 
-GraphicsState& gs(Runtime& r) { return *r.graphics; }
+GraphicsState& gs(Runtime& r) {
+    return *r.graphics;
+}
 
-DeviceRect device_rect(const RegionRect& r) { return {r.x, r.y, r.w, r.h}; }
+DeviceRect device_rect(const RegionRect& r) {
+    return {r.x, r.y, r.w, r.h};
+}
 
 DeviceConfig device_config(Runtime& r) {
     GraphicsState& g = gs(r);
@@ -64,8 +68,8 @@ void fill_strips(GraphicsState& g, const RegionRect& dest) {
 void dump_frame(Runtime& r) {
     GraphicsState& g = gs(r);
     if (g.frame.dump_dir.empty()) return;
-    std::optional<CBitmap32> img = grab_screen(r, 0, 0, g.device.region_width(),
-                                               g.device.region_height());
+    std::optional<CBitmap32> img =
+        grab_screen(r, 0, 0, g.device.region_width(), g.device.region_height());
     if (!img) return;
     // Opaque: the game never sees the back buffer's alpha.
     for (uint32_t& p : img->pixels) p |= 0xff000000u;
@@ -74,7 +78,8 @@ void dump_frame(Runtime& r) {
                   static_cast<long long>(g.frame.frames_dumped++));
     const std::vector<uint8_t> bytes = encode_png(*img);
     std::ofstream f(g.frame.dump_dir + name, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 TextureFilter present_filter(const GraphicsState& g) {
@@ -114,18 +119,26 @@ TransitionFractions transition_fractions(int kind, int i) {
         return TransitionFractions{l, r, t, b, l, r, t, b};
     };
     switch (kind) {
-        case 1: return same(0, A, 0, 1);
-        case 2: return same(V, 1, 0, 1);
-        case 3: return same(0, 1, 0, A);
-        case 4: return same(0, 1, V, 1);
+        case 1:
+            return same(0, A, 0, 1);
+        case 2:
+            return same(V, 1, 0, 1);
+        case 3:
+            return same(0, 1, 0, A);
+        case 4:
+            return same(0, 1, V, 1);
         case 5: {
             const double B = 0.5 + i / 160.0, C = 0.5 - i / 160.0;
             return same(C, B, C, B);
         }
-        case 6: return {V, 1, 0, 1, 0, A, 0, 1};
-        case 7: return {0, A, 0, 1, V, 1, 0, 1};
-        case 8: return {0, 1, V, 1, 0, 1, 0, A};
-        case 9: return {0, 1, 0, A, 0, 1, V, 1};
+        case 6:
+            return {V, 1, 0, 1, 0, A, 0, 1};
+        case 7:
+            return {0, A, 0, 1, V, 1, 0, 1};
+        case 8:
+            return {0, 1, V, 1, 0, 1, 0, A};
+        case 9:
+            return {0, 1, 0, A, 0, 1, V, 1};
         case 10:
             return i <= 39 ? same((2 * i - 1) / 80.0, 2 * i / 80.0, 0, 1)
                            : same(0, (2 * i - 80) / 80.0, 0, 1);
@@ -138,7 +151,8 @@ TransitionFractions transition_fractions(int kind, int i) {
         case 13:
             return i <= 39 ? same(0, 1, (81 - 2 * i) / 80.0, (82 - 2 * i) / 80.0)
                            : same(0, 1, (160 - 2 * i) / 80.0, 1);
-        default: return same(0, 1, 0, 1);
+        default:
+            return same(0, 1, 0, 1);
     }
 }
 
@@ -154,7 +168,8 @@ void present_transition_parts(Runtime& r, int kind, int parts) {
     if (shown) d->set_swap_interval(1);
     for (int i = 1; i <= parts && i <= 80; ++i) {
         const TransitionFractions f = transition_fractions(kind, i);
-        const int sx0 = rd(RW * f.sl), sx1 = rd(RW * f.sr), sy0 = rd(RH * f.st), sy1 = rd(RH * f.sb);
+        const int sx0 = rd(RW * f.sl), sx1 = rd(RW * f.sr), sy0 = rd(RH * f.st),
+                  sy1 = rd(RH * f.sb);
         const int dx0 = rd(p.w * f.dl + p.x), dx1 = rd(p.w * f.dr + p.x);
         const int dy0 = rd(p.h * f.dt + p.y), dy1 = rd(p.h * f.db + p.y);
         if (!shown) wait_vertical_blank(r);

@@ -12,9 +12,9 @@ struct Runtime;
 class FunctionTable;
 
 struct DisplayOptions {
-    bool fullscreen = false;        // in place of the game's setting when set
-    std::optional<double> scale;    // percent, in place of the game's setting
-    std::string dump_dir;           // every presented frame as a PNG file
+    bool fullscreen = false;      // in place of the game's setting when set
+    std::optional<double> scale;  // percent, in place of the game's setting
+    std::string dump_dir;         // every presented frame as a PNG file
 };
 
 // Creates the game window and the drawing device from the game settings and

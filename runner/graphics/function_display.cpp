@@ -22,8 +22,12 @@ namespace {
 using draw_args::I;
 using draw_args::R;
 
-WindowState& win() { return rt().graphics->window; }
-bool flag(const RValue* a, int i) { return R(a, i) >= 0.5; }
+WindowState& win() {
+    return rt().graphics->window;
+}
+bool flag(const RValue* a, int i) {
+    return R(a, i) >= 0.5;
+}
 int ii(const RValue* a, int i) {
     const int64_t v = I(a, i);
     return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
@@ -36,7 +40,9 @@ KX_HANDLER(fn_set_synchronization) {
     g.device.set_synchronization(flag(args, 0));
     if (g.draw_device) g.draw_device->set_swap_interval(flag(args, 0) ? 1 : 0);
 }
-KX_HANDLER(fn_set_automatic_draw) { rt().world->game.automatic_draw = flag(args, 0); }
+KX_HANDLER(fn_set_automatic_draw) {
+    rt().world->game.automatic_draw = flag(args, 0);
+}
 
 KX_HANDLER(fn_screen_redraw) {
     Runtime& r = rt();
@@ -49,8 +55,12 @@ KX_HANDLER(fn_screen_redraw) {
     begin_frame(r);
     f.in_redraw = false;
 }
-KX_HANDLER(fn_screen_refresh) { represent_frame(rt()); }
-KX_HANDLER(fn_screen_wait_vsync) { wait_vertical_blank(rt()); }
+KX_HANDLER(fn_screen_refresh) {
+    represent_frame(rt());
+}
+KX_HANDLER(fn_screen_wait_vsync) {
+    wait_vertical_blank(rt());
+}
 
 void save_screen(const RValue& name, int x, int y, int w, int h) {
     std::string file(arg_text(name));
@@ -64,7 +74,8 @@ void save_screen(const RValue& name, int x, int y, int w, int h) {
         if (c == '\\') c = '/';
     const std::vector<uint8_t> bytes = encode_bmp(img->to_24bit(), false);
     std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 KX_HANDLER(fn_screen_save) {
     const GraphicsDevice& d = rt().graphics->device;
@@ -80,7 +91,8 @@ KX_HANDLER(fn_draw_getpixel) {
     double qx = x, qy = y;
     const bool views = r.world->current && r.world->current->views_enabled;
     if (views) win().room_to_region(r.world->game.view_current, x, y, qx, qy);
-    result.set_real(screen_pixel(r, static_cast<int>(std::floor(qx)), static_cast<int>(std::floor(qy))));
+    result.set_real(
+        screen_pixel(r, static_cast<int>(std::floor(qx)), static_cast<int>(std::floor(qy))));
 }
 
 // ---------------------------------------------------------------- display
@@ -89,10 +101,18 @@ void after_mode_change(RValue& result, bool ok) {
     result.set_real(ok ? 1 : 0);
     reset_drawing_device(rt());
 }
-KX_HANDLER(fn_display_get_width) { result.set_real(win().mode().width); }
-KX_HANDLER(fn_display_get_height) { result.set_real(win().mode().height); }
-KX_HANDLER(fn_display_get_colordepth) { result.set_real(win().mode().depth); }
-KX_HANDLER(fn_display_get_frequency) { result.set_real(win().mode().frequency); }
+KX_HANDLER(fn_display_get_width) {
+    result.set_real(win().mode().width);
+}
+KX_HANDLER(fn_display_get_height) {
+    result.set_real(win().mode().height);
+}
+KX_HANDLER(fn_display_get_colordepth) {
+    result.set_real(win().mode().depth);
+}
+KX_HANDLER(fn_display_get_frequency) {
+    result.set_real(win().mode().frequency);
+}
 KX_HANDLER(fn_display_set_size) {
     after_mode_change(result, win().change_mode(ii(args, 0), ii(args, 1), 0, 0));
 }
@@ -103,10 +123,12 @@ KX_HANDLER(fn_display_set_frequency) {
     after_mode_change(result, win().change_mode(0, 0, 0, ii(args, 0)));
 }
 KX_HANDLER(fn_display_set_all) {
-    after_mode_change(result, win().change_mode(ii(args, 0), ii(args, 1), ii(args, 3), ii(args, 2)));
+    after_mode_change(result,
+                      win().change_mode(ii(args, 0), ii(args, 1), ii(args, 3), ii(args, 2)));
 }
 KX_HANDLER(fn_display_test_all) {
-    result.set_real(WindowState::test_mode(ii(args, 0), ii(args, 1), ii(args, 3), ii(args, 2)) ? 1 : 0);
+    result.set_real(WindowState::test_mode(ii(args, 0), ii(args, 1), ii(args, 3), ii(args, 2)) ? 1
+                                                                                               : 0);
 }
 KX_HANDLER(fn_display_reset) {
     win().restore_mode();
@@ -123,13 +145,19 @@ KX_HANDLER(fn_display_mouse_get_y) {
     win().mouse_screen(x, y);
     result.set_real(y);
 }
-KX_HANDLER(fn_display_mouse_set) { win().set_mouse_screen(ii(args, 0), ii(args, 1)); }
+KX_HANDLER(fn_display_mouse_set) {
+    win().set_mouse_screen(ii(args, 0), ii(args, 1));
+}
 
 // ---------------------------------------------------------------- window
 
-#define WINDOW_FLAG(name, setter, getter)                                          \
-    KX_HANDLER(fn_window_set_##name) { win().setter(flag(args, 0)); }              \
-    KX_HANDLER(fn_window_get_##name) { result.set_real(win().getter() ? 1 : 0); }
+#define WINDOW_FLAG(name, setter, getter)        \
+    KX_HANDLER(fn_window_set_##name) {           \
+        win().setter(flag(args, 0));             \
+    }                                            \
+    KX_HANDLER(fn_window_get_##name) {           \
+        result.set_real(win().getter() ? 1 : 0); \
+    }
 WINDOW_FLAG(visible, set_visible, visible)
 WINDOW_FLAG(fullscreen, set_fullscreen, fullscreen)
 WINDOW_FLAG(showborder, set_show_border, show_border)
@@ -138,31 +166,67 @@ WINDOW_FLAG(stayontop, set_stay_on_top, stay_on_top)
 WINDOW_FLAG(sizeable, set_sizeable, sizeable)
 #undef WINDOW_FLAG
 
-KX_HANDLER(fn_window_set_caption) { win().set_caption(std::string(arg_text(args[0]))); }
-KX_HANDLER(fn_window_get_caption) { result.set_string(KxString(win().caption())); }
-KX_HANDLER(fn_window_set_cursor) { win().set_cursor(ii(args, 0)); }
-KX_HANDLER(fn_window_get_cursor) { result.set_real(win().cursor()); }
-KX_HANDLER(fn_window_set_color) { win().set_colour(static_cast<int32_t>(I(args, 0))); }
-KX_HANDLER(fn_window_get_color) { result.set_real(win().colour()); }
-KX_HANDLER(fn_window_set_position) { win().set_position(ii(args, 0), ii(args, 1)); }
-KX_HANDLER(fn_window_set_size) { win().set_size(ii(args, 0), ii(args, 1)); }
+KX_HANDLER(fn_window_set_caption) {
+    win().set_caption(std::string(arg_text(args[0])));
+}
+KX_HANDLER(fn_window_get_caption) {
+    result.set_string(KxString(win().caption()));
+}
+KX_HANDLER(fn_window_set_cursor) {
+    win().set_cursor(ii(args, 0));
+}
+KX_HANDLER(fn_window_get_cursor) {
+    result.set_real(win().cursor());
+}
+KX_HANDLER(fn_window_set_color) {
+    win().set_colour(static_cast<int32_t>(I(args, 0)));
+}
+KX_HANDLER(fn_window_get_color) {
+    result.set_real(win().colour());
+}
+KX_HANDLER(fn_window_set_position) {
+    win().set_position(ii(args, 0), ii(args, 1));
+}
+KX_HANDLER(fn_window_set_size) {
+    win().set_size(ii(args, 0), ii(args, 1));
+}
 KX_HANDLER(fn_window_set_rectangle) {
     win().set_position(ii(args, 0), ii(args, 1));
     win().set_size(ii(args, 2), ii(args, 3));
 }
-KX_HANDLER(fn_window_center) { win().center(); }
-KX_HANDLER(fn_window_default) { win().window_default(); }
-KX_HANDLER(fn_window_get_x) { result.set_real(win().client().x); }
-KX_HANDLER(fn_window_get_y) { result.set_real(win().client().y); }
-KX_HANDLER(fn_window_get_width) { result.set_real(win().client().w); }
-KX_HANDLER(fn_window_get_height) { result.set_real(win().client().h); }
+KX_HANDLER(fn_window_center) {
+    win().center();
+}
+KX_HANDLER(fn_window_default) {
+    win().window_default();
+}
+KX_HANDLER(fn_window_get_x) {
+    result.set_real(win().client().x);
+}
+KX_HANDLER(fn_window_get_y) {
+    result.set_real(win().client().y);
+}
+KX_HANDLER(fn_window_get_width) {
+    result.set_real(win().client().w);
+}
+KX_HANDLER(fn_window_get_height) {
+    result.set_real(win().client().h);
+}
 KX_HANDLER(fn_window_set_region_size) {
     win().set_region_size(ii(args, 0), ii(args, 1), flag(args, 2));
 }
-KX_HANDLER(fn_window_get_region_width) { result.set_real(win().region_width()); }
-KX_HANDLER(fn_window_get_region_height) { result.set_real(win().region_height()); }
-KX_HANDLER(fn_window_set_region_scale) { win().set_region_scale(R(args, 0), flag(args, 1)); }
-KX_HANDLER(fn_window_get_region_scale) { result.set_real(win().region_scale()); }
+KX_HANDLER(fn_window_get_region_width) {
+    result.set_real(win().region_width());
+}
+KX_HANDLER(fn_window_get_region_height) {
+    result.set_real(win().region_height());
+}
+KX_HANDLER(fn_window_set_region_scale) {
+    win().set_region_scale(R(args, 0), flag(args, 1));
+}
+KX_HANDLER(fn_window_get_region_scale) {
+    result.set_real(win().region_scale());
+}
 
 KX_HANDLER(fn_window_mouse_get_x) {
     double x, y;
@@ -174,12 +238,15 @@ KX_HANDLER(fn_window_mouse_get_y) {
     win().mouse_client(x, y);
     result.set_real(std::round(y));
 }
-KX_HANDLER(fn_window_mouse_set) { win().set_mouse_client(R(args, 0), R(args, 1)); }
+KX_HANDLER(fn_window_mouse_set) {
+    win().set_mouse_client(R(args, 0), R(args, 1));
+}
 
 void view_mouse(int view, double& rx, double& ry) {
     double x, y;
     win().mouse_client(x, y);
-    if (view < 0 || !win().window_to_room_view(view, x, y, rx, ry)) win().window_to_room(x, y, rx, ry);
+    if (view < 0 || !win().window_to_room_view(view, x, y, rx, ry))
+        win().window_to_room(x, y, rx, ry);
 }
 KX_HANDLER(fn_window_view_mouse_get_x) {
     double x, y;
@@ -210,7 +277,9 @@ void move_mouse_to_room(int view, double x, double y) {
     win().region_to_client(qx, qy, cx, cy);
     win().set_mouse_client(cx, cy);
 }
-KX_HANDLER(fn_window_view_mouse_set) { move_mouse_to_room(ii(args, 0), R(args, 1), R(args, 2)); }
+KX_HANDLER(fn_window_view_mouse_set) {
+    move_mouse_to_room(ii(args, 0), R(args, 1), R(args, 2));
+}
 KX_HANDLER(fn_window_views_mouse_set) {
     move_mouse_to_room(win().first_used_view(), R(args, 0), R(args, 1));
 }

@@ -11,8 +11,8 @@
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
 #include "script/function_math.h"
-#include "world/object_class.h"
 #include "world/input_main.h"
+#include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
@@ -59,15 +59,15 @@ int32_t follow_axis(int64_t pos, int64_t size, int64_t border, int64_t speed, in
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-void draw_backgrounds(GraphicsState& g, const CRoom& room, bool foreground, double left,
-                      double top, double right, double bottom) {
+void draw_backgrounds(GraphicsState& g, const CRoom& room, bool foreground, double left, double top,
+                      double right, double bottom) {
     g.device.set_draw_depth(foreground ? kForegroundDepth : kBackgroundDepth);
     const TileArea area{left, top, right - left, bottom - top};
     for (const CBack& b : room.backs) {
         if (!b.visible || b.foreground != foreground) continue;
         if (const CBackground* bg = g.backgrounds.get(b.index))
-            background_draw_tiled(g, *bg, b.htiled, b.vtiled, b.x, b.y, b.xscale, b.yscale,
-                                  b.blend, b.alpha, area);
+            background_draw_tiled(g, *bg, b.htiled, b.vtiled, b.x, b.y, b.xscale, b.yscale, b.blend,
+                                  b.alpha, area);
     }
 }
 
@@ -140,10 +140,10 @@ void follow_views(Runtime& r) {
         if (!v.visible) continue;
         CInstance* inst = followed_instance(*room, v.object);
         if (!inst) continue;
-        const int32_t nx = follow_axis(v.xview, v.wview, v.hborder, v.hspeed, room->width,
-                                       clamp_int(inst->x));
-        const int32_t ny = follow_axis(v.yview, v.hview, v.vborder, v.vspeed, room->height,
-                                       clamp_int(inst->y));
+        const int32_t nx =
+            follow_axis(v.xview, v.wview, v.hborder, v.hspeed, room->width, clamp_int(inst->x));
+        const int32_t ny =
+            follow_axis(v.yview, v.hview, v.vborder, v.vspeed, room->height, clamp_int(inst->y));
         v.xview = nx;
         v.yview = ny;
     }

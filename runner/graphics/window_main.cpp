@@ -67,8 +67,8 @@ RegionRect WindowState::placement() const {
 RegionRect WindowState::to_real(const RegionRect& r) const {
     if (!m_fullscreen || m_mode.width <= 0 || m_mode.height <= 0) return r;
     const int rw = real_width(), rh = real_height();
-    const double s = std::min(static_cast<double>(rw) / m_mode.width,
-                              static_cast<double>(rh) / m_mode.height);
+    const double s =
+        std::min(static_cast<double>(rw) / m_mode.width, static_cast<double>(rh) / m_mode.height);
     const double ox = (rw - m_mode.width * s) / 2, oy = (rh - m_mode.height * s) / 2;
     const int x0 = iround(ox + r.x * s), y0 = iround(oy + r.y * s);
     const int x1 = iround(ox + (r.x + r.w) * s), y1 = iround(oy + (r.y + r.h) * s);
@@ -80,8 +80,8 @@ void WindowState::from_real(double rx, double ry, double& gx, double& gy) const 
     gy = ry;
     if (!m_fullscreen || m_mode.width <= 0 || m_mode.height <= 0) return;
     const int rw = real_width(), rh = real_height();
-    const double s = std::min(static_cast<double>(rw) / m_mode.width,
-                              static_cast<double>(rh) / m_mode.height);
+    const double s =
+        std::min(static_cast<double>(rw) / m_mode.width, static_cast<double>(rh) / m_mode.height);
     if (s <= 0) return;
     gx = (rx - (rw - m_mode.width * s) / 2) / s;
     gy = (ry - (rh - m_mode.height * s) / 2) / s;

@@ -33,13 +33,13 @@ public:
 
 // The loading window: a picture, a two-part progress bar and a label.
 struct LoadWindowSpec {
-    const CBitmap32* picture = nullptr;       // may be null: default picture size
+    const CBitmap32* picture = nullptr;  // may be null: default picture size
     const CBitmap32* bar_back = nullptr;
     const CBitmap32* bar_front = nullptr;
     bool bar_visible = false;
     bool stretch_front = true;
     bool label_visible = false;
-    bool transparent = false;                 // key colour: picture's bottom-left pixel
+    bool transparent = false;  // key colour: picture's bottom-left pixel
     int alpha = 255;
 };
 
@@ -125,8 +125,8 @@ public:
 class IConsole {
 public:
     virtual ~IConsole() = default;
-    virtual void out_line(std::string_view text) = 0;   // stdout
-    virtual void err_line(std::string_view text) = 0;   // stderr
+    virtual void out_line(std::string_view text) = 0;  // stdout
+    virtual void err_line(std::string_view text) = 0;  // stderr
 };
 
 class Platform {
@@ -150,7 +150,7 @@ public:
 
 struct PlatformOptions {
     bool headless = false;
-    std::string answers_file;   // headless dialog answers, one a line
+    std::string answers_file;  // headless dialog answers, one a line
 };
 
 // Fills every slot with the real backends, or the headless ones. Falls back to

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "platform/headless.h"
-#include "platform/joystick.h"
 #include "platform/input_events.h"
+#include "platform/joystick.h"
 #include "platform/keymap.h"
 #include "platform/load_window_layout.h"
 
@@ -46,7 +46,7 @@ public:
             if (i + 1 == plain.size()) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
             bd.push_back({flags, static_cast<int>(i), plain[i].c_str()});
         }
-        SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION, nullptr, c.c_str(), t.c_str(),
+        SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION,  nullptr,   c.c_str(), t.c_str(),
                                 static_cast<int>(bd.size()), bd.data(), nullptr};
         int pressed = -1;
         if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0)
@@ -96,7 +96,8 @@ public:
     int client_height() const override { return m_layout.client_h; }
     void set_progress(int bar_width, std::string_view message) override {
         m_bar = bar_width;
-        if (m_window && m_spec.label_visible) SDL_SetWindowTitle(m_window, std::string(message).c_str());
+        if (m_window && m_spec.label_visible)
+            SDL_SetWindowTitle(m_window, std::string(message).c_str());
         paint();
     }
     void show() override {
@@ -157,15 +158,29 @@ std::vector<int> latin1_from_utf8(const char* s) {
     while (*p) {
         unsigned cp;
         int extra;
-        if (*p < 0x80) { cp = *p; extra = 0; }
-        else if ((*p & 0xE0) == 0xC0) { cp = *p & 0x1F; extra = 1; }
-        else if ((*p & 0xF0) == 0xE0) { cp = *p & 0x0F; extra = 2; }
-        else if ((*p & 0xF8) == 0xF0) { cp = *p & 0x07; extra = 3; }
-        else { ++p; continue; }
+        if (*p < 0x80) {
+            cp = *p;
+            extra = 0;
+        } else if ((*p & 0xE0) == 0xC0) {
+            cp = *p & 0x1F;
+            extra = 1;
+        } else if ((*p & 0xF0) == 0xE0) {
+            cp = *p & 0x0F;
+            extra = 2;
+        } else if ((*p & 0xF8) == 0xF0) {
+            cp = *p & 0x07;
+            extra = 3;
+        } else {
+            ++p;
+            continue;
+        }
         ++p;
         bool ok = true;
         for (int i = 0; i < extra; ++i, ++p) {
-            if ((*p & 0xC0) != 0x80) { ok = false; break; }
+            if ((*p & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             cp = (cp << 6) | (*p & 0x3F);
         }
         if (ok && cp >= 32 && cp < 256) out.push_back(static_cast<int>(cp));
@@ -175,7 +190,9 @@ std::vector<int> latin1_from_utf8(const char* s) {
 
 std::optional<InputEvent> translate(const SDL_Event& e) {
     using K = InputEvent::Kind;
-    auto button = [](Uint8 b) { return b == SDL_BUTTON_RIGHT ? 2 : b == SDL_BUTTON_MIDDLE ? 3 : 1; };
+    auto button = [](Uint8 b) {
+        return b == SDL_BUTTON_RIGHT ? 2 : b == SDL_BUTTON_MIDDLE ? 3 : 1;
+    };
     bool numlock = (SDL_GetModState() & KMOD_NUM) != 0;
     switch (e.type) {
         case SDL_KEYDOWN:
@@ -220,22 +237,34 @@ std::string utf8_from_latin1(const std::string& s) {
 
 SDL_SystemCursor system_cursor(int cursor) {
     switch (cursor) {
-        case -3: return SDL_SYSTEM_CURSOR_CROSSHAIR;
-        case -4: return SDL_SYSTEM_CURSOR_IBEAM;
-        case -6: return SDL_SYSTEM_CURSOR_SIZENESW;
+        case -3:
+            return SDL_SYSTEM_CURSOR_CROSSHAIR;
+        case -4:
+            return SDL_SYSTEM_CURSOR_IBEAM;
+        case -6:
+            return SDL_SYSTEM_CURSOR_SIZENESW;
         case -7:
-        case -15: return SDL_SYSTEM_CURSOR_SIZENS;
-        case -8: return SDL_SYSTEM_CURSOR_SIZENWSE;
+        case -15:
+            return SDL_SYSTEM_CURSOR_SIZENS;
+        case -8:
+            return SDL_SYSTEM_CURSOR_SIZENWSE;
         case -9:
-        case -14: return SDL_SYSTEM_CURSOR_SIZEWE;
+        case -14:
+            return SDL_SYSTEM_CURSOR_SIZEWE;
         case -11:
-        case -17: return SDL_SYSTEM_CURSOR_WAIT;
+        case -17:
+            return SDL_SYSTEM_CURSOR_WAIT;
         case -13:
-        case -18: return SDL_SYSTEM_CURSOR_NO;
-        case -19: return SDL_SYSTEM_CURSOR_WAITARROW;
-        case -21: return SDL_SYSTEM_CURSOR_HAND;
-        case -22: return SDL_SYSTEM_CURSOR_SIZEALL;
-        default: return SDL_SYSTEM_CURSOR_ARROW;  // default, arrow, up arrow, drag, help
+        case -18:
+            return SDL_SYSTEM_CURSOR_NO;
+        case -19:
+            return SDL_SYSTEM_CURSOR_WAITARROW;
+        case -21:
+            return SDL_SYSTEM_CURSOR_HAND;
+        case -22:
+            return SDL_SYSTEM_CURSOR_SIZEALL;
+        default:
+            return SDL_SYSTEM_CURSOR_ARROW;  // default, arrow, up arrow, drag, help
     }
 }
 
@@ -334,16 +363,26 @@ public:
             if (e.type == SDL_KEYDOWN) {
                 int ch = 0;
                 switch (e.key.keysym.scancode) {
-                    case SDL_SCANCODE_BACKSPACE: ch = 8; break;
-                    case SDL_SCANCODE_TAB: ch = 9; break;
+                    case SDL_SCANCODE_BACKSPACE:
+                        ch = 8;
+                        break;
+                    case SDL_SCANCODE_TAB:
+                        ch = 9;
+                        break;
                     case SDL_SCANCODE_RETURN:
-                    case SDL_SCANCODE_KP_ENTER: ch = 13; break;
-                    case SDL_SCANCODE_ESCAPE: ch = 27; break;
-                    default: break;
+                    case SDL_SCANCODE_KP_ENTER:
+                        ch = 13;
+                        break;
+                    case SDL_SCANCODE_ESCAPE:
+                        ch = 27;
+                        break;
+                    default:
+                        break;
                 }
                 if (ch) m_input_sink->on_input({InputEvent::Kind::Char, ch});
             } else if (e.type == SDL_TEXTINPUT) {
-                for (int c : latin1_from_utf8(e.text.text)) m_input_sink->on_input({InputEvent::Kind::Char, c});
+                for (int c : latin1_from_utf8(e.text.text))
+                    m_input_sink->on_input({InputEvent::Kind::Char, c});
             }
         }
     }

@@ -14,6 +14,7 @@
 #include "script/code_main.h"
 #include "script/script_state.h"
 #include "support/capture_platform.h"
+#include "support/world_support.h"
 #include "world/game_loop.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
@@ -67,16 +68,7 @@ public:
         return static_cast<int32_t>(world().objects.size()) - 1;
     }
     void set_code(int32_t obj, int32_t type, int32_t n, const std::string& code) {
-        CEvent& e = world().objects[static_cast<size_t>(obj)]->event_at(type, n);
-        CAction a;
-        a.kind = act::Code;
-        a.exec_type = act::ExecCode;
-        a.uses_applies_to = true;
-        a.arg_count = 1;
-        a.arg_kinds = {act::KindString};
-        a.args = {code};
-        e.actions.push_back(std::move(a));
-        ASSERT_TRUE(compile_action(e.actions.back())) << pending_message();
+        ASSERT_TRUE(add_code(obj, type, n, code));
     }
     void enter(int32_t width = 640, int32_t height = 480) {
         auto room = std::make_unique<CRoom>();

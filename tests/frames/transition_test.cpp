@@ -19,7 +19,9 @@ namespace {
 
 constexpr int kN = 80;  // region side: one part of a transition is one pixel
 
-uint32_t fresh(int x, int y) { return 0xff0000ffu | (uint32_t(x) << 16) | (uint32_t(y) << 8); }
+uint32_t fresh(int x, int y) {
+    return 0xff0000ffu | (uint32_t(x) << 16) | (uint32_t(y) << 8);
+}
 constexpr uint32_t kOld = 0xffff0000u;
 
 class Frames : public ::testing::Test {
@@ -70,7 +72,8 @@ protected:
 
 TEST_F(Frames, FirstAndLastPartOfEveryTransition) {
     using Want = std::function<uint32_t(int, int)>;
-    auto only = [](std::function<bool(int, int)> in, std::function<uint32_t(int, int)> from) -> Want {
+    auto only = [](std::function<bool(int, int)> in,
+                   std::function<uint32_t(int, int)> from) -> Want {
         return [=](int x, int y) { return in(x, y) ? from(x, y) : kOld; };
     };
     const struct {

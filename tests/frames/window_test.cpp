@@ -25,8 +25,8 @@ struct Placed {
 
 TEST(Window, PlacementOfTheRegionForEachScale) {
     const Placed cases[] = {
-        {0, 300, 100, {0, 0, 300, 100}},    // stretched over the client, shape lost
-        {-1, 300, 100, {100, 0, 100, 100}}, // fitted: the lower side decides, centred
+        {0, 300, 100, {0, 0, 300, 100}},     // stretched over the client, shape lost
+        {-1, 300, 100, {100, 0, 100, 100}},  // fitted: the lower side decides, centred
         {-1, 100, 300, {0, 100, 100, 100}},
         {2, 300, 250, {50, 25, 200, 200}},  // fixed factor, centred
         {1.5, 151, 151, {0, 0, 150, 150}},  // odd remainder: div truncates

@@ -14,6 +14,7 @@
 #include "script/code_main.h"
 #include "script/script_state.h"
 #include "support/capture_platform.h"
+#include "support/world_support.h"
 #include "world/game_loop.h"
 #include "world/input_main.h"
 #include "world/input_record.h"
@@ -70,17 +71,10 @@ protected:
         return static_cast<int32_t>(world().objects.size()) - 1;
     }
     void say_on(int32_t obj, int32_t type, int32_t n) {
-        CAction a;
-        a.kind = act::Code;
-        a.exec_type = act::ExecCode;
-        a.uses_applies_to = true;
-        a.arg_count = 1;
-        a.arg_kinds = {act::KindString};
-        a.args = {"show_debug_message(\"" + world().objects[static_cast<size_t>(obj)]->name + " " +
-                  std::to_string(type) + "," + std::to_string(n) + "\")"};
-        CEvent& e = world().objects[static_cast<size_t>(obj)]->event_at(type, n);
-        e.actions.push_back(std::move(a));
-        ASSERT_TRUE(compile_action(e.actions.back())) << pending_message();
+        ASSERT_TRUE(test::add_code(obj, type, n,
+                                   "show_debug_message(\"" +
+                                       world().objects[static_cast<size_t>(obj)]->name + " " +
+                                       std::to_string(type) + "," + std::to_string(n) + "\")"));
     }
     void start() {
         world().rooms.push_back(std::make_unique<CRoom>());

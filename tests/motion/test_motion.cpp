@@ -14,6 +14,7 @@
 #include "script/code_main.h"
 #include "script/script_state.h"
 #include "support/capture_platform.h"
+#include "support/world_support.h"
 #include "world/game_loop.h"
 #include "world/instance_main.h"
 #include "world/object_main.h"
@@ -474,16 +475,9 @@ TEST_F(MotionTest, FollowingAPathTurnsScalesAndPointsTheDirection) {
 }
 
 TEST_F(MotionTest, TheStepRaisesEndOfPathOnce) {
-    CEvent& e = world().objects[0]->event_at(ev::Other, ev::EndOfPath);
-    CAction a;
-    a.kind = act::Code;
-    a.exec_type = act::ExecCode;
-    a.uses_applies_to = true;
-    a.arg_count = 1;
-    a.arg_kinds = {act::KindString};
-    a.args = {"show_debug_message(\"end \" + string(x) + \" \" + string(path_index))"};
-    e.actions.push_back(std::move(a));
-    ASSERT_TRUE(compile_action(e.actions.back())) << pending_message();
+    ASSERT_TRUE(
+        test::add_code(0, ev::Other, ev::EndOfPath,
+                       "show_debug_message(\"end \" + string(x) + \" \" + string(path_index))"));
     build_event_lists();
     const int32_t p = add_path(make_path({{0, 0, 100}, {10, 0, 100}}));
     CInstance* i = inst(0, 0);

@@ -1,6 +1,8 @@
 // The room drawing pass through the real device offscreen, read back and
 // compared with what the room's layers, views and depths say; the views that
 // follow instances; the tile functions.
+#include "graphics/room_draw.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,12 +16,12 @@
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
 #include "graphics/graphics_state.h"
-#include "graphics/room_draw.h"
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
-#include "support/draw_support.h"
 #include "script/script_state.h"
+#include "support/draw_support.h"
+#include "support/world_support.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
@@ -122,7 +124,9 @@ protected:
         table.at(f).handler(nullptr, nullptr, int(args.size()), result, args.data());
         return result;
     }
-    double num(const char* name, std::vector<RValue> args) { return call(name, std::move(args)).real; }
+    double num(const char* name, std::vector<RValue> args) {
+        return call(name, std::move(args)).real;
+    }
 
     Runtime r;
     std::unique_ptr<RuntimeScope> scope;
@@ -209,7 +213,8 @@ TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
         double tile_depth;
         std::vector<int> order;  // bottom to top: 10 further, 14 tile, 18 nearer
     };
-    const Case cases[] = {{5, {10, 14, 18}}, {0, {10, 18, 14}}, {20, {14, 10, 18}}, {10, {10, 14, 18}}};
+    const Case cases[] = {
+        {5, {10, 14, 18}}, {0, {10, 18, 14}}, {20, {14, 10, 18}}, {10, {10, 14, 18}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tile_depth);
         room().tiles[0].depth = c.tile_depth;
@@ -258,16 +263,7 @@ TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
     // An instance whose draw event records the view drawing it; its sprite is
     // not drawn by the pass because it has a draw event.
     const int32_t obj = add_object();
-    CAction a;
-    a.kind = act::Code;
-    a.exec_type = act::ExecCode;
-    a.uses_applies_to = true;
-    a.arg_count = 1;
-    a.arg_kinds = {act::KindString};
-    a.args = {"score = score * 10 + view_current + 1"};
-    CEvent& e = world().objects[size_t(obj)]->event_at(ev::Draw, 0);
-    e.actions.push_back(std::move(a));
-    ASSERT_TRUE(compile_action(e.actions[0]));
+    ASSERT_TRUE(test::add_code(obj, ev::Draw, 0, "score = score * 10 + view_current + 1"));
     add_instance(obj, 22, 12, 0, add_sprite(CBitmap32::blank(4, 4, 0xffffffffu)));
     world().game.score = 0;
 
@@ -409,8 +405,8 @@ TEST_F(RoomDraw, ViewsFollowTheirInstance) {
         bool by_id;
         int32_t want_x, want_y;
     };
-    auto view = [](int32_t x, int32_t y, int32_t w, int32_t h, int32_t hb, int32_t vb,
-                   int32_t hs, int32_t vs) {
+    auto view = [](int32_t x, int32_t y, int32_t w, int32_t h, int32_t hb, int32_t vb, int32_t hs,
+                   int32_t vs) {
         CView v;
         v.visible = true;
         v.xview = x, v.yview = y, v.wview = w, v.hview = h;
@@ -422,7 +418,8 @@ TEST_F(RoomDraw, ViewsFollowTheirInstance) {
          100},
         {"pushed by the borders", 1000, view(100, 100, 300, 200, 32, 32, -1, -1), 390, 110, false,
          122, 78},
-        {"wide border centres", 1000, view(0, 0, 300, 200, 200, 32, -1, -1), 500, 150, false, 350, 0},
+        {"wide border centres", 1000, view(0, 0, 300, 200, 200, 32, -1, -1), 500, 150, false, 350,
+         0},
         {"room narrower than the view", 200, view(0, 0, 300, 200, 200, 32, -1, -1), 100, 150, false,
          -100, 0},
         {"speed limit", 1000, view(100, 100, 300, 200, 32, 32, 4, 3), 600, 10, false, 104, 97},
@@ -472,12 +469,12 @@ TEST_F(RoomDraw, TileFunctionsEditTheList) {
         const char* name;
         double want;
     };
-    for (const Get& q : {Get{"tile_get_x", 5}, Get{"tile_get_y", 6}, Get{"tile_get_left", 1},
-                         Get{"tile_get_top", 2}, Get{"tile_get_width", 10},
-                         Get{"tile_get_height", 8}, Get{"tile_get_depth", 100},
-                         Get{"tile_get_visible", 1}, Get{"tile_get_xscale", 1},
-                         Get{"tile_get_blend", 16777215}, Get{"tile_get_alpha", 1},
-                         Get{"tile_get_background", back}})
+    for (const Get& q :
+         {Get{"tile_get_x", 5}, Get{"tile_get_y", 6}, Get{"tile_get_left", 1},
+          Get{"tile_get_top", 2}, Get{"tile_get_width", 10}, Get{"tile_get_height", 8},
+          Get{"tile_get_depth", 100}, Get{"tile_get_visible", 1}, Get{"tile_get_xscale", 1},
+          Get{"tile_get_blend", 16777215}, Get{"tile_get_alpha", 1},
+          Get{"tile_get_background", back}})
         EXPECT_EQ(num(q.name, {a}), q.want) << q.name;
 
     // Missing tiles and backgrounds report without stopping.
@@ -516,7 +513,7 @@ TEST_F(RoomDraw, TileFunctionsEditTheList) {
 
     // Find: half-open, by sign of depth; delete_at: edges included.
     EXPECT_EQ(num("tile_find", {5.0, 6.0, 0.0}), a);
-    EXPECT_EQ(num("tile_find", {17.0, 6.0, 0.0}), -1);  // x + width is outside
+    EXPECT_EQ(num("tile_find", {17.0, 6.0, 0.0}), -1);   // x + width is outside
     EXPECT_EQ(num("tile_find", {21.0, 21.0, 0.0}), -1);  // depth -5 is a foreground
     EXPECT_EQ(num("tile_find", {21.0, 21.0, 1.0}), b);
     EXPECT_EQ(num("tile_layer_find", {100.0, 31.0, 31.0}), c);

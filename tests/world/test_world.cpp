@@ -14,6 +14,7 @@
 #include "script/code_main.h"
 #include "script/script_state.h"
 #include "support/capture_platform.h"
+#include "support/world_support.h"
 #include "world/function_game.h"
 #include "world/game_loop.h"
 #include "world/object_main.h"
@@ -23,16 +24,7 @@
 namespace kx {
 namespace {
 
-CAction code_action(const std::string& code) {
-    CAction a;
-    a.kind = act::Code;
-    a.exec_type = act::ExecCode;
-    a.uses_applies_to = true;
-    a.arg_count = 1;
-    a.arg_kinds = {act::KindString};
-    a.args = {code};
-    return a;
-}
+using test::code_action;
 CAction question(const std::string& code, int32_t applies_to = -1) {
     CAction a = code_action(code);
     a.is_question = true;
