@@ -2,14 +2,8 @@
 # Game tests of collisions: bouncing off, stuck in and landing on solid walls,
 # a non-solid overlap, boundary and outside events; with the grid and with
 # the plain scan, which must print the same.
-set -u
-KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") GAMES=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-expect() {   # expect NAME WANT GOT
-    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
-}
+. "$(dirname "$0")/../support/game_test.sh"
+GAMES=$(realpath "$3")
 
 "$KXPACK" build "$GAMES/walls" -o "$work/walls.kx" || { echo "FAIL build walls"; exit 1; }
 (cd "$work" && "$KXRUN" --headless --seed 1 --steps 8 walls.kx >grid.out 2>grid.err)

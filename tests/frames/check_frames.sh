@@ -2,11 +2,8 @@
 # Frame tests: small games run headless with --dump-frames; each frame is
 # compared with an image made independently with ImageMagick from the source
 # pictures (composited, scaled, rotated, tiled, cropped).
-set -u
-KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") ART=$(realpath "$(dirname "$0")/art")
-work=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
-fail=0
+. "$(dirname "$0")/../support/game_test.sh"
+ART=$(realpath "$(dirname "$0")/art")
 # same NAME GOT WANT [FUZZ]: the number of differing pixels must be 0.
 same() {
     local n

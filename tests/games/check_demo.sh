@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # The demo builds, round-trips through unpack, and its recorded play runs
 # headless without an error, presenting a frame every step.
-set -u
-KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") DEMO=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-expect() {   # expect NAME WANT GOT
-    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
-}
+. "$(dirname "$0")/../support/game_test.sh"
+DEMO=$(realpath "$3")
 "$KXPACK" build "$DEMO" -o "$work/demo.kx" || { echo "FAIL build"; exit 1; }
 "$KXPACK" unpack "$work/demo.kx" -o "$work/src" && "$KXPACK" build "$work/src" -o "$work/again.kx"
 cmp -s "$work/demo.kx" "$work/again.kx"; expect "demo round-trips" 0 $?

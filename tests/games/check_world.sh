@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # Game tests of the world: each game's debug messages against its expected
 # lines, source round trips, save and load, and refused input.
-set -u
-KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") GAMES=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-expect() {   # expect NAME WANT GOT
-    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
-}
+. "$(dirname "$0")/../support/game_test.sh"
+GAMES=$(realpath "$3")
 play() {   # play GAME STEPS: builds and runs in the work folder
     "$KXPACK" build "$GAMES/$1" -o "$work/$1.kx" || { echo "FAIL build $1"; fail=1; return; }
     (cd "$work" && "$KXRUN" --headless --seed 1 --steps "$2" "$1.kx" >"$1.out" 2>"$1.err")

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # Game tests of input: recorded input files replayed into small games, the
 # record of a replay, and refused input files.
-set -u
-KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") GAMES=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-expect() {   # expect NAME WANT GOT
-    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
-}
+. "$(dirname "$0")/../support/game_test.sh"
+GAMES=$(realpath "$3")
 build() {
     "$KXPACK" build "$GAMES/$1" -o "$work/$1.kx" || { echo "FAIL build $1"; fail=1; }
 }

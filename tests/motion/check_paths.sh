@@ -2,14 +2,8 @@
 # Game test of motion and paths: instances follow paths to each end action,
 # move under gravity and friction, and make paths at run time; the source
 # round-trips through kxpack, and bad path files are refused by name.
-set -u
-KXPACK=$(realpath "$1") KXRUN=$(realpath "$2") GAME=$(realpath "$3")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail=0
-expect() {   # expect NAME WANT GOT
-    if [ "$2" != "$3" ]; then echo "FAIL $1: want [$2] got [$3]"; fail=1; else echo "ok   $1"; fi
-}
+. "$(dirname "$0")/../support/game_test.sh"
+GAME=$(realpath "$3")
 
 "$KXPACK" build "$GAME" -o "$work/p.kx" || { echo "FAIL build"; exit 1; }
 (cd "$work" && "$KXRUN" --headless --seed 1 --steps 12 p.kx >p.out 2>p.err)
