@@ -267,6 +267,8 @@ bool prepare_graphics(Runtime& r, const DisplayOptions& opts) {
     g.device.set_interpolation(s.Interpolate);
     attach_drawing_device(g, g.draw_device.get(), std::min(640, mode.width),
                           std::min(480, mode.height));
+    // Centred before it first shows; room start sizes it again.
+    g.window.window_default();
     g.window.set_visible(true);
     begin_frame(r);
     return true;

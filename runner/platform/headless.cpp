@@ -110,7 +110,7 @@ std::unique_ptr<ILoadWindow> HeadlessWindowSystem::create_load_window(const Load
 }
 
 std::unique_ptr<IGameWindow> HeadlessWindowSystem::create_game_window(uint32_t, std::string*) {
-    return std::make_unique<HeadlessGameWindow>();
+    return std::make_unique<HeadlessGameWindow>(screen_width(), screen_height());
 }
 
 bool read_answers_file(const std::string& path, std::vector<std::string>& out) {

@@ -62,13 +62,18 @@ public:
 // A window that only keeps its state: the drawing device renders offscreen.
 class HeadlessGameWindow : public IGameWindow {
 public:
+    explicit HeadlessGameWindow(int desktop_w = 1024, int desktop_h = 768)
+        : m_desktop_w(desktop_w), m_desktop_h(desktop_h) {}
     void* native_handle() const override { return nullptr; }
     void set_visible(bool on) override { m_visible = on; }
     bool visible() const override { return m_visible; }
     void set_style(bool, bool, bool, bool) override {}
-    void set_fullscreen(bool) override {}
+    // Full screen covers the desktop, as a window manager would make it.
+    void set_fullscreen(bool on) override { m_fullscreen = on; }
     void set_client_rect(const WindowRect& r) override { m_rect = r; }
-    WindowRect client_rect() const override { return m_rect; }
+    WindowRect client_rect() const override {
+        return m_fullscreen ? WindowRect{0, 0, m_desktop_w, m_desktop_h} : m_rect;
+    }
     void set_min_client_size(int, int) override {}
     void set_title(const std::string& text) override { m_title = text; }
     const std::string& title() const { return m_title; }
@@ -83,7 +88,8 @@ public:
     }
 
 private:
-    bool m_visible = false;
+    int m_desktop_w, m_desktop_h;
+    bool m_visible = false, m_fullscreen = false;
     WindowRect m_rect;
     std::string m_title;
     int m_mouse_x = 0, m_mouse_y = 0;

@@ -72,7 +72,7 @@ TEST(Window, RegionSizeAdaptsOrOnlyGrowsTheWindow) {
 }
 
 TEST(Window, FullScreenFitsTheModeIntoTheDesktopAndSameValueDoesNothing) {
-    HeadlessGameWindow hw;
+    HeadlessGameWindow hw(1000, 500);
     WindowState w;
     DisplayMode desk;
     desk.width = 1000;
@@ -86,8 +86,8 @@ TEST(Window, FullScreenFitsTheModeIntoTheDesktopAndSameValueDoesNothing) {
     w.set_fullscreen(false);
     EXPECT_EQ(hw.client_rect().x, 1);
     ASSERT_TRUE(w.change_mode(640, 480, 0, 0));
-    hw.set_client_rect({0, 0, 1000, 500});  // what the desktop makes of full screen
     w.set_fullscreen(true);
+    EXPECT_EQ(hw.client_rect().w, 1000);  // the window covers the desktop
     EXPECT_EQ(w.client().w, 640);
     // 640 x 480 fitted into 1000 x 500: factor 500/480, centred horizontally.
     const RegionRect real = w.to_real({0, 0, 640, 480});
