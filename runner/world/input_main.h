@@ -3,16 +3,29 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/runtime.h"
 #include "platform/input_events.h"
+#include "platform/joystick.h"
 #include "world/input_record.h"
 
 namespace kx {
 
-struct JoystickState;
+// One joystick as the game's reads see it. Reads are counted per place (the
+// steps done and the input calls made since), so a state first seen at a
+// later read of the same place is recorded, and replayed, there.
+struct JoystickTrack {
+    long long step = -1;
+    int call = 0;
+    int reads = 0;
+    JoystickState written;  // the last state recorded; absent at the start
+    std::vector<RecordedInput> replay;
+    size_t replay_next = 0;
+    JoystickState replayed;  // the replay's state at the last read
+};
 
 // What input keeps beyond the game's input state (which rooms clear): the key
 // map, where the mouse is, and the recording and replay of events.
@@ -39,8 +52,10 @@ struct InputDevices {
     int call_count = 0;
     bool in_call = false;
 
-    std::vector<RecordedInput> replay;
+    std::vector<RecordedInput> replay;  // the window's events; joysticks have their own
     size_t replay_next = 0;
+    bool replaying = false;  // the replay's joysticks stand in for the devices
+    std::array<JoystickTrack, 2> joysticks;
     std::unique_ptr<std::ofstream> record;
     std::string record_path;
 };
@@ -68,7 +83,9 @@ void mouse_room_position(double& x, double& y);
 // Step parts: keyboard, joystick and mouse events; the end-of-step clearing.
 void input_step_events();
 void input_step_end();
-// The joystick's state, or the neutral state when it cannot be read.
+// The state of joystick id (2, or 1 for any other number) as the game reads
+// it: the device's, or the replay's when one is playing; the neutral state
+// when it cannot be read. Recorded when it differs from the last recorded.
 JoystickState joystick_state(int id);
 
 class FunctionTable;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/input_events.h"
+#include "platform/joystick.h"
 
 namespace kx {
 
@@ -15,6 +16,11 @@ struct RecordedInput {
     int call = 0;        // n > 0: inside the game's n-th input call after those steps
     InputEvent event{InputEvent::Kind::KeyDown};
     bool has_position = false;  // mouse buttons: x, y were given
+    // A joystick line (joystick 1 or 2; 0 for the window's events): the state
+    // the game first saw at its read-th read of that joystick at the place.
+    int joystick = 0;
+    int read = 1;
+    JoystickState pad;
 };
 
 // One line; nothing for blank and comment lines. False with a message for
@@ -23,5 +29,10 @@ bool parse_input_line(std::string_view line, std::optional<RecordedInput>& out, 
 std::string format_input_line(const RecordedInput& r);
 // The whole file; the message names the file and the line.
 bool read_input_file(const std::string& path, std::vector<RecordedInput>& out, std::string& error);
+
+// A joystick's state reduced to what the game can tell apart, so that every
+// state has one line and equal lines mean equal runs.
+JoystickState visible_joystick_state(const JoystickState& j);
+bool same_joystick_state(const JoystickState& a, const JoystickState& b);
 
 }  // namespace kx

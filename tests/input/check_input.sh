@@ -46,6 +46,17 @@ play mouse_views 7 "$GAMES/mouse_views/input.txt"
 expect "mouse events through a view" \
     "$(cat "$GAMES/mouse_views/expected.txt")" "$(cat "$work/mouse_views.out")"
 
+# Joysticks replay from their recorded states; the devices are never read.
+build joystick
+play joystick 6 "$GAMES/joystick/input.txt" --record "$work/joystick.rec"
+expect "joystick states, events and a change inside io_handle" \
+    "$(cat "$GAMES/joystick/expected.txt")" "$(cat "$work/joystick.out")"
+expect "the record of a joystick replay gives its lines back" \
+    "$(grep -v '^#' "$GAMES/joystick/input.txt")" "$(grep -v '^#' "$work/joystick.rec")"
+play joystick 6 "$work/joystick.rec"
+expect "replaying the joystick record repeats the run" \
+    "$(cat "$GAMES/joystick/expected.txt")" "$(cat "$work/joystick.out")"
+
 build wait
 play wait 4 "$GAMES/wait/input.txt"
 expect "keyboard_wait takes a key replayed inside its message checks" \
@@ -64,6 +75,10 @@ expect "bad input file: nothing ran" "" "$(cat "$work/keys.out")"
 printf '3 keydown 37\n1 keyup 37\n' >"$work/back.txt"
 play keys 3 "$work/back.txt"
 expect "steps may not go back" "kxrun: $work/back.txt:2: step 1 comes after step 3" "$(cat "$work/keys.err")"
+printf '0 joystick 1 x=0\n1 joystick 1 buttons=1,33\n' >"$work/badjoy.txt"
+play keys 3 "$work/badjoy.txt"
+expect "bad joystick line" "kxrun: $work/badjoy.txt:2: button 33 out of range (1..32)" \
+    "$(cat "$work/keys.err")"
 play keys 3 "$work/no-such-file.txt"
 expect "missing input file" "kxrun: cannot read the input file $work/no-such-file.txt" "$(cat "$work/keys.err")"
 play keys 3 "$work/empty.txt" --record "$work/no-such-dir/rec.txt"
