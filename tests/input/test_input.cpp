@@ -315,7 +315,18 @@ TEST_F(InputTest, RecordedLines) {
           Good{"5 mouseup 3 -4 700", "5 mouseup 3 -4 700"},
           Good{"6 mousemove 10 20", "6 mousemove 10 20"}, Good{"7 wheelup", "7 wheelup"},
           Good{"7 close", "7 close"}, Good{"8 focusout", "8 focusout"}, Good{"   ", nullptr},
-          Good{"# only a comment", nullptr}}) {
+          Good{"# only a comment", nullptr},
+          // Joysticks: omitted fields take their defaults, which are not written.
+          Good{"9 joystick 1", "9 joystick 1"},
+          Good{"9:2 joystick 2 absent # unplugged", "9:2 joystick 2 absent"},
+          Good{"9 joystick 1 read=1 x=32768 naxes=2 nbuttons=8", "9 joystick 1"},
+          Good{"9 joystick 1 v=0 buttons=32,1 pov=0 read=3",
+               "9 joystick 1 read=3 v=0 buttons=1,32 pov=0"},
+          Good{"9 joystick 1 naxes=0 nbuttons=0 x=65535 y=0 z=1 pov=-1",
+               "9 joystick 1 naxes=0 nbuttons=0 x=65535 y=0 z=1 pov=-1"},
+          Good{"9 joystick 1 name=Pad", "9 joystick 1 name=\"Pad\""},
+          Good{"9 joystick 1 name=\"a # \\\"b\\\\ \\x09\" # note",
+               "9 joystick 1 name=\"a # \\\"b\\\\ \\x09\""}}) {
         std::optional<RecordedInput> rec;
         std::string error;
         ASSERT_TRUE(parse_input_line(g.line, rec, error)) << g.line << ": " << error;
@@ -325,22 +336,48 @@ TEST_F(InputTest, RecordedLines) {
         }
         ASSERT_TRUE(rec) << g.line;
         EXPECT_EQ(format_input_line(*rec), g.formatted);
+        // What is written reads back as the same thing.
+        std::optional<RecordedInput> again;
+        ASSERT_TRUE(parse_input_line(g.formatted, again, error)) << g.formatted << ": " << error;
+        EXPECT_EQ(format_input_line(*again), g.formatted);
+        EXPECT_TRUE(same_joystick_state(again->pad, rec->pad)) << g.formatted;
     }
     struct Bad {
-        const char* line;
+        std::string line;
         const char* error;
     };
-    for (const Bad& b :
-         {Bad{"x keydown 1", "bad step \"x\""}, Bad{"-1 keydown 1", "bad step \"-1\""},
-          Bad{"1:0 keydown 1", "bad input call number in \"1:0\""},
-          Bad{"3", "missing event after the step"}, Bad{"3 press 1", "unknown event \"press\""},
-          Bad{"3 keydown", "wrong number of arguments for keydown"},
-          Bad{"3 wheelup 1", "wrong number of arguments for wheelup"},
-          Bad{"3 mousedown 1 2", "wrong number of arguments for mousedown"},
-          Bad{"3 keydown 256", "code 256 out of range for keydown"},
-          Bad{"3 mousedown 4", "code 4 out of range for mousedown"},
-          Bad{"3 keydown vk_nothing", "bad code \"vk_nothing\" for keydown"},
-          Bad{"3 mousemove 1 y", "bad position for mousemove"}}) {
+    for (const Bad& b : {Bad{"x keydown 1", "bad step \"x\""},
+                         Bad{"-1 keydown 1", "bad step \"-1\""},
+                         Bad{"1:0 keydown 1", "bad input call number in \"1:0\""},
+                         Bad{"3", "missing event after the step"},
+                         Bad{"3 press 1", "unknown event \"press\""},
+                         Bad{"3 keydown", "wrong number of arguments for keydown"},
+                         Bad{"3 wheelup 1", "wrong number of arguments for wheelup"},
+                         Bad{"3 mousedown 1 2", "wrong number of arguments for mousedown"},
+                         Bad{"3 keydown 256", "code 256 out of range for keydown"},
+                         Bad{"3 mousedown 4", "code 4 out of range for mousedown"},
+                         Bad{"3 keydown vk_nothing", "bad code \"vk_nothing\" for keydown"},
+                         Bad{"3 mousemove 1 y", "bad position for mousemove"},
+                         Bad{"3 joystick", "missing joystick number"},
+                         Bad{"3 joystick 3", "bad joystick \"3\" (1 or 2)"},
+                         Bad{"3 joystick 1 w=1", "unknown joystick field \"w\""},
+                         Bad{"3 joystick 1 pressed", "unknown joystick field \"pressed\""},
+                         Bad{"3 joystick 1 x=1 x=2", "joystick field x given twice"},
+                         Bad{"3 joystick 1 x=65536", "x 65536 out of range (0..65535)"},
+                         Bad{"3 joystick 1 y=-1", "y -1 out of range (0..65535)"},
+                         Bad{"3 joystick 1 x=", "bad value \"\" for x"},
+                         Bad{"3 joystick 1 naxes=7", "naxes 7 out of range (0..6)"},
+                         Bad{"3 joystick 1 nbuttons=33", "nbuttons 33 out of range (0..32)"},
+                         Bad{"3 joystick 1 buttons=1,,2", "bad value \"1,,2\" for buttons"},
+                         Bad{"3 joystick 1 buttons=0", "button 0 out of range (1..32)"},
+                         Bad{"3 joystick 1 pov=36001", "pov 36001 out of range (-1..36000)"},
+                         Bad{"3 joystick 1 read=0", "read 0 out of range (1..2147483647)"},
+                         Bad{"3 joystick 1 absent x=0", "an absent joystick takes no other fields"},
+                         Bad{"3 joystick 1 name=\"Pad", "unterminated quote"},
+                         Bad{"3 joystick 1 name=\"a\\q\"", "bad name \"a\\q\""},
+                         Bad{"3 joystick 1 name=\"\\x4\"", "bad name \"\\x4\""},
+                         Bad{"3 joystick 1 name=\"" + std::string(33, 'n') + "\"",
+                             "name longer than 32 characters"}}) {
         std::optional<RecordedInput> rec;
         std::string error;
         EXPECT_FALSE(parse_input_line(b.line, rec, error)) << b.line;
@@ -400,6 +437,98 @@ TEST_F(InputTest, ReplayDeliversAtStepEndsAndInsideInputCalls) {
     EXPECT_FALSE(input_may_arrive());  // the next event belongs after this step
     input_step_end();
     EXPECT_TRUE(held(40));
+}
+
+TEST_F(InputTest, RecordingWritesAJoystickStateOnceWhereTheGameFirstReadsIt) {
+    const std::string path = temp_file("joyrec");
+    std::string error;
+    ASSERT_TRUE(open_input_files("", path, error)) << error;
+    start();
+    EXPECT_EQ(num("joystick_exists(1) + joystick_exists(2)"), 0);  // absent as at the start
+    JoystickState& p = joy->pads[0];
+    p.present = true;
+    p.axis_count = 2;
+    p.button_count = 8;
+    p.axes[0] = 0;
+    EXPECT_EQ(num("joystick_xpos(1)"), -1);  // the second read here
+    EXPECT_EQ(num("joystick_xpos(1)"), -1);  // unchanged: not written again
+    p.buttons = 2;
+    EXPECT_EQ(num("joystick_check_button(1, 2)"), 1);
+    world().game.steps_done = 3;
+    eval("io_handle()");
+    p.axes[0] = 32768;
+    EXPECT_EQ(num("joystick_xpos(1) + joystick_exists(2)"), 32768 / 32767.0 - 1);
+    // What the platform gives beyond the ranges is written as the game reads it.
+    p.name = std::string(40, 'n');
+    p.has_pov = true;
+    p.pov = 36001;
+    p.axes[1] = 70000;
+    EXPECT_EQ(num("joystick_ypos(1)"), 65535 / 32767.0 - 1);
+    p.present = false;
+    EXPECT_EQ(num("joystick_buttons(1)"), 0);
+    r.input->record.reset();
+    std::ifstream f(path);
+    std::stringstream all;
+    all << f.rdbuf();
+    EXPECT_EQ(all.str(),
+              "# kxrun input: STEP[:CALL] EVENT [ARGUMENTS]\n"
+              "0 joystick 1 read=2 x=0\n"
+              "0 joystick 1 read=4 x=0 buttons=2\n"
+              "3:1 joystick 1 buttons=2\n"
+              "3:1 joystick 1 read=2 name=\"" +
+                  std::string(32, 'n') +
+                  "\" y=65535 buttons=2 pov=-1\n"
+                  "3:1 joystick 1 read=3 absent\n");
+    std::vector<RecordedInput> back;
+    EXPECT_TRUE(read_input_file(path, back, error)) << error;
+    EXPECT_EQ(back.size(), 5u);
+    std::filesystem::remove(path);
+}
+
+TEST_F(InputTest, ReplayedJoysticksStandInForTheDevices) {
+    const int32_t o = add_object("o");
+    for (int n : {16, 21, 31, 36}) say_on(o, ev::Mouse, n);
+    const std::string path = temp_file("joyplay");
+    std::ofstream(path) << "0 keydown 37\n"
+                           "0 joystick 2 name=\"a\\x09b\" x=0 buttons=1\n"
+                           "1 joystick 2 read=2 x=65535\n"
+                           "1:1 joystick 2 absent\n";
+    std::string error;
+    ASSERT_TRUE(open_input_files(path, "", error)) << error;
+    std::filesystem::remove(path);
+    // The devices say otherwise; a replay never asks them.
+    for (JoystickState& p : joy->pads) {
+        p.present = true;
+        p.axes[0] = 0;
+        p.buttons = 1;
+    }
+    start();
+    create_in_room(o, 0, 0);
+    take_out();
+    input_step_events();
+    EXPECT_EQ(take_out(), (std::vector<std::string>{"o 6,31", "o 6,36"}));
+    EXPECT_TRUE(world().game.input.key_held[37]);  // the window's events replay beside them
+    EXPECT_EQ(eval("joystick_name(2)").str.str(), "a\tb");
+    EXPECT_EQ(num("joystick_exists(1)"), 0);
+    world().game.steps_done = 1;
+    EXPECT_EQ(num("joystick_xpos(2)"), -1);  // its state changes at the second read
+    EXPECT_EQ(num("joystick_xpos(2)"), 65535 / 32767.0 - 1);
+    EXPECT_EQ(num("joystick_check_button(2, 1)"), 0);  // a line is the whole state
+    eval("io_handle()");
+    EXPECT_EQ(num("joystick_exists(2)"), 0);
+}
+
+TEST_F(InputTest, JoystickLinesMayNotGoBack) {
+    const std::string path = temp_file("joyback");
+    std::ofstream(path) << "2 joystick 1 read=2\n2 joystick 2\n2 joystick 1 x=0\n";
+    std::vector<RecordedInput> out;
+    std::string error;
+    EXPECT_FALSE(read_input_file(path, out, error));
+    EXPECT_EQ(error, path + ":3: joystick 1 at 2 comes after its state at 2 read 2");
+    std::ofstream(path) << "2:1 joystick 1\n2 keydown 37\n2 joystick 1\n";
+    EXPECT_FALSE(read_input_file(path, out, error));
+    EXPECT_EQ(error, path + ":3: joystick 1 at 2 comes after its state at 2:1");
+    std::filesystem::remove(path);
 }
 
 }  // namespace
