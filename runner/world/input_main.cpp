@@ -77,7 +77,7 @@ void deliver_replay(Due when) {
     InputDevices* d = devices();
     if (!d) return;
     const long long s = world().game.steps_done;
-    const int calls = d->call_step == s ? d->call_count : 0;
+    const long long calls = d->call_step == s ? d->call_count : 0;
     while (d->replay_next < d->replay.size()) {
         const RecordedInput& r = d->replay[d->replay_next];
         bool due;
@@ -363,13 +363,13 @@ JoystickState joystick_state(int id) {
     if (!d) return visible_joystick_state(device ? device->state(id) : JoystickState());
     JoystickTrack& t = d->joysticks[at(id - 1)];
     const long long s = rt().world ? world().game.steps_done : 0;
-    const int calls = d->call_step == s ? d->call_count : 0;
+    const long long calls = d->call_step == s ? d->call_count : 0;
     if (t.step != s || t.call != calls) {
         t.step = s;
         t.call = calls;
         t.reads = 0;
     }
-    const int read = ++t.reads;
+    const long long read = ++t.reads;
     if (d->replaying) {
         while (t.replay_next < t.replay.size()) {
             const RecordedInput& r = t.replay[t.replay_next];

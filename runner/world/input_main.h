@@ -19,8 +19,8 @@ namespace kx {
 // later read of the same place is recorded, and replayed, there.
 struct JoystickTrack {
     long long step = -1;
-    int call = 0;
-    int reads = 0;
+    long long call = 0;
+    long long reads = 0;
     JoystickState written;  // the last state recorded; absent at the start
     std::vector<RecordedInput> replay;
     size_t replay_next = 0;
@@ -49,7 +49,7 @@ struct InputDevices {
     // The game's input calls (io_handle, keyboard_wait, ...) are counted per
     // number of completed steps, so recorded events inside them replay there.
     long long call_step = -1;
-    int call_count = 0;
+    long long call_count = 0;
     bool in_call = false;
 
     std::vector<RecordedInput> replay;  // the window's events; joysticks have their own

@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <fstream>
-#include <limits>
 #include <tuple>
 
 #include "script/code_constant.h"
@@ -191,7 +190,7 @@ bool parse_joystick(const std::vector<std::string_view>& t, RecordedInput& r, st
             return false;
         }
         const std::string bad = "bad value \"" + std::string(value) + "\" for " + k;
-        auto ranged = [&](int& v, int low, int high) {
+        auto ranged = [&](auto& v, long long low, long long high) {
             if (!number(value, v)) {
                 error = bad;
                 return false;
@@ -242,7 +241,10 @@ bool parse_joystick(const std::vector<std::string_view>& t, RecordedInput& r, st
             j.has_pov = true;
             j.pov = v;
         } else if (key == "read") {
-            if (!ranged(r.read, 1, std::numeric_limits<int>::max())) return false;
+            if (!number(value, r.read) || r.read < 1) {
+                error = "bad read \"" + std::string(value) + "\" (1 or more)";
+                return false;
+            }
         } else {
             error = "unknown joystick field \"" + k + "\"";
             return false;
@@ -287,7 +289,7 @@ std::string format_joystick(const RecordedInput& r) {
     return s;
 }
 
-std::string place_text(const std::tuple<long long, int, int>& p) {
+std::string place_text(const std::tuple<long long, long long, long long>& p) {
     std::string s = std::to_string(std::get<0>(p));
     if (std::get<1>(p) > 0) s += ":" + std::to_string(std::get<1>(p));
     if (std::get<2>(p) > 1) s += " read " + std::to_string(std::get<2>(p));
@@ -390,7 +392,7 @@ bool read_input_file(const std::string& path, std::vector<RecordedInput>& out, s
     long long n = 0;
     long long last_step = -1;
     // Where each joystick's last line applies: step, call, read.
-    std::array<std::tuple<long long, int, int>, 2> last_joystick{};
+    std::array<std::tuple<long long, long long, long long>, 2> last_joystick{};
     while (std::getline(f, line)) {
         ++n;
         std::optional<RecordedInput> r;

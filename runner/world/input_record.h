@@ -13,13 +13,13 @@ namespace kx {
 
 struct RecordedInput {
     long long step = 0;  // steps completed when the event arrived
-    int call = 0;        // n > 0: inside the game's n-th input call after those steps
+    long long call = 0;  // n > 0: inside the game's n-th input call after those steps
     InputEvent event{InputEvent::Kind::KeyDown};
     bool has_position = false;  // mouse buttons: x, y were given
     // A joystick line (joystick 1 or 2; 0 for the window's events): the state
     // the game first saw at its read-th read of that joystick at the place.
     int joystick = 0;
-    int read = 1;
+    long long read = 1;
     JoystickState pad;
 };
 

@@ -371,7 +371,7 @@ TEST_F(InputTest, RecordedLines) {
                          Bad{"3 joystick 1 buttons=1,,2", "bad value \"1,,2\" for buttons"},
                          Bad{"3 joystick 1 buttons=0", "button 0 out of range (1..32)"},
                          Bad{"3 joystick 1 pov=36001", "pov 36001 out of range (-1..36000)"},
-                         Bad{"3 joystick 1 read=0", "read 0 out of range (1..2147483647)"},
+                         Bad{"3 joystick 1 read=0", "bad read \"0\" (1 or more)"},
                          Bad{"3 joystick 1 absent x=0", "an absent joystick takes no other fields"},
                          Bad{"3 joystick 1 name=\"Pad", "unterminated quote"},
                          Bad{"3 joystick 1 name=\"a\\q\"", "bad name \"a\\q\""},
