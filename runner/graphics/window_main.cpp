@@ -381,8 +381,8 @@ void WindowState::region_to_client(double qx, double qy, double& cx, double& cy)
 }
 
 bool WindowState::test_mode(int w, int h, int depth, int frequency) {
-    if (w > 0 && w > 16384) return false;
-    if (h > 0 && h > 16384) return false;
+    // The back buffer has the mode's size: no larger than the device can make.
+    if (w > kMaxModeSide || h > kMaxModeSide) return false;
     if (depth > 0 && depth != 8 && depth != 16 && depth != 24 && depth != 32) return false;
     if (frequency > 0 && frequency > 1000) return false;
     return true;

@@ -114,6 +114,7 @@ public:
     // cannot exist.
     bool change_mode(int w, int h, int depth, int frequency);
     static bool test_mode(int w, int h, int depth, int frequency);
+    static constexpr int kMaxModeSide = 8192;
     void restore_mode() { m_mode = m_desktop; }
 
     // Called when the window must be painted again (set by the frame code).

@@ -69,13 +69,13 @@ int HeadlessDialogs::buttons(std::string_view, std::string_view text,
 }
 
 void StdConsole::out_line(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
 void StdConsole::err_line(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
 }

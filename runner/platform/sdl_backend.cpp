@@ -2,6 +2,7 @@
 // boxes. Only this folder sees SDL.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -270,6 +271,7 @@ SDL_SystemCursor system_cursor(int cursor) {
 
 class SdlGameWindow : public IGameWindow {
 public:
+    static constexpr int kMaxSide = 8192;
     SdlGameWindow(SDL_Window* w, SdlGameWindow** slot) : m_window(w), m_slot(slot) { *slot = this; }
     ~SdlGameWindow() override {
         if (*m_slot == this) *m_slot = nullptr;
@@ -297,8 +299,11 @@ public:
         SDL_SetWindowFullscreen(m_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     }
     void set_client_rect(const WindowRect& r) override {
-        SDL_SetWindowSize(m_window, std::max(1, r.w), std::max(1, r.h));
-        SDL_SetWindowPosition(m_window, r.x, r.y);
+        // A game's wild sizes must not reach the window system: X11 takes 16-bit
+        // coordinates and the software rasteriser fails on windows of gigabytes.
+        SDL_SetWindowSize(m_window, std::clamp(r.w, 1, kMaxSide), std::clamp(r.h, 1, kMaxSide));
+        SDL_SetWindowPosition(m_window, std::clamp(r.x, -16384, 16384),
+                              std::clamp(r.y, -16384, 16384));
     }
     WindowRect client_rect() const override {
         WindowRect r;
@@ -306,7 +311,9 @@ public:
         SDL_GetWindowSize(m_window, &r.w, &r.h);
         return r;
     }
-    void set_min_client_size(int w, int h) override { SDL_SetWindowMinimumSize(m_window, w, h); }
+    void set_min_client_size(int w, int h) override {
+        SDL_SetWindowMinimumSize(m_window, std::clamp(w, 0, kMaxSide), std::clamp(h, 0, kMaxSide));
+    }
     void set_title(const std::string& text) override {
         if (text == m_title) return;
         m_title = text;

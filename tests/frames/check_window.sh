@@ -39,4 +39,12 @@ done
 kill $kpid 2>/dev/null
 wait $kpid 2>/dev/null
 expect "no errors in a window" "" "$(cat "$work/err")"
+
+# Wild sizes, scales, positions and modes from a script reach the window
+# system cut to what it can take.
+cat > "$d/objects/obj_a.json" <<'JSON'
+{"events": {"create": [{"code": "window_set_region_scale(power(10, 300), true); window_set_size(1000000000, -5); window_set_region_size(2000000000, 3, false); window_set_position(-1000000000000, 1000000000000); display_set_size(100000, 100000); window_views_mouse_set(power(10, 308), -power(10, 308)); show_debug_message(\"done \" + string(display_get_width()));"}]}}
+JSON
+"$KXPACK" build "$d" -o "$work/wild.kx" && "$KXRUN" --steps 5 "$work/wild.kx" >"$work/wild.out" 2>&1
+expect "wild window arguments in a window" "0 done 1024" "$? $(cat "$work/wild.out")"
 exit $fail
