@@ -109,6 +109,52 @@ bool meet_by_runs(const MaskView& ma, const MaskView& mb, bool scaled, int64_t l
 // Above this many pixels a scaled, unturned overlap is tested by runs.
 constexpr int64_t kRunsFrom = 1 << 16;
 
+// Turned overlaps above this many pixels are split into blocks. Pixel
+// positions map into an image by an affine map, so a block's pixels land in
+// the convex hull of its corners' images; when the four corners fall in one
+// (half-open, convex) cell, every pixel of the block does, and one cell
+// answers for the whole block. Only blocks across cell edges are split
+// further, so the cost follows the cells' edges, not the area.
+constexpr int64_t kBlocksFrom = 1 << 18;
+
+struct Cell {
+    double u, v;
+    bool operator==(const Cell&) const = default;
+};
+Cell turned_cell(const MaskView& m, double px, double py) {
+    const double dx = px - m.rx, dy = py - m.ry;
+    return {std::floor((dx * m.c + dy * m.s) / m.xscale + m.sprite->xoffset()),
+            std::floor((dy * m.c - dx * m.s) / m.yscale + m.sprite->yoffset())};
+}
+// -1: the block's pixels differ; else whether they are all set.
+int block_value(const MaskView& m, int64_t l, int64_t r, int64_t t, int64_t b) {
+    const double x0 = static_cast<double>(l), x1 = static_cast<double>(r);
+    const double y0 = static_cast<double>(t), y1 = static_cast<double>(b);
+    const Cell c = turned_cell(m, x0, y0);
+    if (!(turned_cell(m, x1, y0) == c && turned_cell(m, x0, y1) == c &&
+          turned_cell(m, x1, y1) == c))
+        return -1;
+    return cell_set(m, c.u, c.v, true) ? 1 : 0;
+}
+bool meet_by_blocks(const MaskView& ma, const MaskView& mb, int64_t l, int64_t r, int64_t t,
+                    int64_t b) {
+    const int va = block_value(ma, l, r, t, b);
+    if (va == 0) return false;
+    const int vb = block_value(mb, l, r, t, b);
+    if (vb == 0) return false;
+    if (va == 1 && vb == 1) return true;
+    if (l == r && t == b) {
+        const double x = static_cast<double>(l), y = static_cast<double>(t);
+        return pixel_set(ma, x, y, Mode::Rotated, true) && pixel_set(mb, x, y, Mode::Rotated, true);
+    }
+    if (r - l >= b - t) {
+        const int64_t m = l + (r - l) / 2;
+        return meet_by_blocks(ma, mb, l, m, t, b) || meet_by_blocks(ma, mb, m + 1, r, t, b);
+    }
+    const int64_t m = t + (b - t) / 2;
+    return meet_by_blocks(ma, mb, l, r, t, m) || meet_by_blocks(ma, mb, l, r, m + 1, b);
+}
+
 bool has_images(const CSprite* s) {
     return s && s->subimage_count() > 0;
 }
@@ -220,8 +266,12 @@ bool instances_meet(const CInstance& a, const CInstance& b, bool precise) {
         mode = Mode::Scaled;
     const int64_t l = std::max(a.bbox_left, b.bbox_left), r = std::min(a.bbox_right, b.bbox_right);
     const int64_t t = std::max(a.bbox_top, b.bbox_top), bt = std::min(a.bbox_bottom, b.bbox_bottom);
-    if (mode == Mode::Scaled && (r - l + 1) * (bt - t + 1) > kRunsFrom)
+    // In doubles: two boxes of 32-bit bounds can overlap over more than 2^63 pixels.
+    const double area = static_cast<double>(r - l + 1) * static_cast<double>(bt - t + 1);
+    if (mode == Mode::Scaled && area > kRunsFrom)
         return meet_by_runs(ma, mb, mode == Mode::Scaled, l, r, t, bt);
+    if (mode == Mode::Rotated && l <= r && t <= bt && area > kBlocksFrom)
+        return meet_by_blocks(ma, mb, l, r, t, bt);
     for (int64_t px = l; px <= r; ++px)
         for (int64_t py = t; py <= bt; ++py) {
             const double x = static_cast<double>(px), y = static_cast<double>(py);

@@ -177,5 +177,35 @@ TEST_F(ShapeTest, HugelyScaledMasksAreTestedCellByCell) {
     EXPECT_TRUE(line_meets(ring, 25000, 45000, 90000, 45000, true));
 }
 
+TEST_F(ShapeTest, HugeTurnedOverlapsAnswerAsThePixelScan) {
+    // Two opposite corner cells set; scaled 400 times, the boxes overlap over
+    // up to a million and a half pixels while the set cells may or may not meet.
+    const int32_t corners = sprite({"#...", "....", "....", "...#"});
+    struct Case {
+        double ax, ay, angle, bx, by;
+    } cases[] = {// the corner cells meet
+                 {0, 0, 30, 0, 0},
+                 {0, 0, 60, 0, 0},
+                 {0, 0, 135, -1200, -1200},
+                 // they miss, over overlaps of a million pixels and more
+                 {0, 0, 30, 600, 0},
+                 {0, 0, 60, 0, -1200},
+                 {0, 0, 135, -1200, 0},
+                 {0, 0, 135, 0, -1200}};
+    for (const Case& c : cases) {
+        CInstance& a = inst(corners, c.ax, c.ay, 400, 400, c.angle);
+        CInstance& b = inst(corners, c.bx, c.by, 400, 400, 0);
+        bool scan = false;
+        for (int64_t x = std::max(a.bbox_left, b.bbox_left);
+             !scan && x <= std::min(a.bbox_right, b.bbox_right); ++x)
+            for (int64_t y = std::max(a.bbox_top, b.bbox_top);
+                 !scan && y <= std::min(a.bbox_bottom, b.bbox_bottom); ++y)
+                scan = point_in(a, double(x), double(y), true) &&
+                       point_in(b, double(x), double(y), true);
+        EXPECT_EQ(instances_meet(a, b, true), scan) << c.angle << " at " << c.bx << "," << c.by;
+        EXPECT_EQ(instances_meet(b, a, true), scan);
+    }
+}
+
 }  // namespace
 }  // namespace kx
