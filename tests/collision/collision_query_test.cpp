@@ -104,6 +104,21 @@ TEST_P(QueryTest, ContactOutsideAndBounce) {
     set_position(*m, 0, 100);
     eval("move_contact_all(270, 0)", m);
     EXPECT_NEAR(m->y, 1100, 1e-6);
+    // Long walks: one that meets a wall after hundreds of steps stops at it;
+    // one into empty space ends where a million single steps end.
+    set_position(*m, -600, 1);
+    eval("move_contact_solid(0, 100000)", m);
+    EXPECT_DOUBLE_EQ(m->x, 9);
+    set_position(*m, 0, 1);
+    eval("move_contact_solid(200, 1000000)", m);
+    double ex = 0, ey = 1;
+    const double dx = std::cos(200 * M_PI / 180), dy = -std::sin(200 * M_PI / 180);
+    for (int k = 0; k < 1000000; ++k) {
+        ex += dx;
+        ey += dy;
+    }
+    EXPECT_EQ(m->x, ex);
+    EXPECT_EQ(m->y, ey);
     // move_contact picks by whether it starts free.
     set_position(*m, 0, 1);
     eval("move_contact(0)", m);
