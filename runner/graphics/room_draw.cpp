@@ -221,17 +221,9 @@ void register_views(Runtime& r) {
         w.clear_view(k);
         const CView& v = room.views[static_cast<size_t>(k)];
         if (!room.views_enabled || !v.visible) continue;
-        ViewRegion e;
-        e.vx = v.xview;
-        e.vy = v.yview;
-        e.vw = v.wview;
-        e.vh = v.hview;
-        e.px = v.xport;
-        e.py = v.yport;
-        e.pw = v.wport;
-        e.ph = v.hport;
-        e.angle = v.angle;
-        w.register_view(k, e);
+        w.register_view(
+            k, {true, double(v.xview), double(v.yview), double(v.wview), double(v.hview),
+                double(v.xport), double(v.yport), double(v.wport), double(v.hport), v.angle});
     }
 }
 
