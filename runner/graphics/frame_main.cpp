@@ -97,18 +97,24 @@ bool windowed(const GraphicsState& g) {
     return g.game_window && g.game_window->native_handle();
 }
 
-void present_whole(Runtime& r, bool end_scene, bool dump) {
+// The whole region into its placement with the window colour around it; a
+// failing present resets the device. Headless, wait first for the blank when
+// asked (windowed, the swap interval waits).
+void present_region(Runtime& r, bool wait) {
     GraphicsState& g = gs(r);
-    IDrawDevice* d = g.draw_device.get();
-    if (!d) return;
-    if (end_scene) d->end_frame();
-    if (dump) dump_frame(r);
     const RegionRect dest = g.window.to_real(g.window.placement());
-    // Windowed, the swap interval does the vertical-blank wait.
-    if (g.device.synchronization() && !windowed(g)) wait_vertical_blank(r);
+    if (wait && !windowed(g)) wait_vertical_blank(r);
     fill_strips(g, dest);
     if (!present_rect(r, {0, 0, g.device.region_width(), g.device.region_height()}, dest))
         reset_drawing_device(r);
+}
+
+void present_whole(Runtime& r, bool end_scene, bool dump) {
+    IDrawDevice* d = gs(r).draw_device.get();
+    if (!d) return;
+    if (end_scene) d->end_frame();
+    if (dump) dump_frame(r);
+    present_region(r, gs(r).device.synchronization());
 }
 
 }  // namespace
@@ -295,11 +301,7 @@ void present_transition(Runtime& r, int kind) {
     dump_frame(r);
     present_transition_parts(r, kind, 80);
     // The whole frame once more, after its own blank.
-    if (!windowed(g)) wait_vertical_blank(r);
-    const RegionRect dest = g.window.to_real(g.window.placement());
-    fill_strips(g, dest);
-    if (!present_rect(r, {0, 0, g.device.region_width(), g.device.region_height()}, dest))
-        reset_drawing_device(r);
+    present_region(r, true);
 }
 
 void wait_vertical_blank(Runtime& r) {

@@ -182,28 +182,26 @@ void WindowState::set_fullscreen(bool on) {
     apply();
 }
 
-void WindowState::set_show_border(bool on) {
+void WindowState::change(bool WindowState::*flag, bool on) {
     remember();
-    m_border = on;
+    this->*flag = on;
     apply();
+}
+
+void WindowState::set_show_border(bool on) {
+    change(&WindowState::m_border, on);
 }
 
 void WindowState::set_show_icons(bool on) {
-    remember();
-    m_icons = on;
-    apply();
+    change(&WindowState::m_icons, on);
 }
 
 void WindowState::set_sizeable(bool on) {
-    remember();
-    m_sizeable = on;
-    apply();
+    change(&WindowState::m_sizeable, on);
 }
 
 void WindowState::set_stay_on_top(bool on) {
-    remember();
-    m_topmost = on;
-    apply();
+    change(&WindowState::m_topmost, on);
 }
 
 void WindowState::set_caption(const std::string& text) {

@@ -124,6 +124,8 @@ public:
 
 private:
     void remember();
+    // A window-state flag: remembered, set, applied.
+    void change(bool WindowState::*flag, bool on);
     void repaint_now();
     void update_min_size();
 
