@@ -17,7 +17,6 @@ namespace kx {
 
 namespace {
 
-constexpr int32_t kScriptCallBase = 100000;
 // Above the script call budget, so that runaway script recursion meets its
 // own message first; the main thread's stack is 8 MiB.
 constexpr uintptr_t kExecStackBudget = uintptr_t(6) << 20;
@@ -33,7 +32,7 @@ struct ExecContext {
     bool uninitialized_as_zero;
 };
 
-Status fail(ExecContext& c, const RToken& n, std::string_view msg) {
+Status fail(ExecContext& c, const Node& n, std::string_view msg) {
     record_error(c.code, n.position, msg);
     return Error;
 }
@@ -45,10 +44,10 @@ struct Ref {
     int32_t combined;
 };
 
-Status evaluate(ExecContext& c, const RToken& n, RValue& out);
-Status run(ExecContext& c, const RToken& n, RValue& result);
+Status evaluate(ExecContext& c, const Node& n, RValue& out);
+Status run(ExecContext& c, const Node& n, RValue& result);
 
-Status array_index(ExecContext& c, const RToken& n, int32_t& out) {
+Status array_index(ExecContext& c, const Node& n, int32_t& out) {
     RValue v;
     if (evaluate(c, n, v) != Ok) return Error;
     if (!v.is_real()) return fail(c, n, "Wrong type of array index");
@@ -59,16 +58,16 @@ Status array_index(ExecContext& c, const RToken& n, int32_t& out) {
     return Ok;
 }
 
-Status resolve(ExecContext& c, const RToken& n, Ref& r) {
+Status resolve(ExecContext& c, const Node& n, Ref& r) {
     r.var = n.code;
     r.combined = 0;
     if (n.kind == tok::SimpleVar) {
         r.scope = n.scope;
         return Ok;
     }
-    const RToken& sc = n.children[0];
+    const Node& sc = n.children[0];
     if (sc.kind == tok::Constant && sc.value.is_real()) {
-        r.scope = sc.scope;  // rounded by the post-pass
+        r.scope = sc.scope;  // rounded by lowering
     } else {
         RValue sv;
         if (evaluate(c, sc, sv) != Ok) return Error;
@@ -149,7 +148,7 @@ bool store(ExecContext& c, const Ref& r, const RValue& v) {
 
 // A call; `out` is the destination (the result slot for a call statement, a
 // temporary starting as 0 inside an expression).
-Status call(ExecContext& c, const RToken& n, RValue& out) {
+Status call(ExecContext& c, const Node& n, RValue& out) {
     // Only the passed arguments are made: a handler reads no further.
     struct Args {
         alignas(RValue) unsigned char buf[sizeof(RValue) * kMaxArgs];
@@ -217,7 +216,7 @@ inline bool real_fast_path(int32_t op, double& l, double r) {
     }
 }
 
-Status eval_simple(ExecContext& c, const RToken& n, RValue& out) {
+Status eval_simple(ExecContext& c, const Node& n, RValue& out) {
     if (n.scope == scope::Implicit || n.scope == scope::Self) {
         if (n.code >= kInstanceVariableBase) {
             if (const RValue* v = c.self->vars().get(n.code, 0)) {
@@ -233,9 +232,9 @@ Status eval_simple(ExecContext& c, const RToken& n, RValue& out) {
     return read(c, r, n.position, out);
 }
 
-Status eval_binary(ExecContext& c, const RToken& n, RValue& out) {
+Status eval_binary(ExecContext& c, const Node& n, RValue& out) {
     if (evaluate(c, n.children[0], out) != Ok) return Error;
-    const RToken& right = n.children[1];
+    const Node& right = n.children[1];
     if (right.kind == tok::Constant) {
         if (out.is_real() && right.value.is_real() &&
             real_fast_path(n.code, out.real, right.value.real))
@@ -248,7 +247,7 @@ Status eval_binary(ExecContext& c, const RToken& n, RValue& out) {
     return binary_operation(c.code, n.position, n.code, out, r) ? Ok : Error;
 }
 
-Status evaluate(ExecContext& c, const RToken& n, RValue& out) {
+Status evaluate(ExecContext& c, const Node& n, RValue& out) {
     switch (n.xk) {
         case xk::Const:
             out = n.value;
@@ -305,9 +304,9 @@ int32_t compound_operator(int32_t op) {
 
 // An instance variable of self written without scope or index: the cell is
 // found once and updated in place.
-Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue& result) {
+Status assign_self(ExecContext& c, const Node& n, const Node& target, RValue& result) {
     RValue v;
-    const RToken& rhs = n.children[1];
+    const Node& rhs = n.children[1];
     if (rhs.kind == tok::Constant) {
         v.kind = rhs.value.kind;  // a real constant needs no string share
         v.real = rhs.value.real;
@@ -352,9 +351,9 @@ Status assign_self(ExecContext& c, const RToken& n, const RToken& target, RValue
     return Ok;
 }
 
-Status assignment(ExecContext& c, const RToken& n, RValue& result) {
+Status assignment(ExecContext& c, const Node& n, RValue& result) {
     Ref r;
-    const RToken& target = n.children[0];
+    const Node& target = n.children[0];
     if (target.kind == tok::SimpleVar && target.code >= kInstanceVariableBase &&
         (target.scope == scope::Implicit || target.scope == scope::Self))
         return assign_self(c, n, target, result);
@@ -377,7 +376,7 @@ Status assignment(ExecContext& c, const RToken& n, RValue& result) {
 }
 
 // Runs the body once with the given self; other becomes the current self.
-Status with_body(ExecContext& c, const RToken& body, CInstance* inst, RValue& result) {
+Status with_body(ExecContext& c, const Node& body, CInstance* inst, RValue& result) {
     CInstance* saved_self = c.self;
     CInstance* saved_other = c.other;
     c.other = c.self;
@@ -388,12 +387,12 @@ Status with_body(ExecContext& c, const RToken& body, CInstance* inst, RValue& re
     return s;
 }
 
-Status with_statement(ExecContext& c, const RToken& n, RValue& result) {
+Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (evaluate(c, n.children[0], v) != Ok) return Error;
     if (!v.is_real()) return fail(c, n, "Object id expected");
     const int32_t s = round_to_i32(v.real);
-    const RToken& body = n.children[1];
+    const Node& body = n.children[1];
     const IInstanceWorld& w = *c.st.instances;
     auto single = [&](CInstance* inst) {
         const Status st = with_body(c, body, inst, result);
@@ -466,13 +465,13 @@ bool label_matches(const RValue& a, const RValue& b) {
     return false;
 }
 
-Status switch_statement(ExecContext& c, const RToken& n, RValue& result) {
+Status switch_statement(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (evaluate(c, n.children[0], v) != Ok) return Error;
     const size_t count = n.children.size();
     size_t start = count;
     for (size_t i = 1; i < count && start == count; ++i) {
-        const RToken& s = n.children[i];
+        const Node& s = n.children[i];
         if (s.kind == tok::Default) {
             start = i;
         } else if (s.kind == tok::Case) {
@@ -482,7 +481,7 @@ Status switch_statement(ExecContext& c, const RToken& n, RValue& result) {
         }
     }
     for (size_t i = start + 1; i < count; ++i) {
-        const RToken& s = n.children[i];
+        const Node& s = n.children[i];
         if (s.kind == tok::Case || s.kind == tok::Default) continue;
         const Status st = run(c, s, result);
         if (st == Break) return Ok;
@@ -491,7 +490,7 @@ Status switch_statement(ExecContext& c, const RToken& n, RValue& result) {
     return Ok;
 }
 
-Status run_if(ExecContext& c, const RToken& n, RValue& result) {
+Status run_if(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (evaluate(c, n.children[0], v) != Ok) return Error;
     if (!v.is_real()) return fail(c, n, "Expression expected");
@@ -500,7 +499,7 @@ Status run_if(ExecContext& c, const RToken& n, RValue& result) {
     return Ok;
 }
 
-Status run_while(ExecContext& c, const RToken& n, RValue& result) {
+Status run_while(ExecContext& c, const Node& n, RValue& result) {
     for (RValue v;;) {
         if (evaluate(c, n.children[0], v) != Ok) return Error;
         if (!v.is_real()) return fail(c, n, "Boolean expression expected");
@@ -511,7 +510,7 @@ Status run_while(ExecContext& c, const RToken& n, RValue& result) {
     }
 }
 
-Status run_do(ExecContext& c, const RToken& n, RValue& result) {
+Status run_do(ExecContext& c, const Node& n, RValue& result) {
     for (;;) {
         const Status st = run(c, n.children[0], result);
         if (st == Break) return Ok;
@@ -523,7 +522,7 @@ Status run_do(ExecContext& c, const RToken& n, RValue& result) {
     }
 }
 
-Status run_for(ExecContext& c, const RToken& n, RValue& result) {
+Status run_for(ExecContext& c, const Node& n, RValue& result) {
     RValue temp;
     Status st = run(c, n.children[0], temp);
     if (st != Ok) return st;
@@ -541,7 +540,7 @@ Status run_for(ExecContext& c, const RToken& n, RValue& result) {
     }
 }
 
-Status run_repeat(ExecContext& c, const RToken& n, RValue& result) {
+Status run_repeat(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (evaluate(c, n.children[0], v) != Ok) return Error;
     if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
@@ -554,7 +553,7 @@ Status run_repeat(ExecContext& c, const RToken& n, RValue& result) {
     return Ok;
 }
 
-Status run(ExecContext& c, const RToken& n, RValue& result) {
+Status run(ExecContext& c, const Node& n, RValue& result) {
     switch (n.xk) {
         case xk::Call:
             return call(c, n, result);
@@ -563,7 +562,7 @@ Status run(ExecContext& c, const RToken& n, RValue& result) {
         case xk::Assign:
             return assignment(c, n, result);
         case xk::Block:
-            for (const RToken& s : n.children) {
+            for (const Node& s : n.children) {
                 const Status st = run(c, s, result);
                 if (st != Ok) return st;
             }
@@ -636,7 +635,7 @@ bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
         ~DepthGuard() { --d; }
     } guard(st.exec_depth);
     ExecContext c{st, self, other, nullptr, code, r.settings && r.settings->UninitializedAsZero};
-    const RToken& root = *code.root();
+    const Node& root = *code.root();
     if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
     if (root.kind == tok::EmptyProgram) return true;
     if (root.kind != tok::Block) {

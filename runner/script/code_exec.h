@@ -2,8 +2,8 @@
 // The executor: walks a compiled code tree.
 #include <memory>
 
-#include "script/code_tokens.h"
 #include "script/rvalue.h"
+#include "script/tokens.h"
 #include "script/variable_class.h"
 
 namespace kx {

@@ -3,10 +3,12 @@
 #include <vector>
 
 #include "core/runtime.h"
-#include "script/code_compile.h"
 #include "script/code_error.h"
 #include "script/code_exec.h"
-#include "script/code_phase1.h"
+#include "script/lexer.h"
+#include "script/lowering.h"
+#include "script/parser.h"
+#include "script/resolver.h"
 #include "script/script_state.h"
 
 namespace kx {
@@ -17,16 +19,16 @@ bool CCode::compile() {
         return false;
     }
     ScriptState& st = *rt().script;
-    std::vector<RToken1> lexed;
+    std::vector<Token> lexed;
     if (!tokenize(*this, lexed)) return false;
-    std::vector<RToken2> resolved;
+    std::vector<ResolvedToken> resolved;
     if (!resolve_tokens(st, *this, lexed, resolved)) return false;
     lexed.clear();
-    std::unique_ptr<RToken> root = m_kind == CodeKind::Program
-                                       ? parse_program(st, *this, resolved)
-                                       : parse_expression(st, *this, resolved);
+    std::unique_ptr<Node> root = m_kind == CodeKind::Program
+                                     ? parse_program(st, *this, resolved)
+                                     : parse_expression(st, *this, resolved);
     if (!root) return false;
-    if (!post_pass(st, *this, *root)) return false;
+    if (!lower_tree(st, *this, *root)) return false;
     if (m_kind == CodeKind::Expression && root->kind == tok::Constant) {
         m_kind = CodeKind::Constant;
         m_constant = root->value;

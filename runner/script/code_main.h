@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "script/code_tokens.h"
 #include "script/rvalue.h"
+#include "script/tokens.h"
 
 namespace kx {
 
@@ -19,7 +19,7 @@ public:
         : m_kind(is_expression ? CodeKind::Expression : CodeKind::Program),
           m_text(std::move(text)) {}
 
-    // Tokenize, resolve, parse, post-pass; the first failing phase leaves the
+    // Lex, resolve, parse, lower; the first failing step leaves the
     // pending error set. Recompiling is an error.
     bool compile();
     void free_tree() { m_root.reset(); }
@@ -27,14 +27,14 @@ public:
     CodeKind kind() const { return m_kind; }
     bool compiled() const { return m_compiled; }
     const std::string& text() const { return m_text; }
-    const RToken* root() const { return m_root.get(); }
+    const Node* root() const { return m_root.get(); }
     const RValue& constant_value() const { return m_constant; }
 
 private:
     CodeKind m_kind;
     bool m_compiled = false;
     std::string m_text;
-    std::unique_ptr<RToken> m_root;
+    std::unique_ptr<Node> m_root;
     RValue m_constant;
 };
 

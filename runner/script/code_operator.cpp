@@ -6,7 +6,7 @@
 
 #include "script/code_error.h"
 #include "script/code_main.h"
-#include "script/code_tokens.h"
+#include "script/tokens.h"
 
 namespace kx {
 

@@ -8,8 +8,8 @@
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
-#include "script/code_tokens.h"
 #include "script/script_state.h"
+#include "script/tokens.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 

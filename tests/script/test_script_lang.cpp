@@ -17,8 +17,8 @@
 #include "script/code_error.h"
 #include "script/code_exec.h"
 #include "script/code_main.h"
-#include "script/code_phase1.h"
 #include "script/instance_min.h"
+#include "script/lexer.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
 
@@ -160,7 +160,7 @@ TEST_F(ScriptTest, BuiltinVariableTableStopsAtFiveHundred) {
 
 TEST_F(ScriptTest, TokensCarryKindTextAndPosition) {
     CCode code("a<>b /*c*/ 'x y'\r\n$1F 1.2.3 begin Begin x=-1 .5", false);
-    std::vector<RToken1> t;
+    std::vector<Token> t;
     ASSERT_TRUE(tokenize(code, t));
     struct Want {
         int32_t kind;
@@ -187,7 +187,7 @@ TEST_F(ScriptTest, TokensCarryKindTextAndPosition) {
 
 TEST_F(ScriptTest, NonAsciiOutsideStringsIsAnError) {
     CCode ok("s = '\xe9'", false);
-    std::vector<RToken1> t;
+    std::vector<Token> t;
     EXPECT_TRUE(tokenize(ok, t));
     CCode bad("s = \xe9", false);
     EXPECT_FALSE(tokenize(bad, t));

@@ -1,8 +1,8 @@
 #pragma once
-// Compile phase 1: the code text as lexical tokens.
+// The lexer: the code text as lexical tokens.
 #include <vector>
 
-#include "script/code_tokens.h"
+#include "script/tokens.h"
 
 namespace kx {
 
@@ -10,7 +10,7 @@ class CCode;
 
 // Clears the pending error first. An error token records "Unexpected symbol."
 // at its position and fails; otherwise the list ends with the end token.
-bool tokenize(const CCode& code, std::vector<RToken1>& out);
+bool tokenize(const CCode& code, std::vector<Token>& out);
 
 // The value of a number token's text.
 double number_value(std::string_view text);

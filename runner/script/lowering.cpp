@@ -1,8 +1,9 @@
-// Compile phase 4: binds var-locals, turns variables with a constant scope
-// into simple variables, and folds operators on constants.
+// Lowering: binds var-locals, turns variables with a constant scope into
+// simple variables, and folds operators on constants.
+#include "script/lowering.h"
+
 #include <algorithm>
 
-#include "script/code_compile.h"
 #include "script/code_operator.h"
 #include "script/script_state.h"
 
@@ -15,12 +16,12 @@ bool is_declared(const ScriptState& st, int32_t var) {
            st.declared_locals.end();
 }
 
-bool is_simple_self(const RToken& n) {
+bool is_simple_self(const Node& n) {
     return n.kind == tok::SimpleVar && n.code >= kInstanceVariableBase &&
            (n.scope == scope::Implicit || n.scope == scope::Self);
 }
 
-uint8_t exec_kind(const ScriptState& st, const RToken& n) {
+uint8_t exec_kind(const ScriptState& st, const Node& n) {
     switch (n.kind) {
         case tok::Constant:
             return xk::Const;
@@ -76,24 +77,24 @@ uint8_t exec_kind(const ScriptState& st, const RToken& n) {
     }
 }
 
-bool transform(ScriptState& st, const CCode& code, RToken& n);
+bool transform(ScriptState& st, const CCode& code, Node& n);
 
 // Children first, in order, then the node itself.
-bool visit(ScriptState& st, const CCode& code, RToken& n) {
-    for (RToken& c : n.children)
+bool visit(ScriptState& st, const CCode& code, Node& n) {
+    for (Node& c : n.children)
         if (!visit(st, code, c)) return false;
     if (!transform(st, code, n)) return false;
     n.xk = exec_kind(st, n);
     return true;
 }
 
-bool transform(ScriptState& st, const CCode& code, RToken& n) {
+bool transform(ScriptState& st, const CCode& code, Node& n) {
     switch (n.kind) {
         case tok::Var:
-            for (const RToken& c : n.children) st.declared_locals.push_back(c.code);
+            for (const Node& c : n.children) st.declared_locals.push_back(c.code);
             return true;
         case tok::Variable: {
-            RToken& sc = n.children[0];
+            Node& sc = n.children[0];
             if (sc.kind != tok::Constant) return true;
             if (sc.value.is_real() && sc.value.real == double(scope::Implicit) &&
                 is_declared(st, n.code))
@@ -138,7 +139,7 @@ bool transform(ScriptState& st, const CCode& code, RToken& n) {
 
 }  // namespace
 
-bool post_pass(ScriptState& st, const CCode& code, RToken& root) {
+bool lower_tree(ScriptState& st, const CCode& code, Node& root) {
     st.declared_locals.clear();
     return visit(st, code, root);
 }

@@ -1,4 +1,4 @@
-#include "script/code_phase1.h"
+#include "script/lexer.h"
 
 #include <string_view>
 
@@ -185,7 +185,7 @@ Start start_of(const std::string& s, size_t i, size_t n) {
 
 }  // namespace
 
-bool tokenize(const CCode& code, std::vector<RToken1>& out) {
+bool tokenize(const CCode& code, std::vector<Token>& out) {
     clear_pending_error();
     out.clear();
     // Three spaces keep every one- or two-character look-ahead inside the text.
@@ -193,7 +193,7 @@ bool tokenize(const CCode& code, std::vector<RToken1>& out) {
     const size_t n = code.text().size();
     size_t i = 0;  // 0-based; positions are i + 1
     for (;;) {
-        RToken1 t;
+        Token t;
         t.position = static_cast<int32_t>(i + 1);
         const char c = i < s.size() ? s[i] : ' ';
         size_t e = i + 1;

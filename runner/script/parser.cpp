@@ -1,8 +1,9 @@
-// Compile phase 3: a recursive-descent parser from resolved tokens to the
-// code tree. Each rule opens with its grammar line.
+// A recursive-descent parser from resolved tokens to the code tree. Each rule
+// opens with its grammar line.
+#include "script/parser.h"
+
 #include <algorithm>
 
-#include "script/code_compile.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
@@ -11,31 +12,30 @@ namespace kx {
 
 namespace {
 
-constexpr int32_t kScriptCallBase = 100000;
 // Taller trees (long operator chains) are refused: walking them recursively
 // must stay well inside the stack.
 constexpr int32_t kMaxTreeHeight = 1000;
 
-RToken make_node(int32_t kind, int32_t position) {
-    RToken n;
+Node make_node(int32_t kind, int32_t position) {
+    Node n;
     n.kind = kind;
     n.position = position;
     return n;
 }
 
-RToken make_constant(const RValue& v, int32_t position) {
-    RToken n = make_node(tok::Constant, position);
+Node make_constant(const RValue& v, int32_t position) {
+    Node n = make_node(tok::Constant, position);
     n.value = v;
     return n;
 }
 
 class Parser {
 public:
-    Parser(ScriptState& st, const CCode& code, const std::vector<RToken2>& t)
+    Parser(ScriptState& st, const CCode& code, const std::vector<ResolvedToken>& t)
         : m_st(st), m_code(code), m_t(t) {}
 
     // program := <empty> | block <end> | statement* <end>
-    bool program(RToken& out) {
+    bool program(Node& out) {
         if (cur().kind == tok::End) {
             out = make_node(tok::EmptyProgram, cur().position);
             return true;
@@ -54,7 +54,7 @@ public:
     }
 
     // expression code := <empty> | expression (anything after it is ignored)
-    bool expression_code(RToken& out) {
+    bool expression_code(Node& out) {
         if (cur().kind == tok::End) {
             out = make_constant(RValue(0.0), cur().position);
             return true;
@@ -63,7 +63,7 @@ public:
     }
 
 private:
-    const RToken2& cur() const { return m_t[m_p]; }
+    const ResolvedToken& cur() const { return m_t[m_p]; }
     void next() {
         if (m_p + 1 < m_t.size()) ++m_p;
     }
@@ -87,16 +87,16 @@ private:
         ~Nest() { --p.m_depth; }
         bool too_deep() const { return p.m_depth > kMaxNesting; }
     };
-    bool check_height(RToken& n) {
+    bool check_height(Node& n) {
         int32_t h = 0;
-        for (const RToken& c : n.children) h = std::max(h, c.height);
+        for (const Node& c : n.children) h = std::max(h, c.height);
         n.height = h + 1;
         if (h + 1 > kMaxTreeHeight) return fail_at(n.position, "Expression too complex.");
         return true;
     }
 
     // block := '{' statement* '}'
-    bool block(RToken& out) {
+    bool block(Node& out) {
         Nest nest(*this);
         if (nest.too_deep()) return fail("Code nested too deeply.");
         next();
@@ -114,7 +114,7 @@ private:
     // statement := (call | block | if | while | do | for | repeat | exit | break
     //              | continue | with | return | switch | case | default | var | ';'
     //              | assignment) ';'*
-    bool statement(RToken& out) {
+    bool statement(Node& out) {
         Nest nest(*this);
         if (nest.too_deep()) return fail("Code nested too deeply.");
         if (!statement_body(out)) return false;
@@ -122,7 +122,7 @@ private:
         return true;
     }
 
-    bool statement_body(RToken& out) {
+    bool statement_body(Node& out) {
         const int32_t kind = cur().kind;
         switch (kind) {
             case tok::Call:
@@ -180,7 +180,7 @@ private:
     }
 
     // if := 'if' expression ['then'] statement ['else' statement]
-    bool if_statement(RToken& out) {
+    bool if_statement(Node& out) {
         next();
         out = make_node(tok::If, cur().position);
         out.children.resize(2);
@@ -196,7 +196,7 @@ private:
     }
 
     // while := 'while' expression ['do'] statement
-    bool while_statement(RToken& out) {
+    bool while_statement(Node& out) {
         next();
         out = make_node(tok::While, cur().position);
         out.children.resize(2);
@@ -206,7 +206,7 @@ private:
     }
 
     // do := 'do' statement 'until' expression
-    bool do_statement(RToken& out) {
+    bool do_statement(Node& out) {
         next();
         out = make_node(tok::Do, cur().position);
         out.children.resize(2);
@@ -216,7 +216,7 @@ private:
     }
 
     // for := 'for' '(' statement [';'] expression [';'] statement ')' statement
-    bool for_statement(RToken& out) {
+    bool for_statement(Node& out) {
         next();
         out = make_node(tok::For, cur().position);
         out.children.resize(4);
@@ -232,7 +232,7 @@ private:
 
     // repeat := 'repeat' expression statement
     // with := 'with' expression ['do'] statement
-    bool keyword_expr_statement(RToken& out, bool is_with) {
+    bool keyword_expr_statement(Node& out, bool is_with) {
         next();
         out = make_node(is_with ? tok::With : tok::Repeat, cur().position);
         out.children.resize(2);
@@ -242,7 +242,7 @@ private:
     }
 
     // switch := 'switch' expression '{' statement* '}'
-    bool switch_statement(RToken& out) {
+    bool switch_statement(Node& out) {
         next();
         out = make_node(tok::Switch, cur().position);
         out.children.emplace_back();
@@ -259,12 +259,12 @@ private:
     }
 
     // var := 'var' (variable [','])*
-    bool var_statement(RToken& out) {
+    bool var_statement(Node& out) {
         next();
         out = make_node(tok::Var, cur().position);
         while (cur().kind == tok::Variable) {
             if (cur().code < kUserVariableBase) return fail("Cannot redeclare a builtin variable.");
-            RToken c = make_constant(RValue(0.0), cur().position);
+            Node c = make_constant(RValue(0.0), cur().position);
             c.code = cur().code;
             out.children.push_back(std::move(c));
             next();
@@ -274,9 +274,9 @@ private:
     }
 
     // assignment := dotted ('=' | ':=' | '+=' | '-=' | '*=' | '/=' | '|=' | '&=' | '^=') expression
-    bool assignment(RToken& out) {
+    bool assignment(Node& out) {
         const int32_t start = cur().position;
-        RToken target;
+        Node target;
         if (!dotted(target)) return false;
         if (target.kind != tok::Variable) return fail_at(start, "Variable name expected.");
         const int32_t op = cur().kind;
@@ -302,7 +302,7 @@ private:
     }
 
     // expression := level0
-    bool expression(RToken& out) { return binary_level(out, 0); }
+    bool expression(Node& out) { return binary_level(out, 0); }
 
     // Levels, lowest first:
     //   0: '&&' '||' '^^'   1: '=' '<' '<=' '==' '!=' '>=' '>'   2: '|' '&' '^'
@@ -328,11 +328,11 @@ private:
         }
     }
 
-    bool binary_level(RToken& out, int level) {
+    bool binary_level(Node& out, int level) {
         if (level == 6) return dotted(out);
         if (!binary_level(out, level + 1)) return false;
         while (is_level_op(level, cur().kind)) {
-            RToken n = make_node(tok::Binary, cur().position);
+            Node n = make_node(tok::Binary, cur().position);
             n.code = cur().kind;
             next();
             n.children.push_back(std::move(out));
@@ -345,12 +345,12 @@ private:
     }
 
     // dotted := primary ('.' variable)*
-    bool dotted(RToken& out) {
+    bool dotted(Node& out) {
         if (!primary(out)) return false;
         while (cur().kind == tok::Dot) {
             next();
             if (cur().kind != tok::Variable) return fail("Variable name expected.");
-            RToken v;
+            Node v;
             if (!variable(v)) return false;
             v.children[0] = std::move(out);
             if (!check_height(v)) return false;
@@ -361,7 +361,7 @@ private:
 
     // primary := constant | call | variable | '(' expression ')'
     //          | ('!' | 'not' | '+' | '-' | '~') dotted
-    bool primary(RToken& out) {
+    bool primary(Node& out) {
         Nest nest(*this);
         if (nest.too_deep()) return fail("Code nested too deeply.");
         switch (cur().kind) {
@@ -394,11 +394,11 @@ private:
     }
 
     // call := function '(' [expression (',' expression)*] ')'
-    bool call(RToken& out) {
+    bool call(Node& out) {
         out = make_node(tok::Call, cur().position);
         out.code = cur().code;
         next();
-        next();  // '(' : phase 2 makes a call token only before one
+        next();  // '(' : resolution makes a call token only before one
         if (cur().kind != tok::RParen) {
             for (;;) {
                 out.children.emplace_back();
@@ -424,7 +424,7 @@ private:
     }
 
     // variable := name ['[' [expression (',' expression)*] ']']
-    bool variable(RToken& out) {
+    bool variable(Node& out) {
         out = make_node(tok::Variable, cur().position);
         out.code = cur().code;
         out.children.push_back(make_constant(RValue(double(scope::Implicit)), cur().position));
@@ -453,24 +453,24 @@ private:
 
     ScriptState& m_st;
     const CCode& m_code;
-    const std::vector<RToken2>& m_t;
+    const std::vector<ResolvedToken>& m_t;
     size_t m_p = 0;
     int m_depth = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<RToken> parse_program(ScriptState& st, const CCode& code,
-                                      const std::vector<RToken2>& tokens) {
-    auto root = std::make_unique<RToken>();
+std::unique_ptr<Node> parse_program(ScriptState& st, const CCode& code,
+                                    const std::vector<ResolvedToken>& tokens) {
+    auto root = std::make_unique<Node>();
     Parser p(st, code, tokens);
     if (!p.program(*root)) return nullptr;
     return root;
 }
 
-std::unique_ptr<RToken> parse_expression(ScriptState& st, const CCode& code,
-                                         const std::vector<RToken2>& tokens) {
-    auto root = std::make_unique<RToken>();
+std::unique_ptr<Node> parse_expression(ScriptState& st, const CCode& code,
+                                       const std::vector<ResolvedToken>& tokens) {
+    auto root = std::make_unique<Node>();
     Parser p(st, code, tokens);
     if (!p.expression_code(*root)) return nullptr;
     return root;

@@ -1,6 +1,7 @@
 #pragma once
-// Token codes, shared by the lexer, the parser (as tree node kinds) and the
-// executor. The numbers are fixed: several written forms share one code.
+// The compiler's tokens and code tree. Token codes are shared by the lexer, the
+// parser (as tree node kinds) and the executor. The numbers are fixed: several
+// written forms share one code.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -131,13 +132,18 @@ enum : uint8_t {
 };
 }  // namespace xk
 
-struct RToken1 {
+// A call's code: a built-in function's index, or this plus a script's index.
+constexpr int32_t kScriptCallBase = 100000;
+
+// A lexical token as written.
+struct Token {
     int32_t kind = tok::End;
     std::string text;
     int32_t position = 0;
 };
 
-struct RToken2 {
+// A token after resolution: a call, constant or variable code, or a literal's value.
+struct ResolvedToken {
     int32_t kind = tok::End;
     int32_t code = 0;
     RValue value;
@@ -145,15 +151,15 @@ struct RToken2 {
 };
 
 // A node of the code tree; the kind is a token code (or Block/Unary/Binary).
-struct RToken {
+struct Node {
     int32_t kind = -1;
     int32_t code = 0;
     int32_t scope = 0;
     RValue value;
-    std::vector<RToken> children;
+    std::vector<Node> children;
     int32_t position = 0;
     int32_t height = 1;  // levels of this subtree; bounded by the parser
-    uint8_t xk = 0;      // the executor's dense dispatch code (xk::), set by the post-pass
+    uint8_t xk = 0;      // the executor's dense dispatch code (xk::), set by lowering
     // Where the executor last found this node's variable in an instance's
     // list; a cache only, so it may change while the tree is run.
     mutable int32_t hint = 0;

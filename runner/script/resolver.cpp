@@ -1,16 +1,15 @@
-// Compile phase 2: every identifier resolved once, to a call, a constant or a
-// variable number; number and string literals become constants.
-#include "script/code_compile.h"
+// Every identifier resolved once, to a call, a constant or a variable number;
+// number and string literals become constants.
+#include "script/resolver.h"
+
 #include "script/code_error.h"
 #include "script/code_main.h"
-#include "script/code_phase1.h"
+#include "script/lexer.h"
 #include "script/script_state.h"
 
 namespace kx {
 
 namespace {
-
-constexpr int32_t kScriptCallBase = 100000;
 
 bool resolve_resource(const ScriptState& st, std::string_view name, RValue& out) {
     for (const ResourceFinder& f : st.resource_finders) {
@@ -26,13 +25,13 @@ bool resolve_resource(const ScriptState& st, std::string_view name, RValue& out)
 
 }  // namespace
 
-bool resolve_tokens(ScriptState& st, const CCode& code, const std::vector<RToken1>& in,
-                    std::vector<RToken2>& out) {
+bool resolve_tokens(ScriptState& st, const CCode& code, const std::vector<Token>& in,
+                    std::vector<ResolvedToken>& out) {
     out.clear();
     out.reserve(in.size());
     for (size_t i = 0; i < in.size(); ++i) {
-        const RToken1& t = in[i];
-        RToken2 r;
+        const Token& t = in[i];
+        ResolvedToken r;
         r.kind = t.kind;
         r.position = t.position;
         switch (t.kind) {
