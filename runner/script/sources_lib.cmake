@@ -1,1 +1,0 @@
-list(APPEND KX_SCRIPT_SOURCES function_math.cpp function_string.cpp random.cpp)
