@@ -122,6 +122,9 @@ private:
         return true;
     }
 
+    // statement body := one alternative of statement, where
+    //   return := 'return' expression      case := 'case' expression ':'
+    //   default := 'default' ':'           exit | break | continue | ';' stand alone
     bool statement_body(Node& out) {
         const int32_t kind = cur().kind;
         switch (kind) {
@@ -304,10 +307,9 @@ private:
     // expression := level0
     bool expression(Node& out) { return binary_level(out, 0); }
 
-    // Levels, lowest first:
+    // Operators by level, lowest first:
     //   0: '&&' '||' '^^'   1: '=' '<' '<=' '==' '!=' '>=' '>'   2: '|' '&' '^'
     //   3: '<<' '>>'        4: '+' '-'                          5: '*' '/' 'div' 'mod'
-    // level n := level(n+1) (op(n) level(n+1))*     level 6 := dotted
     static bool is_level_op(int level, int32_t k) {
         switch (level) {
             case 0:
@@ -328,6 +330,7 @@ private:
         }
     }
 
+    // level n := level(n+1) (op(n) level(n+1))*     level 6 := dotted
     bool binary_level(Node& out, int level) {
         if (level == 6) return dotted(out);
         if (!binary_level(out, level + 1)) return false;
