@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "core/runtime.h"
@@ -375,6 +376,14 @@ Status assignment(ExecContext& c, const Node& n, RValue& result) {
     return Ok;
 }
 
+// A loop body's status on one pass: no value runs the next pass; otherwise the
+// loop ends with that status (break ends it normally, exit and errors pass on).
+std::optional<Status> loop_end(Status body) {
+    if (body == Break) return Ok;
+    if (body == Exit || body == Error) return body;
+    return std::nullopt;
+}
+
 // Runs the body once with the given self; other becomes the current self.
 Status with_body(ExecContext& c, const Node& body, CInstance* inst, RValue& result) {
     CInstance* saved_self = c.self;
@@ -397,13 +406,6 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     auto single = [&](CInstance* inst) {
         const Status st = with_body(c, body, inst, result);
         return st == Continue ? Ok : st;
-    };
-    auto loop_status = [](Status st, bool& stop) {
-        stop = true;
-        if (st == Break) return Ok;
-        if (st == Error || st == Exit) return st;
-        stop = false;
-        return Ok;
     };
     switch (s) {
         case scope::Local:
@@ -432,9 +434,7 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
                 if (i >= w.count()) break;
                 CInstance* inst = w.at(i);
                 if (inst->destroyed()) continue;
-                bool stop;
-                const Status st = loop_status(with_body(c, body, inst, result), stop);
-                if (stop) return st;
+                if (const auto end = loop_end(with_body(c, body, inst, result))) return *end;
             }
             return Ok;
         }
@@ -452,9 +452,7 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
         if (i >= w.object_count(s)) break;
         CInstance* inst = w.object_at(s, i);
         if (inst->destroyed()) continue;
-        bool stop;
-        const Status st = loop_status(with_body(c, body, inst, result), stop);
-        if (stop) return st;
+        if (const auto end = loop_end(with_body(c, body, inst, result))) return *end;
     }
     return Ok;
 }
@@ -504,17 +502,13 @@ Status run_while(ExecContext& c, const Node& n, RValue& result) {
         if (evaluate(c, n.children[0], v) != Ok) return Error;
         if (!v.is_real()) return fail(c, n, "Boolean expression expected");
         if (v.real < 0.5) return Ok;
-        const Status st = run(c, n.children[1], result);
-        if (st == Break) return Ok;
-        if (st != Ok && st != Continue) return st;
+        if (const auto end = loop_end(run(c, n.children[1], result))) return *end;
     }
 }
 
 Status run_do(ExecContext& c, const Node& n, RValue& result) {
     for (;;) {
-        const Status st = run(c, n.children[0], result);
-        if (st == Break) return Ok;
-        if (st == Exit || st == Error) return st;
+        if (const auto end = loop_end(run(c, n.children[0], result))) return *end;
         RValue v;
         if (evaluate(c, n.children[1], v) != Ok) return Error;
         if (!v.is_real()) return fail(c, n, "Boolean expression expected");
@@ -524,19 +518,15 @@ Status run_do(ExecContext& c, const Node& n, RValue& result) {
 
 Status run_for(ExecContext& c, const Node& n, RValue& result) {
     RValue temp;
-    Status st = run(c, n.children[0], temp);
-    if (st != Ok) return st;
+    if (const Status st = run(c, n.children[0], temp); st != Ok) return st;
     for (;;) {
         RValue v;
         if (evaluate(c, n.children[1], v) != Ok) return Error;
         if (!v.is_real()) return fail(c, n, "Expression expected");
         if (v.real < 0.5) return Ok;
-        st = run(c, n.children[3], result);
-        if (st == Break) return Ok;
-        if (st == Exit || st == Error) return st;
+        if (const auto end = loop_end(run(c, n.children[3], result))) return *end;
         RValue step;
-        st = run(c, n.children[2], step);
-        if (st != Ok) return st;
+        if (const Status st = run(c, n.children[2], step); st != Ok) return st;
     }
 }
 
@@ -546,9 +536,7 @@ Status run_repeat(ExecContext& c, const Node& n, RValue& result) {
     if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
     const int64_t count = round_to_i64(v.real);
     for (int64_t i = 0; i < count; ++i) {
-        const Status st = run(c, n.children[1], result);
-        if (st == Break) return Ok;
-        if (st != Ok && st != Continue) return st;
+        if (const auto end = loop_end(run(c, n.children[1], result))) return *end;
     }
     return Ok;
 }
