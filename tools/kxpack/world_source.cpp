@@ -5,6 +5,7 @@
 
 #include "gamedata/cstream.h"
 #include "kxpack/game_source.h"
+#include "platform/virtual_keys.h"
 
 namespace kx::pack {
 
@@ -13,24 +14,6 @@ using nlohmann::ordered_json;
 
 namespace {
 
-struct KeyName {
-    const char* name;
-    int32_t code;
-};
-const KeyName kKeys[] = {
-    {"vk_nokey", 0},      {"vk_anykey", 1},    {"vk_backspace", 8},  {"vk_tab", 9},
-    {"vk_enter", 13},     {"vk_shift", 16},    {"vk_control", 17},   {"vk_alt", 18},
-    {"vk_escape", 27},    {"vk_space", 32},    {"vk_pageup", 33},    {"vk_pagedown", 34},
-    {"vk_end", 35},       {"vk_home", 36},     {"vk_left", 37},      {"vk_up", 38},
-    {"vk_right", 39},     {"vk_down", 40},     {"vk_insert", 45},    {"vk_delete", 46},
-    {"vk_numpad0", 96},   {"vk_numpad1", 97},  {"vk_numpad2", 98},   {"vk_numpad3", 99},
-    {"vk_numpad4", 100},  {"vk_numpad5", 101}, {"vk_numpad6", 102},  {"vk_numpad7", 103},
-    {"vk_numpad8", 104},  {"vk_numpad9", 105}, {"vk_multiply", 106}, {"vk_add", 107},
-    {"vk_subtract", 109}, {"vk_decimal", 110}, {"vk_divide", 111},   {"vk_f1", 112},
-    {"vk_f2", 113},       {"vk_f3", 114},      {"vk_f4", 115},       {"vk_f5", 116},
-    {"vk_f6", 117},       {"vk_f7", 118},      {"vk_f8", 119},       {"vk_f9", 120},
-    {"vk_f10", 121},      {"vk_f11", 122},     {"vk_f12", 123},
-};
 const char* const kOtherNames[] = {
     "outside_room", "boundary",      "game_start",    "game_end",    "room_start",
     "room_end",     "no_more_lives", "animation_end", "end_of_path", "no_more_health"};
@@ -89,18 +72,14 @@ ordered_json object_json(const Names& n, int32_t i) {
 }
 
 int32_t key_code(const std::string& where, const std::string& s) {
-    for (const auto& k : kKeys)
-        if (s == k.name) return k.code;
-    if (s.size() == 1 && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= '0' && s[0] <= '9')))
-        return s[0];
+    if (const VirtualKey* k = printed_key(s)) return k->code;
+    if (s.size() == 1 && is_character_key(s[0])) return s[0];
     return parse_int(where, s);
 }
 
 std::string key_text(int32_t code) {
-    for (const auto& k : kKeys)
-        if (code == k.code) return k.name;
-    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9'))
-        return std::string(1, char(code));
+    if (const VirtualKey* k = printed_key(code)) return std::string(k->name);
+    if (is_character_key(code)) return std::string(1, char(code));
     return std::to_string(code);
 }
 
