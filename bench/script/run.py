@@ -37,7 +37,7 @@ def main():
 
     def ours(name):
         instances = "1000" if name == "with" else "0"
-        return [bench, os.path.join(HERE, name + ".gml"), scripts, instances]
+        return [bench, os.path.join(HERE, name + ".kxs"), scripts, instances]
 
     def theirs(name):
         return [lua, os.path.join(HERE, name + ".lua")]

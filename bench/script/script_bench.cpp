@@ -1,5 +1,5 @@
 // Runs one benchmark program in the language: kx_script_bench MAIN SCRIPTS_DIR INSTANCES.
-// Every NAME.gml in SCRIPTS_DIR becomes a script; INSTANCES instances of object
+// Every NAME.kxs in SCRIPTS_DIR becomes a script; INSTANCES instances of object
 // 0 stand in the room, each with v = 0. Prints the result like --eval does.
 #include <algorithm>
 #include <filesystem>
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     std::vector<fs::path> files;
     if (fs::is_directory(argv[2]))
         for (const auto& e : fs::directory_iterator(argv[2]))
-            if (e.path().extension() == ".gml") files.push_back(e.path());
+            if (e.path().extension() == ".kxs") files.push_back(e.path());
     std::sort(files.begin(), files.end());
     for (const fs::path& f : files) st.scripts.add(f.stem().string(), read_text(f));
     if (!kx::compile_scripts()) return 1;

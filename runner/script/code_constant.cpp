@@ -6,6 +6,7 @@
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
 #include "platform/platform.h"
+#include "platform/virtual_keys.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/instance_min.h"
@@ -23,7 +24,7 @@ struct BuiltinConstant {
 };
 
 // Registration order is part of the language: first match wins.
-constexpr BuiltinConstant kBuiltinConstants[] = {
+constexpr BuiltinConstant kBeforeKeys[] = {
     {"self", -1},
     {"other", -2},
     {"all", -3},
@@ -91,62 +92,10 @@ constexpr BuiltinConstant kBuiltinConstants[] = {
     {"mb_left", 1},
     {"mb_right", 2},
     {"mb_middle", 3},
-    {"vk_nokey", 0},
-    {"vk_anykey", 1},
-    {"vk_enter", 13},
-    {"vk_return", 13},
-    {"vk_shift", 16},
-    {"vk_control", 17},
-    {"vk_alt", 18},
-    {"vk_escape", 27},
-    {"vk_space", 32},
-    {"vk_backspace", 8},
-    {"vk_tab", 9},
-    {"vk_pause", 19},
-    {"vk_printscreen", 44},
-    {"vk_left", 37},
-    {"vk_right", 39},
-    {"vk_up", 38},
-    {"vk_down", 40},
-    {"vk_home", 36},
-    {"vk_end", 35},
-    {"vk_delete", 46},
-    {"vk_insert", 45},
-    {"vk_pageup", 33},
-    {"vk_pagedown", 34},
-    {"vk_f1", 112},
-    {"vk_f2", 113},
-    {"vk_f3", 114},
-    {"vk_f4", 115},
-    {"vk_f5", 116},
-    {"vk_f6", 117},
-    {"vk_f7", 118},
-    {"vk_f8", 119},
-    {"vk_f9", 120},
-    {"vk_f10", 121},
-    {"vk_f11", 122},
-    {"vk_f12", 123},
-    {"vk_numpad0", 96},
-    {"vk_numpad1", 97},
-    {"vk_numpad2", 98},
-    {"vk_numpad3", 99},
-    {"vk_numpad4", 100},
-    {"vk_numpad5", 101},
-    {"vk_numpad6", 102},
-    {"vk_numpad7", 103},
-    {"vk_numpad8", 104},
-    {"vk_numpad9", 105},
-    {"vk_divide", 111},
-    {"vk_multiply", 106},
-    {"vk_subtract", 109},
-    {"vk_add", 107},
-    {"vk_decimal", 110},
-    {"vk_lshift", 160},
-    {"vk_lcontrol", 162},
-    {"vk_lalt", 164},
-    {"vk_rshift", 161},
-    {"vk_rcontrol", 163},
-    {"vk_ralt", 165},
+};
+
+// The virtual keys (platform/virtual_keys.h) register between these two.
+constexpr BuiltinConstant kAfterKeys[] = {
     {"ev_create", 0},
     {"ev_destroy", 1},
     {"ev_step", 3},
@@ -310,7 +259,7 @@ constexpr BuiltinConstant kBuiltinConstants[] = {
     {"ef_rain", 10},
     {"ef_snow", 11},
 };
-static_assert(std::size(kBuiltinConstants) == 285);
+static_assert(std::size(kBeforeKeys) + std::size(kVirtualKeys) + std::size(kAfterKeys) == 285);
 
 bool valid_identifier(std::string_view s) {
     if (s.empty()) return false;
@@ -355,7 +304,9 @@ void ConstantTable::truncate(int n) {
 }
 
 void add_builtin_constants(ConstantTable& table) {
-    for (const BuiltinConstant& c : kBuiltinConstants) table.add(c.name, RValue(c.value));
+    for (const BuiltinConstant& c : kBeforeKeys) table.add(c.name, RValue(c.value));
+    for (const VirtualKey& k : kVirtualKeys) table.add(k.name, RValue(double(k.code)));
+    for (const BuiltinConstant& c : kAfterKeys) table.add(c.name, RValue(c.value));
 }
 
 bool define_game_constants(Runtime& r) {

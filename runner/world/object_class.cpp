@@ -1,6 +1,7 @@
 #include "world/object_class.h"
 
 #include "gamedata/cstream.h"
+#include "platform/virtual_keys.h"
 
 namespace kx {
 
@@ -175,64 +176,8 @@ void write_object_list(CStream& s, const std::vector<const CObject*>& list) {
 }
 
 std::string key_name(int32_t key) {
-    switch (key) {
-        case 0:
-            return "<no key>";
-        case 1:
-            return "<any key>";
-        case 8:
-            return "<Backspace>";
-        case 9:
-            return "<Tab>";
-        case 13:
-            return "<Enter>";
-        case 16:
-            return "<Shift>";
-        case 17:
-            return "<Ctrl>";
-        case 18:
-            return "<Alt>";
-        case 27:
-            return "<Escape>";
-        case 32:
-            return "<Space>";
-        case 33:
-            return "<Page Up>";
-        case 34:
-            return "<Page Down>";
-        case 35:
-            return "<End>";
-        case 36:
-            return "<Home>";
-        case 37:
-            return "<Left>";
-        case 38:
-            return "<Up>";
-        case 39:
-            return "<Right>";
-        case 40:
-            return "<Down>";
-        case 45:
-            return "<Insert>";
-        case 46:
-            return "<Delete>";
-        case 106:
-            return "Keypad *";
-        case 107:
-            return "Keypad +";
-        case 109:
-            return "Keypad -";
-        case 110:
-            return "Keypad .";
-        case 111:
-            return "Keypad /";
-        default:
-            break;
-    }
-    if ((key >= 48 && key <= 57) || (key >= 65 && key <= 90))
-        return std::string(1, char(key)) + "-key";
-    if (key >= 96 && key <= 105) return "Keypad " + std::to_string(key - 96);
-    if (key >= 112 && key <= 123) return "F" + std::to_string(key - 111);
+    if (const VirtualKey* k = printed_key(key)) return std::string(k->printed);
+    if (is_character_key(key)) return std::string(1, char(key)) + "-key";
     return "<unknown>";
 }
 

@@ -63,14 +63,17 @@ SCRIPTS="$(dirname "$SRC")/scripts"
 expect "scripts in a game" "42" "$("$KXRUN" --eval 'return scr_twice(21)' "$work/s.kx")"
 expect "game constants in eval" "hi" "$("$KXRUN" --eval 'return GREETING' "$work/s.kx")"
 expect "eval without a game" "ababab" "$("$KXRUN" --eval 'return 3 * "ab"')"
-printf 'return 1 +' > "$work/bad.gml"
-"$KXRUN" --eval-file "$work/bad.gml" >/dev/null; expect "eval compile error: status 1" 1 $?
+printf 'return 1 +' > "$work/bad.kxs"
+"$KXRUN" --eval-file "$work/bad.kxs" >/dev/null; expect "eval compile error: status 1" 1 $?
 cp -r "$SCRIPTS" "$work/badgame"
-printf 'x = ;' > "$work/badgame/scripts/scr_add.gml"
+printf 'x = ;' > "$work/badgame/scripts/scr_add.kxs"
 "$KXPACK" build "$work/badgame" -o "$work/bad.kx"
 "$KXRUN" --headless "$work/bad.kx" 2>"$work/err"; expect "script compile error: status 1" 1 $?
 expect "compile error names the script" "COMPILATION ERROR in Script: scr_add" "$(head -c 36 "$work/err")"
 expect "then the summary" "Failed to compile the scripts." "$(tail -n 1 "$work/err")"
+mv "$work/badgame/scripts/scr_add.kxs" "$work/badgame/scripts/scr_add.txt"
+"$KXPACK" build "$work/badgame" -o "$work/bad.kx" 2>"$work/err"; expect "script under another extension: status 1" 1 $?
+expect "names the file and the extension" "kxpack: scripts/scr_add.txt: script files end in .kxs" "$(cat "$work/err")"
 
 # A runner whose own file carries the game plays it and passes every argument on.
 strip -o "$work/selfgame" "$KXRUN" 2>/dev/null || cat "$KXRUN" > "$work/selfgame"

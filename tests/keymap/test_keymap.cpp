@@ -2,13 +2,17 @@
 
 #include <vector>
 
-#include "platform/input_events.h"
 #include "platform/keymap.h"
+#include "platform/virtual_keys.h"
 
 using namespace kx;
 
 TEST(Keymap, ScancodesGiveVirtualKeys) {
-    struct Case { int sc; bool numlock; int vk; };
+    struct Case {
+        int sc;
+        bool numlock;
+        int vk;
+    };
     const Case cases[] = {
         {SDL_SCANCODE_A, false, 'A'},        {SDL_SCANCODE_Z, true, 'Z'},
         {SDL_SCANCODE_1, false, '1'},        {SDL_SCANCODE_0, false, '0'},
@@ -22,10 +26,12 @@ TEST(Keymap, ScancodesGiveVirtualKeys) {
         {SDL_SCANCODE_KP_PERIOD, true, 110}, {SDL_SCANCODE_KP_PERIOD, false, 46},
         {SDL_SCANCODE_KP_5, false, 12},      {SDL_SCANCODE_KP_PLUS, false, 107},
         {SDL_SCANCODE_KP_ENTER, true, 13},   {SDL_SCANCODE_NUMLOCKCLEAR, false, 144},
-        {SDL_SCANCODE_UNKNOWN, false, 0},    {-3, false, 0}, {SDL_NUM_SCANCODES, false, 0},
+        {SDL_SCANCODE_UNKNOWN, false, 0},    {-3, false, 0},
+        {SDL_NUM_SCANCODES, false, 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(virtual_key_from_scancode(c.sc, c.numlock), c.vk) << c.sc << " numlock " << c.numlock;
+        EXPECT_EQ(virtual_key_from_scancode(c.sc, c.numlock), c.vk)
+            << c.sc << " numlock " << c.numlock;
 }
 
 TEST(Keymap, DirectStateKnowsLeftAndRightVariants) {
@@ -36,7 +42,7 @@ TEST(Keymap, DirectStateKnowsLeftAndRightVariants) {
     EXPECT_TRUE(virtual_key_down(vk::kShift, state.data(), n, false));
     EXPECT_TRUE(virtual_key_down(vk::kRShift, state.data(), n, false));
     EXPECT_FALSE(virtual_key_down(vk::kLShift, state.data(), n, false));
-    EXPECT_TRUE(virtual_key_down(vk::kUp, state.data(), n, false));            // keypad 8, NumLock off
+    EXPECT_TRUE(virtual_key_down(vk::kUp, state.data(), n, false));  // keypad 8, NumLock off
     EXPECT_TRUE(virtual_key_down(vk::kNumpad0 + 8, state.data(), n, true));
     EXPECT_FALSE(virtual_key_down(vk::kUp, state.data(), n, true));
     EXPECT_FALSE(virtual_key_down(300, state.data(), n, true));

@@ -81,6 +81,21 @@ std::vector<uint8_t> load_picture(const fs::path& p) {
     throw SourceError(p.string() + ": not a PNG or BMP picture");
 }
 
+// A script kept under another extension would otherwise be reported as
+// missing, which hides the real mistake.
+fs::path script_file(const fs::path& folder, const std::string& name) {
+    const fs::path dir = folder / "scripts";
+    fs::path p = dir / (name + ".kxs");
+    std::error_code ec;
+    if (fs::exists(p, ec) || !fs::is_directory(dir, ec)) return p;
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+        const fs::path& f = e.path();
+        if (f.stem() == name && f.has_extension())
+            throw SourceError("scripts/" + f.filename().string() + ": script files end in .kxs");
+    }
+    return p;
+}
+
 std::string hex(std::span<const uint8_t> b) {
     static const char* d = "0123456789abcdef";
     std::string s;
@@ -257,7 +272,7 @@ GameSource load_source(const fs::path& folder) {
                 continue;
             }
             std::string name = s.get<std::string>();
-            auto b = read_file(folder / "scripts" / (name + ".gml"));
+            auto b = read_file(script_file(folder, name));
             g.scripts.push_back(ScriptSource{name, std::string(b.begin(), b.end())});
         }
     }
@@ -338,7 +353,7 @@ void save_source(const GameSource& g, const fs::path& folder) {
         }
         if (safe_extra_file_name(sc->name) != sc->name)
             throw SourceError("script name \"" + sc->name + "\" cannot be a file name");
-        write_text(folder / "scripts" / (sc->name + ".gml"), sc->code);
+        write_text(folder / "scripts" / (sc->name + ".kxs"), sc->code);
         scripts.push_back(sc->name);
     }
     j["scripts"] = scripts;

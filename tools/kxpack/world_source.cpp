@@ -1,10 +1,12 @@
 // Objects, rooms and time lines in a source folder: one JSON file each under
 // objects/, rooms/ and timelines/, events and actions written by name.
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "gamedata/cstream.h"
 #include "kxpack/game_source.h"
+#include "platform/virtual_keys.h"
 
 namespace kx::pack {
 
@@ -13,29 +15,16 @@ using nlohmann::ordered_json;
 
 namespace {
 
-struct KeyName {
-    const char* name;
-    int32_t code;
-};
-const KeyName kKeys[] = {
-    {"vk_nokey", 0},      {"vk_anykey", 1},    {"vk_backspace", 8},  {"vk_tab", 9},
-    {"vk_enter", 13},     {"vk_shift", 16},    {"vk_control", 17},   {"vk_alt", 18},
-    {"vk_escape", 27},    {"vk_space", 32},    {"vk_pageup", 33},    {"vk_pagedown", 34},
-    {"vk_end", 35},       {"vk_home", 36},     {"vk_left", 37},      {"vk_up", 38},
-    {"vk_right", 39},     {"vk_down", 40},     {"vk_insert", 45},    {"vk_delete", 46},
-    {"vk_numpad0", 96},   {"vk_numpad1", 97},  {"vk_numpad2", 98},   {"vk_numpad3", 99},
-    {"vk_numpad4", 100},  {"vk_numpad5", 101}, {"vk_numpad6", 102},  {"vk_numpad7", 103},
-    {"vk_numpad8", 104},  {"vk_numpad9", 105}, {"vk_multiply", 106}, {"vk_add", 107},
-    {"vk_subtract", 109}, {"vk_decimal", 110}, {"vk_divide", 111},   {"vk_f1", 112},
-    {"vk_f2", 113},       {"vk_f3", 114},      {"vk_f4", 115},       {"vk_f5", 116},
-    {"vk_f6", 117},       {"vk_f7", 118},      {"vk_f8", 119},       {"vk_f9", 120},
-    {"vk_f10", 121},      {"vk_f11", 122},     {"vk_f12", 123},
-};
+// Indexed by the other-event number, ev::OutsideRoom to ev::NoMoreHealth.
 const char* const kOtherNames[] = {
     "outside_room", "boundary",      "game_start",    "game_end",    "room_start",
     "room_end",     "no_more_lives", "animation_end", "end_of_path", "no_more_health"};
+static_assert(std::size(kOtherNames) == ev::NoMoreHealth + 1);
+constexpr int32_t kUserEvents = 16;
+// Indexed by event type.
 const char* const kTypeNames[] = {"create", "destroy", "alarm", "step",     "collision", "keyboard",
                                   "mouse",  "other",   "draw",  "keypress", "keyrelease"};
+static_assert(std::size(kTypeNames) == kEventTypeCount);
 
 [[noreturn]] void fail(const std::string& where, const std::string& what) {
     throw SourceError(where + ": " + what);
@@ -89,18 +78,14 @@ ordered_json object_json(const Names& n, int32_t i) {
 }
 
 int32_t key_code(const std::string& where, const std::string& s) {
-    for (const auto& k : kKeys)
-        if (s == k.name) return k.code;
-    if (s.size() == 1 && ((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= '0' && s[0] <= '9')))
-        return s[0];
+    if (const VirtualKey* k = printed_key(s)) return k->code;
+    if (s.size() == 1 && is_character_key(s[0])) return s[0];
     return parse_int(where, s);
 }
 
 std::string key_text(int32_t code) {
-    for (const auto& k : kKeys)
-        if (code == k.code) return k.name;
-    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9'))
-        return std::string(1, char(code));
+    if (const VirtualKey* k = printed_key(code)) return std::string(k->name);
+    if (is_character_key(code)) return std::string(1, char(code));
     return std::to_string(code);
 }
 
@@ -110,50 +95,53 @@ std::pair<int32_t, int32_t> parse_event(const std::string& where, const std::str
     const std::string type = key.substr(0, colon);
     const std::string arg = colon == std::string::npos ? std::string() : key.substr(colon + 1);
     const std::string w = where + " event \"" + key + "\"";
-    if (type == "create" && arg.empty()) return {0, 0};
-    if (type == "destroy" && arg.empty()) return {1, 0};
-    if (type == "draw" && arg.empty()) return {8, 0};
-    if (type == "step" && arg.empty()) return {3, 0};
-    if (type == "step_begin" && arg.empty()) return {3, 1};
-    if (type == "step_end" && arg.empty()) return {3, 2};
+    if (type == "create" && arg.empty()) return {ev::Create, 0};
+    if (type == "destroy" && arg.empty()) return {ev::Destroy, 0};
+    if (type == "draw" && arg.empty()) return {ev::Draw, 0};
+    if (type == "step" && arg.empty()) return {ev::Step, ev::StepNormal};
+    if (type == "step_begin" && arg.empty()) return {ev::Step, ev::StepBegin};
+    if (type == "step_end" && arg.empty()) return {ev::Step, ev::StepEnd};
     if (arg.empty()) fail(w, "unknown event");
-    if (type == "alarm") return {2, parse_int(w, arg)};
-    if (type == "collision") return {4, is_number(arg) ? parse_int(w, arg) : n.object(w, arg)};
-    if (type == "keyboard") return {5, key_code(w, arg)};
-    if (type == "keypress") return {9, key_code(w, arg)};
-    if (type == "keyrelease") return {10, key_code(w, arg)};
-    if (type == "mouse") return {6, parse_int(w, arg)};
+    if (type == "alarm") return {ev::Alarm, parse_int(w, arg)};
+    if (type == "collision")
+        return {ev::Collision, is_number(arg) ? parse_int(w, arg) : n.object(w, arg)};
+    if (type == "keyboard") return {ev::Keyboard, key_code(w, arg)};
+    if (type == "keypress") return {ev::KeyPress, key_code(w, arg)};
+    if (type == "keyrelease") return {ev::KeyRelease, key_code(w, arg)};
+    if (type == "mouse") return {ev::Mouse, parse_int(w, arg)};
     if (type == "other") {
-        for (int32_t i = 0; i < 10; ++i)
-            if (arg == kOtherNames[i]) return {7, i};
+        for (int32_t i = ev::OutsideRoom; i <= ev::NoMoreHealth; ++i)
+            if (arg == kOtherNames[i]) return {ev::Other, i};
         if (arg.rfind("user", 0) == 0 && is_number(arg.substr(4)))
-            return {7, 10 + parse_int(w, arg.substr(4))};
-        return {7, parse_int(w, arg)};
+            return {ev::Other, ev::User0 + parse_int(w, arg.substr(4))};
+        return {ev::Other, parse_int(w, arg)};
     }
     fail(w, "unknown event");
 }
 
 std::string event_key(int32_t t, int32_t num, const Names& n) {
     switch (t) {
-        case 0:
-        case 1:
-        case 8:
+        case ev::Create:
+        case ev::Destroy:
+        case ev::Draw:
             if (num == 0) return kTypeNames[t];
             break;
-        case 3:
-            if (num == 0) return "step";
-            if (num == 1) return "step_begin";
-            if (num == 2) return "step_end";
+        case ev::Step:
+            if (num == ev::StepNormal) return "step";
+            if (num == ev::StepBegin) return "step_begin";
+            if (num == ev::StepEnd) return "step_end";
             break;
-        case 4:
+        case ev::Collision:
             return "collision:" + n.object_ref(num);
-        case 5:
-        case 9:
-        case 10:
+        case ev::Keyboard:
+        case ev::KeyPress:
+        case ev::KeyRelease:
             return std::string(kTypeNames[t]) + ":" + key_text(num);
-        case 7:
-            if (num >= 0 && num < 10) return std::string("other:") + kOtherNames[num];
-            if (num >= 10 && num <= 25) return "other:user" + std::to_string(num - 10);
+        case ev::Other:
+            if (num >= ev::OutsideRoom && num <= ev::NoMoreHealth)
+                return std::string("other:") + kOtherNames[num];
+            if (num >= ev::User0 && num < ev::User0 + kUserEvents)
+                return "other:user" + std::to_string(num - ev::User0);
             break;
         default:
             break;
