@@ -11,7 +11,7 @@ DEB_PACKAGES := cmake ninja-build g++ clang pkg-config zlib1g-dev libpng-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build test test-asan fuzz-gamedata fuzz-compiler fuzz-savegame demo bench-script bench-world bench-draw bench-collision clean format
+.PHONY: all deps build test test-asan fuzz-gamedata fuzz-sections fuzz-compiler fuzz-savegame demo bench-script bench-world bench-draw bench-collision clean format
 
 all: build
 
@@ -53,6 +53,13 @@ fuzz-gamedata: deps $(FUZZ_BUILD)/build.ninja
 	mkdir -p $(FUZZ_BUILD)/corpus-gamedata
 	$(FUZZ_BUILD)/fuzz/fuzz_gamedata -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 	  $(FUZZ_BUILD)/corpus-gamedata $(FUZZ_BUILD)/fuzz/seed-gamedata
+
+# Feeds each section reader its own bytes for FUZZ_SECONDS.
+fuzz-sections: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_sections
+	mkdir -p $(FUZZ_BUILD)/corpus-sections
+	$(FUZZ_BUILD)/fuzz/fuzz_sections -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+	  $(FUZZ_BUILD)/corpus-sections $(FUZZ_BUILD)/fuzz/seed-sections
 
 # Loads fuzzed saved games into a running game for FUZZ_SECONDS.
 fuzz-savegame: deps $(FUZZ_BUILD)/build.ninja

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/runner.h"
-#include "app/runner_state.h"
+#include "app/subsystems.h"
 #include "app/temp_folder.h"
 #include "gamedata/game_data.h"
 #include "platform/headless.h"
@@ -33,13 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Runtime rt;
     rt.platform = &platform;
+    rt.options.game_file = "fuzz.kx";
+    rt.options.working_dir = rt.options.temp_dir = temp.path();
+    start_kxrun(rt);
     RuntimeScope scope(rt);
-    init_runtime(rt);
-    rt.runner->temp_dir = temp.path();
-    RunnerOptions opts;
-    opts.game_file = "fuzz.kx";
-    opts.working_dir = temp.path();
-    Runner runner(rt, temp, opts);
+    Runner runner(rt, temp);
     file.resize(kGameDataOffset);
     file.insert(file.end(), data, data + size);
     // Load and compile, but neither open a drawing device for every input nor
@@ -47,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         if (runner.load(&file)) runner.compile_and_prepare(true);
     } catch (const std::exception&) {
-        // The runner turns these into its own message; reaching here is fine.
+        // The runner turns faults into its messages itself: one escaping it
+        // is a finding.
+        std::abort();
     }
     runner.shutdown();
     return 0;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/runner.h"
-#include "app/runner_state.h"
+#include "app/subsystems.h"
 #include "app/temp_folder.h"
 #include "core/runtime.h"
 #include "platform/headless.h"
@@ -43,16 +43,14 @@ struct Game {
         platform.m_windows = std::make_unique<HeadlessWindowSystem>();
         platform.m_clock = std::make_unique<VirtualClock>();
         rt.platform = &platform;
+        rt.options.game_file = KX_FUZZ_GAME;
+        rt.options.working_dir = rt.options.temp_dir = temp.path();
+        start_kxrun(rt);
         RuntimeScope scope(rt);
-        init_runtime(rt);
-        rt.runner->temp_dir = temp.path();
-        RunnerOptions opts;
-        opts.game_file = KX_FUZZ_GAME;
-        opts.working_dir = temp.path();
-        runner = std::make_unique<Runner>(rt, temp, opts);
+        runner = std::make_unique<Runner>(rt, temp);
         if (!runner->load() || !runner->compile_and_prepare(true)) std::abort();
-        rt.world->game.running = true;
-        start_game();
+        rt.get<WorldState>().game.running = true;
+        start_game(rt);
         save = temp.path() + "/fuzz.sav";
     }
 };
@@ -67,11 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     try {
-        load_game(game.save);
+        load_game(game.rt, game.save);
         // The game goes on from whatever it holds now.
-        perform_step();
+        perform_step(game.rt);
     } catch (const std::exception&) {
-        // Faults inside a step are the loop's to swallow.
+        // The loop reports a fault inside a step and goes on.
     }
     return 0;
 }

@@ -7,7 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/runner.h"
-#include "app/runner_state.h"
+#include "app/subsystems.h"
 #include "app/temp_folder.h"
 #include "gamedata/game_data.h"
 #include "platform/platform.h"
@@ -72,25 +72,24 @@ int main(int argc, char** argv) {
 
     Runtime rt;
     rt.platform = platform.get();
-    RuntimeScope scope(rt);
-    init_runtime(rt);
-    rt.runner->temp_dir = temp.path();
-    rt.runner->parameters = cl.game_args;
-    if (cl.seed) rt.script->random.seed(*cl.seed);
+    RunOptions& o = rt.options;
+    o.game_file = cl.game_file;
+    std::error_code ec;
+    o.working_dir = std::filesystem::current_path(ec).string();
+    o.temp_dir = temp.path();
+    o.parameters = cl.game_args;
+    o.steps = cl.steps;
+    o.seed = cl.seed;
+    o.input_file = cl.input_file;
+    o.record_file = cl.record_file;
+    o.dump_frames_dir = cl.dump_frames_dir;
+    o.fullscreen = cl.fullscreen;
+    o.scale = cl.scale;
+    start_kxrun(rt);
+    if (cl.seed) rt.get<ScriptState>().random.seed(*cl.seed);
     if (eval && cl.game_file.empty()) return eval_program(rt, *cl.eval_code);
 
-    RunnerOptions ropts;
-    ropts.game_file = cl.game_file;
-    std::error_code ec;
-    ropts.working_dir = std::filesystem::current_path(ec).string();
-    ropts.steps = cl.steps;
-    ropts.seed = cl.seed;
-    ropts.input_file = cl.input_file;
-    ropts.record_file = cl.record_file;
-    ropts.dump_frames_dir = cl.dump_frames_dir;
-    ropts.fullscreen = cl.fullscreen;
-    ropts.scale = cl.scale;
-    Runner runner(rt, temp, ropts);
+    Runner runner(rt, temp);
     // The start timer: loading begins 100 ms after the message loop starts.
     IClock& clock = *platform->clock();
     for (int64_t t0 = clock.now_us(); clock.now_us() - t0 < 100000;) {

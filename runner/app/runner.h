@@ -1,8 +1,7 @@
 #pragma once
 // The runner's spine: load, compile and prepare, run, shut down.
-#include <memory>
-#include <optional>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,23 +12,12 @@ namespace kx {
 class ILoadWindow;
 class TempFolder;
 
-struct RunnerOptions {
-    std::string game_file;
-    std::string working_dir;   // extra files when the game does not ask for the temp folder
-    long long steps = -1;      // end the game after this many steps (-1: no limit)
-    std::optional<unsigned long long> seed;   // every game start seeds with it
-    std::string input_file;                   // replay recorded input
-    std::string record_file;                  // record the input
-    std::string dump_frames_dir;              // every presented frame as PNG
-    bool fullscreen = false;
-    std::optional<double> scale;              // percent, in place of the game's setting
-};
-
 // Exit status of a run: 0 when the game ran and ended, 1 when loading or
-// preparing failed (after its message was shown).
+// preparing failed (after its message was shown). The run's options are the
+// runtime's.
 class Runner {
 public:
-    Runner(Runtime& rt, TempFolder& temp, RunnerOptions opts);
+    Runner(Runtime& rt, TempFolder& temp);
     ~Runner();
     // bytes, when given, stand for the game file's content (tests).
     int run(const std::vector<uint8_t>* bytes = nullptr);
@@ -52,12 +40,8 @@ private:
 
     Runtime& m_rt;
     TempFolder& m_temp;
-    RunnerOptions m_opts;
     std::unique_ptr<ILoadWindow> m_load_window;
     bool m_label_visible = false;
 };
-
-// Creates the states of the subsystems that have landed.
-void init_runtime(Runtime& rt);
 
 }  // namespace kx

@@ -5,7 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#include "core/runtime.h"
+#include "motion/motion_main.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/room_class.h"
@@ -17,74 +20,79 @@ namespace {
 // Ranked candidates, best first: sorting pairs keeps the list order.
 using Ranked = std::vector<std::pair<int32_t, CInstance*>>;
 
-void put_back(CInstance& i) {
-    set_position(i, i.xprevious, i.yprevious);
+const SpriteList& sprites(const Runtime& r) {
+    return r.get<SpriteState>().sprites;
+}
+
+void put_back(Runtime& r, CInstance& i) {
+    set_position(r, i, i.xprevious, i.yprevious);
     i.path_position = std::clamp(i.path_positionprevious, 0.0, 1.0);
 }
 
 // The collision of i with j, both already found to meet: put back, the two
 // events, and the move again. False when a transition became pending.
-bool collide(CInstance& i, CInstance& j) {
+bool collide(Runtime& r, CInstance& i, CInstance& j) {
     if (i.solid || j.solid) {
-        put_back(i);
-        put_back(j);
+        put_back(r, i);
+        put_back(r, j);
     }
-    perform_event(&i, &j, i.object_index(), ev::Collision, j.object_index());
-    if (transition_pending()) return false;
-    perform_event(&j, &i, j.object_index(), ev::Collision, i.object_index());
-    if (transition_pending()) return false;
+    perform_event(r, &i, &j, i.object_index(), ev::Collision, j.object_index());
+    if (transition_pending(r)) return false;
+    perform_event(r, &j, &i, j.object_index(), ev::Collision, i.object_index());
+    if (transition_pending(r)) return false;
     if (i.solid || j.solid) {
-        const auto& path = collision().path_step;
-        if (path) {
-            path(i);
-            path(j);
-        }
-        set_position(i, i.x + i.hspeed, i.y + i.vspeed);
-        set_position(j, j.x + j.hspeed, j.y + j.vspeed);
-        if (instances_meet(i, j, true)) {
-            put_back(i);
-            put_back(j);
+        // Instances that met a solid one take their path step again.
+        path_step(r, i);
+        path_step(r, j);
+        set_position(r, i, i.x + i.hspeed, i.y + i.vspeed);
+        set_position(r, j, j.x + j.hspeed, j.y + j.vspeed);
+        if (instances_meet(sprites(r), i, j, true)) {
+            put_back(r, i);
+            put_back(r, j);
         }
     }
     return true;
 }
 
 // i's turn against the instances of exactly object b. False on a transition.
-bool turn_scan(CInstance& i, int32_t b) {
-    const size_t n = room_instances().exact(b).size();
+bool turn_scan(Runtime& r, CInstance& i, int32_t b) {
+    WorldState& w = r.get<WorldState>();
+    const size_t n = room_instances(w).exact(b).size();
     for (size_t k = 0; k < n; ++k) {
-        const auto& list = room_instances().exact(b);
+        const auto& list = room_instances(w).exact(b);
         if (k >= list.size()) break;
         CInstance& j = *list[k];
-        if (instances_meet(i, j, true) && !collide(i, j)) return false;
+        if (instances_meet(sprites(r), i, j, true) && !collide(r, i, j)) return false;
     }
     return true;
 }
 
 // The same through the grid: the candidates near i in list order, asked
 // again after every collision since its events may move anything.
-bool turn_index(CInstance& i, int32_t b) {
-    CollisionState& c = collision();
-    const size_t n = room_instances().exact(b).size();
+bool turn_index(Runtime& r, CInstance& i, int32_t b) {
+    CollisionState& c = r.get<CollisionState>();
+    WorldState& w = r.get<WorldState>();
+    BoxGrid& grid = w.grid;
+    const size_t n = room_instances(w).exact(b).size();
     std::vector<CInstance*>& near = c.near;
     Ranked& ranked = c.turn_ranked;
     size_t next = 0;
     for (;;) {
-        c.index.sync();
-        c.index.candidates(box_of(i), near);
+        grid.sync(w);
+        grid.candidates(box_of(i), near);
         ranked.clear();
         for (CInstance* j : near) {
             if (j->object_index() != b) continue;
-            const int32_t r = c.index.exact_rank(j);
-            if (r >= 0 && static_cast<size_t>(r) >= next && static_cast<size_t>(r) < n)
-                ranked.emplace_back(r, j);
+            const int32_t rank = grid.exact_rank(w, j);
+            if (rank >= 0 && static_cast<size_t>(rank) >= next && static_cast<size_t>(rank) < n)
+                ranked.emplace_back(rank, j);
         }
         std::sort(ranked.begin(), ranked.end());
         bool again = false;
-        for (auto [r, j] : ranked) {
-            if (!instances_meet(i, *j, true)) continue;
-            if (!collide(i, *j)) return false;
-            next = static_cast<size_t>(r) + 1;
+        for (auto [rank, j] : ranked) {
+            if (!instances_meet(sprites(r), i, *j, true)) continue;
+            if (!collide(r, i, *j)) return false;
+            next = static_cast<size_t>(rank) + 1;
             again = true;
             break;
         }
@@ -102,14 +110,15 @@ bool on_boundary(const CInstance& i, int32_t w, int32_t h) {
 // The first instance chosen by obj in its list's order whose box meets q
 // and that passes test.
 template <class Test>
-CInstance* first_chosen(int32_t obj, const RBox& q, Test test) {
-    RoomInstances& list = room_instances();
+CInstance* first_chosen(Runtime& r, int32_t obj, const RBox& q, Test test) {
+    WorldState& w = r.get<WorldState>();
+    RoomInstances& list = room_instances(w);
     if (obj >= kInstanceIdBase) {
         CInstance* i = list.find_id(obj);
         return i && test(*i) ? i : nullptr;
     }
     if (obj < 0 && obj != -3) return nullptr;
-    CollisionState& c = collision();
+    CollisionState& c = r.get<CollisionState>();
     if (!c.use_index) {
         if (obj == -3) {
             for (int k = 0; k < list.count(); ++k)
@@ -120,134 +129,139 @@ CInstance* first_chosen(int32_t obj, const RBox& q, Test test) {
         }
         return nullptr;
     }
-    c.index.sync();
-    c.index.candidates(q, c.scratch);
+    w.grid.sync(w);
+    w.grid.candidates(q, c.scratch);
     Ranked& ranked = c.ranked;
     ranked.clear();
     for (CInstance* i : c.scratch) {
-        const int32_t r = obj == -3 ? c.index.active_rank(i) : c.index.family_rank(obj, i);
-        if (r >= 0) ranked.emplace_back(r, i);
+        const int32_t rank = obj == -3 ? w.grid.active_rank(w, i) : w.grid.family_rank(w, obj, i);
+        if (rank >= 0) ranked.emplace_back(rank, i);
     }
     std::sort(ranked.begin(), ranked.end());
-    for (auto [r, i] : ranked)
+    for (auto [rank, i] : ranked)
         if (test(*i)) return i;
     return nullptr;
 }
 
 // Whether any active instance whose box meets q passes test.
 template <class Test>
-bool any_in_room(const RBox& q, Test test) {
-    CollisionState& c = collision();
-    RoomInstances& list = room_instances();
+bool any_in_room(Runtime& r, const RBox& q, Test test) {
+    CollisionState& c = r.get<CollisionState>();
+    WorldState& w = r.get<WorldState>();
+    RoomInstances& list = room_instances(w);
     if (!c.use_index) {
         for (int k = 0; k < list.count(); ++k)
             if (test(*list.at(k))) return true;
         return false;
     }
-    c.index.sync();
-    c.index.candidates(q, c.scratch);
+    w.grid.sync(w);
+    w.grid.candidates(q, c.scratch);
     for (CInstance* i : c.scratch)
         if (!i->deactivated && test(*i)) return true;
     return false;
 }
 
-}  // namespace
-
-CollisionState& collision() {
-    return *rt().collision;
-}
-
-bool free_at(CInstance& self, double x, double y, bool solid_only) {
-    const double ox = self.x, oy = self.y;
-    set_position(self, x, y);
-    const bool met = any_in_room(box_of(self), [&](CInstance& o) {
-        return (!solid_only || o.solid) && instances_meet(self, o, true);
-    });
-    set_position(self, ox, oy);
-    return !met;
-}
-
-CInstance* instance_place_at(CInstance& self, double x, double y, int32_t obj) {
-    const double ox = self.x, oy = self.y;
-    set_position(self, x, y);
-    CInstance* found = first_chosen(obj, box_of(self),
-                                    [&](CInstance& o) { return instances_meet(self, o, true); });
-    set_position(self, ox, oy);
-    return found;
-}
-
-CInstance* shape_collision(ShapeKind kind, double x1, double y1, double x2, double y2, int32_t obj,
-                           bool precise, const CInstance* notme) {
-    const RBox q = kind == ShapeKind::Point ? point_box(x1, y1) : rectangle_box(x1, y1, x2, y2);
-    return first_chosen(obj, q, [&](CInstance& i) {
-        if (&i == notme || i.destroyed()) return false;
-        switch (kind) {
-            case ShapeKind::Point:
-                return point_in(i, x1, y1, precise);
-            case ShapeKind::Rectangle:
-                return rectangle_meets(i, x1, y1, x2, y2, precise);
-            case ShapeKind::Ellipse:
-                return ellipse_meets(i, x1, y1, x2, y2, precise);
-            case ShapeKind::Line:
-                return line_meets(i, x1, y1, x2, y2, precise);
-        }
-        return false;
-    });
-}
-
-void collision_events_step() {
-    const auto pairs = world().lists.collision_pairs;
-    const bool indexed = collision().use_index;
+void collision_events_step(Runtime& r) {
+    WorldState& w = r.get<WorldState>();
+    const auto pairs = w.lists.collision_pairs;
+    const bool indexed = r.get<CollisionState>().use_index;
     for (auto [a, b] : pairs) {
-        const size_t n = room_instances().exact(a).size();
+        const size_t n = room_instances(w).exact(a).size();
         for (size_t k = 0; k < n; ++k) {
-            const auto& list = room_instances().exact(a);
+            const auto& list = room_instances(w).exact(a);
             if (k >= list.size()) break;
             CInstance& i = *list[k];
             if (i.destroyed()) continue;
-            if (!(indexed ? turn_index(i, b) : turn_scan(i, b))) return;
+            if (!(indexed ? turn_index(r, i, b) : turn_scan(r, i, b))) return;
         }
     }
 }
 
-void boundary_events_step() {
-    const CRoom* room = world().current;
-    if (!room) return;
+void boundary_events_step(Runtime& r) {
+    WorldState& w = r.get<WorldState>();
+    if (!w.current) return;
     for (int32_t number : {ev::OutsideRoom, ev::Boundary}) {
-        const std::vector<int32_t> objects = world().lists.at(ev::Other, number);
+        const std::vector<int32_t> objects = w.lists.at(ev::Other, number);
         for (int32_t o : objects) {
-            const size_t n = room_instances().exact(o).size();
-            for (size_t k = 0; k < n; ++k) {
-                const auto& list = room_instances().exact(o);
-                if (k >= list.size()) break;
-                CInstance* i = list[k];
-                if (i->destroyed()) continue;
-                const int32_t w = world().current->width, h = world().current->height;
-                const bool fires =
-                    number == ev::OutsideRoom ? outside_room(*i, w, h) : on_boundary(*i, w, h);
-                if (!fires) continue;
-                perform_event(i, i, o, ev::Other, number);
-                if (transition_pending()) return;
-            }
+            bool stop = false;
+            for_each_live([&]() -> auto& { return room_instances(w).exact(o); },
+                          [&](CInstance* i) {
+                              const int32_t rw = w.current->width, rh = w.current->height;
+                              const bool fires = number == ev::OutsideRoom
+                                                     ? outside_room(*i, rw, rh)
+                                                     : on_boundary(*i, rw, rh);
+                              if (!fires) return true;
+                              perform_event(r, i, i, o, ev::Other, number);
+                              stop = transition_pending(r);
+                              return !stop;
+                          });
+            if (stop) return;
         }
     }
 }
 
-void init_collision(Runtime& r) {
-    auto state = std::make_shared<CollisionState>();
+void create(Runtime& r) {
+    CollisionState& state = r.emplace<CollisionState>();
     const char* scan = std::getenv("KXRUN_COLLISION_SCAN");
-    state->use_index = !(scan && std::strcmp(scan, "1") == 0);
-    r.collision = state;
-    register_function_collision(r.script->functions);
-    WorldHooks& h = r.world->hooks;
-    h.compute_bbox = [](CInstance& i) {
-        compute_instance_bbox(i);
-        CollisionState& c = collision();
-        if (c.use_index) c.index.moved(i);
-    };
-    h.point_in_instance = [](CInstance& i, double x, double y) { return point_in(i, x, y, true); };
-    h.boundary_events = boundary_events_step;
-    h.collision_events = collision_events_step;
+    state.use_index = !(scan && std::strcmp(scan, "1") == 0);
+}
+
+void register_builtins(Runtime& r) {
+    register_function_collision(r.get<ScriptState>().functions);
+}
+
+constexpr PhaseStep kPhases[] = {
+    {Phase::Boundary, boundary_events_step},
+    {Phase::Collision, collision_events_step},
+};
+
+}  // namespace
+
+const Subsystem kCollisionSubsystem{
+    .name = "collision",
+    .create = create,
+    .register_builtins = register_builtins,
+    .phases = kPhases,
+};
+
+bool free_at(Runtime& r, CInstance& self, double x, double y, bool solid_only) {
+    const double ox = self.x, oy = self.y;
+    set_position(r, self, x, y);
+    const bool met = any_in_room(r, box_of(self), [&](CInstance& o) {
+        return (!solid_only || o.solid) && instances_meet(sprites(r), self, o, true);
+    });
+    set_position(r, self, ox, oy);
+    return !met;
+}
+
+CInstance* instance_place_at(Runtime& r, CInstance& self, double x, double y, int32_t obj) {
+    const double ox = self.x, oy = self.y;
+    set_position(r, self, x, y);
+    CInstance* found = first_chosen(r, obj, box_of(self), [&](CInstance& o) {
+        return instances_meet(sprites(r), self, o, true);
+    });
+    set_position(r, self, ox, oy);
+    return found;
+}
+
+CInstance* shape_collision(Runtime& r, ShapeKind kind, double x1, double y1, double x2, double y2,
+                           int32_t obj, bool precise, const CInstance* notme) {
+    const RBox q = kind == ShapeKind::Point ? point_box(x1, y1) : rectangle_box(x1, y1, x2, y2);
+    const SpriteList& s = sprites(r);
+    return first_chosen(r, obj, q, [&](CInstance& i) {
+        if (&i == notme || i.destroyed()) return false;
+        switch (kind) {
+            case ShapeKind::Point:
+                return point_in(s, i, x1, y1, precise);
+            case ShapeKind::Rectangle:
+                return rectangle_meets(s, i, x1, y1, x2, y2, precise);
+            case ShapeKind::Ellipse:
+                return ellipse_meets(s, i, x1, y1, x2, y2, precise);
+            case ShapeKind::Line:
+                return line_meets(s, i, x1, y1, x2, y2, precise);
+        }
+        return false;
+    });
 }
 
 }  // namespace kx

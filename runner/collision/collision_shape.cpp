@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numbers>
 #include <utility>
 #include <vector>
 
-#include "core/runtime.h"
-#include "graphics/graphics_state.h"
-#include "graphics/sprite_class.h"
+#include "script/code_operator.h"
+#include "sprites/sprite_main.h"
 
 namespace kx {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr int32_t kNoBox = -100000;
+constexpr double kPi = std::numbers::pi;
 
 // Where an instance's mask sits in the room, for mapping room pixels into it.
 struct MaskView {
@@ -40,8 +39,8 @@ MaskView view_of(const CInstance& i, const CSprite& s) {
     MaskView v;
     v.sprite = &s;
     v.mask = s.mask(subimage(i, s));
-    v.rx = round_i32(i.x);
-    v.ry = round_i32(i.y);
+    v.rx = round_to_i32(i.x);
+    v.ry = round_to_i32(i.y);
     v.xscale = i.image_xscale;
     v.yscale = i.image_yscale;
     const double a = -i.image_angle * kPi / 180;
@@ -161,9 +160,10 @@ bool has_images(const CSprite* s) {
 
 // The decisions the shape tests share before any pixel is read: 1 passes,
 // 0 fails, -1 the mask decides.
-int shape_precise_decision(const CInstance& i, bool precise, const CSprite*& s) {
+int shape_precise_decision(const SpriteList& sprites, const CInstance& i, bool precise,
+                           const CSprite*& s) {
     if (!precise || !i.precise) return 1;
-    s = mask_sprite(i);
+    s = mask_sprite(sprites, i);
     if (!has_images(s)) return 0;
     if (!s->has_masks()) return 1;
     return -1;
@@ -201,58 +201,13 @@ bool outside_box(const CInstance& i, const RBox& q) {
 
 }  // namespace
 
-int32_t round_i32(double v) {
-    if (std::isnan(v)) return 0;
-    const double r = std::nearbyint(v);
-    if (r <= INT32_MIN) return INT32_MIN;
-    if (r >= INT32_MAX) return INT32_MAX;
-    return static_cast<int32_t>(r);
-}
-
-const CSprite* mask_sprite(const CInstance& inst) {
-    if (!has_runtime() || !rt().graphics) return nullptr;
-    const int32_t index = inst.mask_index >= 0 ? inst.mask_index : inst.sprite_index;
-    return rt().graphics->sprites.get(index);
-}
-
-void compute_instance_bbox(CInstance& i) {
-    const CSprite* s = mask_sprite(i);
-    if (!s) {
-        i.bbox_left = i.bbox_top = i.bbox_right = i.bbox_bottom = kNoBox;
-        i.precise = false;
-        return;
-    }
-    const BitmapBox& sb = s->bbox();
-    const double xo = s->xoffset(), yo = s->yoffset();
-    const double xs = i.image_xscale, ys = i.image_yscale;
-    if (i.image_angle == 0) {
-        i.bbox_left = round_i32((sb.left - xo) * xs + i.x);
-        i.bbox_right = round_i32(i.x + xs * (sb.right - xo));
-        if (i.bbox_right < i.bbox_left) std::swap(i.bbox_left, i.bbox_right);
-        i.bbox_top = round_i32(i.y + ys * (sb.top - yo));
-        i.bbox_bottom = round_i32(i.y + ys * (sb.bottom - yo));
-        if (i.bbox_bottom < i.bbox_top) std::swap(i.bbox_top, i.bbox_bottom);
-    } else {
-        const double a = i.image_angle * kPi / 180;
-        const double c = std::cos(a), sn = std::sin(a);
-        const double x1 = (std::min(sb.left, sb.right) - xo) * xs;
-        const double x2 = (std::max(sb.left, sb.right) - xo) * xs;
-        const double y1 = (std::min(sb.top, sb.bottom) - yo) * ys;
-        const double y2 = (std::max(sb.top, sb.bottom) - yo) * ys;
-        i.bbox_left = round_i32(std::min(c * x1, c * x2) + i.x + std::min(sn * y1, sn * y2));
-        i.bbox_right = round_i32(std::max(c * x1, c * x2) + i.x + std::max(sn * y1, sn * y2));
-        i.bbox_top = round_i32(std::min(c * y1, c * y2) + i.y - std::max(sn * x1, sn * x2));
-        i.bbox_bottom = round_i32(std::max(c * y1, c * y2) + i.y - std::min(sn * x1, sn * x2));
-    }
-    i.precise = s->precise();
-}
-
-bool instances_meet(const CInstance& a, const CInstance& b, bool precise) {
+bool instances_meet(const SpriteList& sprites, const CInstance& a, const CInstance& b,
+                    bool precise) {
     if (!box_of(a).overlaps(box_of(b))) return false;
     if (&a == &b || a.destroyed() || b.destroyed()) return false;
     if (!precise || (!a.precise && !b.precise)) return true;
-    const CSprite* sa = mask_sprite(a);
-    const CSprite* sb = mask_sprite(b);
+    const CSprite* sa = mask_sprite(sprites, a);
+    const CSprite* sb = mask_sprite(sprites, b);
     if (!has_images(sa) || !has_images(sb)) return false;
     MaskView ma = view_of(a, *sa), mb = view_of(b, *sb);
     // The side that is not precise is solid over its whole image.
@@ -281,38 +236,41 @@ bool instances_meet(const CInstance& a, const CInstance& b, bool precise) {
 }
 
 RBox point_box(double px, double py) {
-    const int32_t x = round_i32(px), y = round_i32(py);
+    const int32_t x = round_to_i32(px), y = round_to_i32(py);
     return {x, y, x, y};
 }
 
 RBox rectangle_box(double x1, double y1, double x2, double y2) {
-    return {round_i32(std::min(x1, x2)), round_i32(std::min(y1, y2)), round_i32(std::max(x1, x2)),
-            round_i32(std::max(y1, y2))};
+    return {round_to_i32(std::min(x1, x2)), round_to_i32(std::min(y1, y2)), round_to_i32(std::max(x1, x2)),
+            round_to_i32(std::max(y1, y2))};
 }
 
-bool point_in(const CInstance& i, double px, double py, bool precise) {
+bool point_in(const SpriteList& sprites, const CInstance& i, double px, double py,
+              bool precise) {
     const RBox p = point_box(px, py);
     if (outside_box(i, p) || i.destroyed()) return false;
     const CSprite* s = nullptr;
-    const int d = shape_precise_decision(i, precise, s);
+    const int d = shape_precise_decision(sprites, i, precise, s);
     if (d >= 0) return d == 1;
     const Mode mode = i.image_angle != 0 ? Mode::Rotated : Mode::Scaled;
     return pixel_set(view_of(i, *s), p.left, p.top, mode, true);
 }
 
-bool rectangle_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
+bool rectangle_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1,
+                     double x2, double y2, bool precise) {
     const RBox q = rectangle_box(x1, y1, x2, y2);
     if (outside_box(i, q) || i.destroyed()) return false;
     const CSprite* s = nullptr;
-    const int d = shape_precise_decision(i, precise, s);
+    const int d = shape_precise_decision(sprites, i, precise, s);
     if (d >= 0) return d == 1;
     return scan_rect(
         i, *s, q, [](int64_t, int64_t) { return true; }, true);
 }
 
-bool ellipse_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
+bool ellipse_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1,
+                   double x2, double y2, bool precise) {
     const RBox q = rectangle_box(x1, y1, x2, y2);
-    if (q.left == q.right || q.top == q.bottom) return rectangle_meets(i, x1, y1, x2, y2, precise);
+    if (q.left == q.right || q.top == q.bottom) return rectangle_meets(sprites, i, x1, y1, x2, y2, precise);
     if (outside_box(i, q) || i.destroyed()) return false;
     const double ecx = (static_cast<double>(q.left) + q.right) / 2;
     const double ecy = (static_cast<double>(q.top) + q.bottom) / 2;
@@ -329,14 +287,15 @@ bool ellipse_meets(const CInstance& i, double x1, double y1, double x2, double y
             return false;
     }
     const CSprite* s = nullptr;
-    const int d = shape_precise_decision(i, precise, s);
+    const int d = shape_precise_decision(sprites, i, precise, s);
     if (d >= 0) return d == 1;
     return scan_rect(i, *s, q, [&](int64_t px, int64_t py) {
         return in_ellipse(static_cast<double>(px), static_cast<double>(py));
     });
 }
 
-bool line_meets(const CInstance& i, double x1, double y1, double x2, double y2, bool precise) {
+bool line_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1, double x2,
+                double y2, bool precise) {
     if (outside_box(i, rectangle_box(x1, y1, x2, y2)) || i.destroyed()) return false;
     double px = x1, py = y1, qx = x2, qy = y2;
     if (qx < px) {
@@ -358,9 +317,9 @@ bool line_meets(const CInstance& i, double x1, double y1, double x2, double y2, 
     if ((py < i.bbox_top && qy < i.bbox_top) || (py > i.bbox_bottom && qy > i.bbox_bottom))
         return false;
     const CSprite* s = nullptr;
-    const int d = shape_precise_decision(i, precise, s);
+    const int d = shape_precise_decision(sprites, i, precise, s);
     if (d >= 0) return d == 1;
-    const double rpx = round_i32(px), rpy = round_i32(py), rqx = round_i32(qx), rqy = round_i32(qy);
+    const double rpx = round_to_i32(px), rpy = round_to_i32(py), rqx = round_to_i32(qx), rqy = round_to_i32(qy);
     if (rpx == rqx || rpy == rqy)
         return scan_rect(
             i, *s, rectangle_box(rpx, rpy, rqx, rqy), [](int64_t, int64_t) { return true; }, true);

@@ -2,21 +2,26 @@
 // collisions, the collision-driven moves and the distances.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "collision/collision_main.h"
 #include "collision/collision_shape.h"
+#include "core/runtime.h"
 #include "script/code_error.h"
+#include "script/code_operator.h"
 #include "script/code_function.h"
+#include "script/function_math.h"
 #include "script/function_string.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
 namespace kx {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
+constexpr double kPi = std::numbers::pi;
 constexpr int32_t kNoone = -4;
 constexpr double kFar = 1000000;
 
@@ -24,7 +29,7 @@ double R(const RValue* a, int i) {
     return arg_real(a[i]);
 }
 int32_t I(const RValue* a, int i) {
-    return round_i32(arg_real(a[i]));
+    return round_to_i32(arg_real(a[i]));
 }
 bool B(const RValue* a, int i) {
     return arg_real(a[i]) >= 0.5;
@@ -62,15 +67,15 @@ void set_direction(CInstance& i, double dir) {
 }
 
 int32_t step_limit(double maxdist) {
-    return maxdist > 0 ? round_i32(maxdist) : 1000;
+    return maxdist > 0 ? round_to_i32(maxdist) : 1000;
 }
 
 // Whether self, past every box it could meet and moving away from them all,
 // can meet nothing more however far it goes on.
-bool beyond_all(const CInstance& self, double dx, double dy, bool solid_only) {
+bool beyond_all(Runtime& r, const CInstance& self, double dx, double dy, bool solid_only) {
     bool any = false;
     RBox u;
-    for (const auto& p : room_instances().active()) {
+    for (const auto& p : room_instances(r.get<WorldState>()).active()) {
         const CInstance& o = *p;
         if (&o == &self || o.destroyed() || (solid_only && !o.solid)) continue;
         const RBox b = box_of(o);
@@ -82,49 +87,49 @@ bool beyond_all(const CInstance& self, double dx, double dy, bool solid_only) {
     if (!any) return true;
     // A pixel of margin: boxes are rounded positions.
     const RBox b = box_of(self);
-    const int64_t l = b.left, r = b.right, t = b.top, bt = b.bottom;
-    return (dx >= 0 && l > int64_t(u.right) + 1) || (dx <= 0 && r < int64_t(u.left) - 1) ||
+    const int64_t l = b.left, rt = b.right, t = b.top, bt = b.bottom;
+    return (dx >= 0 && l > int64_t(u.right) + 1) || (dx <= 0 && rt < int64_t(u.left) - 1) ||
            (dy >= 0 && t > int64_t(u.bottom) + 1) || (dy <= 0 && bt < int64_t(u.top) - 1);
 }
 
-void contact(CInstance& self, double dir, double maxdist, bool solid_only) {
-    if (!free_at(self, self.x, self.y, solid_only)) return;
+void contact(Runtime& r, CInstance& self, double dir, double maxdist, bool solid_only) {
+    if (!free_at(r, self, self.x, self.y, solid_only)) return;
     const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit; ++k) {
         // A walk of a billion steps into empty space must not take minutes:
         // once nothing can be met, the rest is the same sums without tests.
-        if (k % 256 == 255 && beyond_all(self, dx, dy, solid_only)) {
+        if (k % 256 == 255 && beyond_all(r, self, dx, dy, solid_only)) {
             double nx = self.x, ny = self.y;
             for (; k < limit; ++k) {
                 nx += dx;
                 ny += dy;
             }
-            set_position(self, nx, ny);
+            set_position(r, self, nx, ny);
             return;
         }
         const double nx = self.x + dx, ny = self.y + dy;
-        if (!free_at(self, nx, ny, solid_only)) break;
-        set_position(self, nx, ny);
+        if (!free_at(r, self, nx, ny, solid_only)) break;
+        set_position(r, self, nx, ny);
     }
 }
 
-void outside(CInstance& self, double dir, double maxdist, bool solid_only) {
+void outside(Runtime& r, CInstance& self, double dir, double maxdist, bool solid_only) {
     const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
     const int32_t limit = step_limit(maxdist);
-    for (int32_t k = 0; k < limit && !free_at(self, self.x, self.y, solid_only); ++k)
-        set_position(self, self.x + dx, self.y + dy);
+    for (int32_t k = 0; k < limit && !free_at(r, self, self.x, self.y, solid_only); ++k)
+        set_position(r, self, self.x + dx, self.y + dy);
 }
 
-void bounce(CInstance& self, bool advanced, bool solid_only) {
+void bounce(Runtime& r, CInstance& self, bool advanced, bool solid_only) {
     bool hit = false;
-    if (!free_at(self, self.x, self.y, solid_only)) {
-        set_position(self, self.xprevious, self.yprevious);
+    if (!free_at(r, self, self.x, self.y, solid_only)) {
+        set_position(r, self, self.xprevious, self.yprevious);
         hit = true;
     }
     if (!advanced) {
-        const bool h = free_at(self, self.x + self.hspeed, self.y, solid_only);
-        const bool v = free_at(self, self.x, self.y + self.vspeed, solid_only);
+        const bool h = free_at(r, self, self.x + self.hspeed, self.y, solid_only);
+        const bool v = free_at(r, self, self.x, self.y + self.vspeed, solid_only);
         if (!h) self.hspeed = -self.hspeed;
         if (!v) self.vspeed = -self.vspeed;
         if (!h || !v) speed_from_components(self);
@@ -135,8 +140,9 @@ void bounce(CInstance& self, bool advanced, bool solid_only) {
         double a = m;
         for (int t = 0; t < 35; ++t) {
             a += step;
-            const double r = a * kPi / 180;
-            if (free_at(self, self.x + std::cos(r) * self.speed, self.y - std::sin(r) * self.speed,
+            const double rad = a * kPi / 180;
+            if (free_at(r, self, self.x + std::cos(rad) * self.speed,
+                        self.y - std::sin(rad) * self.speed,
                         solid_only))
                 return a;
             hit = true;
@@ -169,63 +175,68 @@ double distance_to(const CInstance& self, const CInstance* o) {
 // Every instance of the room under the point, each handed to f in list
 // order as the list is when its turn comes (f may run events).
 template <class F>
-void each_at_point(double x, double y, F f) {
-    RoomInstances& list = room_instances();
+void each_at_point(Runtime& r, double x, double y, F f) {
+    RoomInstances& list = room_instances(r.get<WorldState>());
+    const SpriteList& sprites = r.get<SpriteState>().sprites;
     const int n = list.count();
     for (int k = 0; k < n && k < list.count(); ++k) {
         CInstance* i = list.at(k);
-        if (point_in(*i, x, y, true)) f(i);
-        if (transition_pending()) return;
+        if (point_in(sprites, *i, x, y, true)) f(i);
+        if (transition_pending(r)) return;
     }
 }
 
 KX_HANDLER(fn_place_free) {
-    set_bool(result, self && free_at(*self, R(args, 0), R(args, 1), true));
+    set_bool(result, self && free_at(rt(), *self, R(args, 0), R(args, 1), true));
 }
 KX_HANDLER(fn_place_empty) {
-    set_bool(result, self && free_at(*self, R(args, 0), R(args, 1), false));
+    set_bool(result, self && free_at(rt(), *self, R(args, 0), R(args, 1), false));
 }
 KX_HANDLER(fn_place_meeting) {
     const int32_t obj = self_or_other(I(args, 2), self, other);
-    set_bool(result, self && instance_place_at(*self, R(args, 0), R(args, 1), obj));
+    set_bool(result, self && instance_place_at(rt(), *self, R(args, 0), R(args, 1), obj));
 }
 KX_HANDLER(fn_instance_place) {
-    set_id(result, self ? instance_place_at(*self, R(args, 0), R(args, 1), I(args, 2)) : nullptr);
+    set_id(result, self ? instance_place_at(rt(), *self, R(args, 0), R(args, 1), I(args, 2)) : nullptr);
 }
 KX_HANDLER(fn_position_empty) {
     set_bool(result,
-             !shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, -3, true, nullptr));
+             !shape_collision(rt(), ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, -3, true, nullptr));
 }
 KX_HANDLER(fn_position_meeting) {
     const int32_t obj = self_or_other(I(args, 2), self, other);
     set_bool(result,
-             shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, obj, true, nullptr));
+             shape_collision(rt(), ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, obj, true, nullptr));
 }
 KX_HANDLER(fn_instance_position) {
-    set_id(result, shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, I(args, 2), true,
+    set_id(result, shape_collision(rt(), ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, I(args, 2), true,
                                    nullptr));
 }
 KX_HANDLER(fn_position_destroy) {
-    const int f = rt().script->functions.find("instance_destroy");
+    Runtime& r = rt();
+    const FunctionTable& functions = r.get<ScriptState>().functions;
+    const int f = functions.find("instance_destroy");
     if (f < 0) return;
-    const BuiltinHandler destroy = rt().script->functions.at(f).handler;
-    each_at_point(R(args, 0), R(args, 1), [&](CInstance* i) {
+    const BuiltinHandler destroy = functions.at(f).handler;
+    each_at_point(r, R(args, 0), R(args, 1), [&](CInstance* i) {
         RValue ignored;
         destroy(i, i, 0, ignored, nullptr);
     });
 }
 KX_HANDLER(fn_position_change) {
+    Runtime& r = rt();
     const int32_t obj = I(args, 2);
-    if (!object_exists(obj)) {
-        report_with_context("Asking to change into non-existing object: " + std::to_string(obj),
+    if (!object_exists(r.get<WorldState>(), obj)) {
+        report_with_context(r, "Asking to change into non-existing object: " + std::to_string(obj),
                             false);
         return;
     }
-    const int f = rt().script->functions.find("instance_change");
+    const FunctionTable& functions = r.get<ScriptState>().functions;
+    const int f = functions.find("instance_change");
     if (f < 0) return;
-    const BuiltinHandler change = rt().script->functions.at(f).handler;
+    const BuiltinHandler change = functions.at(f).handler;
     const RValue change_args[2] = {RValue(static_cast<double>(obj)), RValue(R(args, 3))};
-    each_at_point(R(args, 0), R(args, 1), [&](CInstance* i) {
+    each_at_point(r, R(args, 0), R(args, 1), [&](CInstance* i) {
         RValue ignored;
         change(i, i, 2, ignored, change_args);
     });
@@ -234,7 +245,7 @@ KX_HANDLER(fn_position_change) {
 void shape_handler(ShapeKind kind, CInstance* self, RValue& result, double x1, double y1, double x2,
                    double y2, const RValue* a, int obj_at) {
     const CInstance* notme = B(a, obj_at + 2) ? self : nullptr;
-    set_id(result, shape_collision(kind, x1, y1, x2, y2, I(a, obj_at), B(a, obj_at + 1), notme));
+    set_id(result, shape_collision(rt(), kind, x1, y1, x2, y2, I(a, obj_at), B(a, obj_at + 1), notme));
 }
 KX_HANDLER(fn_collision_point) {
     shape_handler(ShapeKind::Point, self, result, R(args, 0), R(args, 1), 0, 0, args, 2);
@@ -248,8 +259,9 @@ KX_HANDLER(fn_collision_ellipse) {
                   args, 4);
 }
 KX_HANDLER(fn_collision_circle) {
-    const double xc = R(args, 0), yc = R(args, 1), r = R(args, 2);
-    shape_handler(ShapeKind::Ellipse, self, result, xc - r, yc - r, xc + r, yc + r, args, 3);
+    const double xc = R(args, 0), yc = R(args, 1), rad = R(args, 2);
+    shape_handler(ShapeKind::Ellipse, self, result, xc - rad, yc - rad, xc + rad, yc + rad, args,
+                  3);
 }
 KX_HANDLER(fn_collision_line) {
     shape_handler(ShapeKind::Line, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
@@ -258,28 +270,28 @@ KX_HANDLER(fn_collision_line) {
 
 KX_HANDLER(fn_move_contact) {
     if (!self) return;
-    if (free_at(*self, self->x, self->y, true))
-        contact(*self, R(args, 0), -1, true);
+    if (free_at(rt(), *self, self->x, self->y, true))
+        contact(rt(), *self, R(args, 0), -1, true);
     else
-        outside(*self, R(args, 0), -1, true);
+        outside(rt(), *self, R(args, 0), -1, true);
 }
 KX_HANDLER(fn_move_contact_solid) {
-    if (self) contact(*self, R(args, 0), R(args, 1), true);
+    if (self) contact(rt(), *self, R(args, 0), R(args, 1), true);
 }
 KX_HANDLER(fn_move_contact_all) {
-    if (self) contact(*self, R(args, 0), R(args, 1), false);
+    if (self) contact(rt(), *self, R(args, 0), R(args, 1), false);
 }
 KX_HANDLER(fn_move_outside_solid) {
-    if (self) outside(*self, R(args, 0), R(args, 1), true);
+    if (self) outside(rt(), *self, R(args, 0), R(args, 1), true);
 }
 KX_HANDLER(fn_move_outside_all) {
-    if (self) outside(*self, R(args, 0), R(args, 1), false);
+    if (self) outside(rt(), *self, R(args, 0), R(args, 1), false);
 }
 KX_HANDLER(fn_move_bounce_solid) {
-    if (self) bounce(*self, B(args, 0), true);
+    if (self) bounce(rt(), *self, B(args, 0), true);
 }
 KX_HANDLER(fn_move_bounce_all) {
-    if (self) bounce(*self, B(args, 0), false);
+    if (self) bounce(rt(), *self, B(args, 0), false);
 }
 
 KX_HANDLER(fn_distance_to_point) {
@@ -300,7 +312,7 @@ KX_HANDLER(fn_distance_to_object) {
     result = RValue(kFar);
     if (!self) return;
     const int32_t obj = I(args, 0);
-    RoomInstances& list = room_instances();
+    RoomInstances& list = room_instances(rt().get<WorldState>());
     double best = kFar;
     if (obj == -2) {
         best = distance_to(*self, other);
@@ -314,6 +326,43 @@ KX_HANDLER(fn_distance_to_object) {
     }
     result = RValue(best);
 }
+
+// move_random lives with the collision functions because it asks the room
+// where the instance fits.
+
+// A random integer in lo..hi-1 (lo when the range is empty).
+double random_in(int64_t lo, int64_t hi) {
+    if (hi - lo <= 0) return static_cast<double>(lo);
+    return static_cast<double>(
+        lo + static_cast<int64_t>(rt().get<ScriptState>().random.next_int(static_cast<uint64_t>(hi - lo))));
+}
+KX_HANDLER(fn_move_random) {
+    if (!self) return;
+    Runtime& r = rt();
+    const SpriteList& sprites = r.get<SpriteState>().sprites;
+    const bool shaped = sprites.exists(self->sprite_index) || sprites.exists(self->mask_index);
+    const CRoom* room = r.get<WorldState>().current;
+    const double rw = room ? room->width : 0, rh = room ? room->height : 0;
+    int64_t x0 = 0, x1 = static_cast<int64_t>(rw), y0 = 0, y1 = static_cast<int64_t>(rh);
+    if (shaped) {
+        x0 = round_even(self->x - self->bbox_left);
+        x1 = round_even(self->x + rw - self->bbox_right);
+        y0 = round_even(self->y - self->bbox_top);
+        y1 = round_even(self->y + rh - self->bbox_bottom);
+    }
+    const int64_t hs = round_even(R(args, 0)), vs = round_even(R(args, 1));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        double cx = random_in(x0, x1);
+        double cy = random_in(y0, y1);
+        if (hs > 0) cx = static_cast<double>(hs) * std::floor(cx / static_cast<double>(hs));
+        if (vs > 0) cy = static_cast<double>(vs) * std::floor(cy / static_cast<double>(vs));
+        if (free_at(r, *self, cx, cy, true)) {
+            set_position(r, *self, cx, cy);
+            return;
+        }
+    }
+}
+
 
 const BuiltinDef kCollisionFunctions[] = {
     {"place_free", fn_place_free, 2},
@@ -340,6 +389,7 @@ const BuiltinDef kCollisionFunctions[] = {
     {"move_bounce_all", fn_move_bounce_all, 1},
     {"distance_to_point", fn_distance_to_point, 2},
     {"distance_to_object", fn_distance_to_object, 1},
+    {"move_random", fn_move_random, 2},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/subsystem.h"
 #include "gamedata/cstream.h"
 
 namespace kx {
@@ -75,11 +76,7 @@ struct GameHeader {
     std::array<uint8_t, 16> identifier{};
 };
 
-// Stream order; indexes kSections.
-enum class Section {
-    Settings, Sounds, Sprites, Backgrounds, Paths, Scripts, Fonts, TimeLines, Objects, Rooms,
-    GameInfo, LibraryInit, RoomOrder, Count
-};
+// Section (stream order) indexes kSections.
 constexpr size_t kSectionCount = static_cast<size_t>(Section::Count);
 
 struct SectionInfo {
@@ -93,8 +90,8 @@ extern const std::array<SectionInfo, kSectionCount> kSections;
 
 struct GameDataHandlers {
     // One reader per section, answering false for a wrong version or a bad
-    // record. An empty slot reads a section whose owner has not landed: it
-    // accepts only an empty one.
+    // record. An empty slot, a section nobody reads, accepts only an empty
+    // one.
     std::array<std::function<bool(CStream&)>, kSectionCount> readers;
     std::function<void(int percent, std::string_view message)> progress;
     std::function<void()> after_settings;   // show the loading window

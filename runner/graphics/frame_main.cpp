@@ -4,15 +4,17 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
 #include "graphics/room_draw.h"
 #include "platform/platform.h"
 #include "script/function_math.h"
+#include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
 namespace kx {
@@ -31,7 +33,11 @@ constexpr const char* kAskDepth =
     "mode?";
 
 GraphicsState& gs(Runtime& r) {
-    return *r.graphics;
+    return r.get<GraphicsState>();
+}
+// Null in a runtime without graphics.
+GraphicsState* graphics_of(const Runtime& r) {
+    return r.find<GraphicsState>();
 }
 
 DeviceRect device_rect(const RegionRect& r) {
@@ -192,21 +198,32 @@ bool reset_drawing_device(Runtime& r) {
     g.surfaces.free_all(g);
     std::string error;
     if (!d->reset(device_config(r), &error)) {
-        if (rt().platform && rt().platform->console())
-            rt().platform->console()->err_line("kxrun: drawing device reset failed: " + error);
+        if (r.platform && r.platform->console())
+            r.platform->console()->err_line("kxrun: drawing device reset failed: " + error);
         return false;
     }
     d->clear(true, false, 0xff000000u);
     g.device.attach(d, std::min(g.device.region_width(), g.window.mode().width),
                     std::min(g.device.region_height(), g.window.mode().height));
+    for (const Subsystem* sub : r.subsystems())
+        if (sub->device_reset) sub->device_reset(r);
     return true;
 }
 
-bool prepare_graphics(Runtime& r, const DisplayOptions& opts) {
+bool prepare_graphics(Runtime& r) {
     GraphicsState& g = gs(r);
-    const GameSettings& s = *r.settings;
+    const GameSettings& s = r.get<GameDataState>().settings;
+    const RunOptions& opts = r.options;
     IWindowSystem& ws = *r.platform->windows();
-    g.frame.dump_dir = opts.dump_dir;
+    g.frame.dump_dir = opts.dump_frames_dir;
+    if (!g.frame.dump_dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(g.frame.dump_dir, ec);
+        if (!std::filesystem::is_directory(g.frame.dump_dir, ec)) {
+            r.platform->console()->err_line("kxrun: cannot make the folder " + g.frame.dump_dir);
+            return false;
+        }
+    }
 
     DisplayMode desktop;
     desktop.width = std::max(1, ws.screen_width());
@@ -271,7 +288,7 @@ bool prepare_graphics(Runtime& r, const DisplayOptions& opts) {
     }
     g.draw_device->clear(true, false, 0xff000000u);
     g.device.set_interpolation(s.Interpolate);
-    attach_drawing_device(g, g.draw_device.get(), std::min(640, mode.width),
+    attach_drawing_device(g, r.get<SpriteState>(), g.draw_device.get(), std::min(640, mode.width),
                           std::min(480, mode.height));
     // Centred before it first shows; room start sizes it again.
     g.window.window_default();
@@ -281,20 +298,21 @@ bool prepare_graphics(Runtime& r, const DisplayOptions& opts) {
 }
 
 bool begin_frame(Runtime& r) {
-    IDrawDevice* d = r.graphics ? r.graphics->draw_device.get() : nullptr;
+    GraphicsState* g = graphics_of(r);
+    IDrawDevice* d = g ? g->draw_device.get() : nullptr;
     return d && d->begin_frame();
 }
 
 void present_frame(Runtime& r) {
-    if (r.graphics) present_whole(r, true, true);
+    if (graphics_of(r)) present_whole(r, true, true);
 }
 
 void represent_frame(Runtime& r) {
-    if (r.graphics) present_whole(r, false, true);
+    if (graphics_of(r)) present_whole(r, false, true);
 }
 
 void present_transition(Runtime& r, int kind) {
-    if (!r.graphics || !r.graphics->draw_device) return;
+    if (!graphics_of(r) || !graphics_of(r)->draw_device) return;
     if (kind < 1 || kind > 13) return present_frame(r);
     GraphicsState& g = gs(r);
     g.draw_device->end_frame();
@@ -308,11 +326,12 @@ void wait_vertical_blank(Runtime& r) {
     // No portable way to wait for the blank without presenting: sleep to the
     // next refresh boundary of the mode's frequency.
     IClock* clock = r.platform ? r.platform->clock() : nullptr;
-    if (!clock || !r.graphics) return;
-    const int freq = std::max(1, r.graphics->window.mode().frequency);
+    GraphicsState* g = graphics_of(r);
+    if (!clock || !g) return;
+    const int freq = std::max(1, g->window.mode().frequency);
     const int64_t period = 1000000 / freq;
     const int64_t now = clock->now_us();
-    int64_t& next = r.graphics->frame.next_blank_us;
+    int64_t& next = g->frame.next_blank_us;
     if (next <= now || next > now + period) next = (now / period + 1) * period;
     clock->sleep_us(next - now);
     next += period;
@@ -327,10 +346,11 @@ void set_drawing_region_size(Runtime& r, int width, int height) {
 }
 
 void size_region_for_room(Runtime& r) {
-    if (!r.graphics || !r.world || !r.world->current) return;
+    const WorldState* w = r.find<WorldState>();
+    if (!graphics_of(r) || !w || !w->current) return;
     GraphicsState& g = gs(r);
     const RegionSize sz =
-        region_size_for_room(*r.world->current, g.window.mode().width, g.window.mode().height);
+        region_size_for_room(*w->current, g.window.mode().width, g.window.mode().height);
     if (sz.width == g.window.region_width() && sz.height == g.window.region_height() &&
         sz.width == g.device.region_width() && sz.height == g.device.region_height())
         return;
@@ -340,7 +360,7 @@ void size_region_for_room(Runtime& r) {
 }
 
 std::optional<CBitmap32> grab_screen(Runtime& r, int x, int y, int w, int h) {
-    if (!r.graphics || !r.graphics->draw_device) return std::nullopt;
+    if (!graphics_of(r) || !graphics_of(r)->draw_device) return std::nullopt;
     GraphicsState& g = gs(r);
     x = std::max(x, 0);
     y = std::max(y, 0);
@@ -364,26 +384,19 @@ int32_t screen_pixel(Runtime& r, int x, int y) {
     return img ? to_game_color(img->at(0, 0)) : 0;
 }
 
-void connect_world_to_display(Runtime& r) {
-    WorldHooks& h = r.world->hooks;
-    Runtime* rp = &r;
-    h.present = [rp](int32_t kind) {
-        present_transition(*rp, kind);
-        begin_frame(*rp);
-    };
-    h.toggle_fullscreen = [rp] {
-        WindowState& w = rp->graphics->window;
-        w.set_fullscreen(!w.fullscreen());
-    };
-    h.size_region = [rp] { size_region_for_room(*rp); };
-    h.set_window_cursor = [rp](int32_t cursor) { rp->graphics->window.set_cursor(cursor); };
-    h.window_to_room = [rp](int wx, int wy, double& rx, double& ry) {
-        WindowState& w = rp->graphics->window;
-        w.note_mouse(wx, wy);
-        double gx, gy;
-        w.from_real(wx, wy, gx, gy);
-        w.window_to_room_views(gx, gy, rx, ry);
-    };
+void mouse_room_position(Runtime& r, double& x, double& y) {
+    const InputState& in = r.get<WorldState>().game.input;
+    GraphicsState* g = graphics_of(r);
+    if (!g) {
+        x = in.window_x;
+        y = in.window_y;
+        return;
+    }
+    WindowState& w = g->window;
+    w.note_mouse(in.window_x, in.window_y);
+    double gx, gy;
+    w.from_real(in.window_x, in.window_y, gx, gy);
+    w.window_to_room_views(gx, gy, x, y);
 }
 
 }  // namespace kx

@@ -11,17 +11,13 @@ namespace kx {
 struct Runtime;
 class FunctionTable;
 
-struct DisplayOptions {
-    bool fullscreen = false;      // in place of the game's setting when set
-    std::optional<double> scale;  // percent, in place of the game's setting
-    std::string dump_dir;         // every presented frame as a PNG file
-};
-
-// Creates the game window and the drawing device from the game settings and
-// makes every resource texture. False after its message was shown.
-bool prepare_graphics(Runtime& r, const DisplayOptions& opts);
+// Creates the game window and the drawing device from the game settings (and
+// the run's full screen, scale and frame-dump options) and makes every
+// resource texture. False after its message was shown.
+bool prepare_graphics(Runtime& r);
 // A new back buffer of the display mode's size; surfaces are gone, render
-// states are applied again. False when there is no device or it failed.
+// states are applied again, and every subsystem hears of the reset. False
+// when there is no device or it failed.
 bool reset_drawing_device(Runtime& r);
 
 bool begin_frame(Runtime& r);
@@ -51,8 +47,8 @@ std::optional<CBitmap32> grab_screen(Runtime& r, int x, int y, int w, int h);
 // The game colour of a drawing-region pixel (0 outside or without a device).
 int32_t screen_pixel(Runtime& r, int x, int y);
 
-// Fills the world's present, fullscreen, size-region and mouse hooks.
-void connect_world_to_display(Runtime& r);
+// The mouse in room coordinates through the view under it (mouse_x, mouse_y).
+void mouse_room_position(Runtime& r, double& x, double& y);
 
 // screen_*, set_synchronization, set_automatic_draw, draw_getpixel, window_*
 // and display_* built-in functions.

@@ -10,6 +10,7 @@
 #include "graphics/function_args.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
+#include "graphics/room_draw.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "world/room_class.h"
@@ -23,7 +24,7 @@ using draw_args::I;
 using draw_args::R;
 
 WindowState& win() {
-    return rt().graphics->window;
+    return rt().get<GraphicsState>().window;
 }
 bool flag(const RValue* a, int i) {
     return R(a, i) >= 0.5;
@@ -36,22 +37,22 @@ int ii(const RValue* a, int i) {
 // ---------------------------------------------------------------- screen
 
 KX_HANDLER(fn_set_synchronization) {
-    GraphicsState& g = *rt().graphics;
+    GraphicsState& g = rt().get<GraphicsState>();
     g.device.set_synchronization(flag(args, 0));
     if (g.draw_device) g.draw_device->set_swap_interval(flag(args, 0) ? 1 : 0);
 }
 KX_HANDLER(fn_set_automatic_draw) {
-    rt().world->game.automatic_draw = flag(args, 0);
+    rt().get<WorldState>().game.automatic_draw = flag(args, 0);
 }
 
 KX_HANDLER(fn_screen_redraw) {
     Runtime& r = rt();
-    FrameState& f = r.graphics->frame;
+    FrameState& f = r.get<GraphicsState>().frame;
     // A draw event that redraws the screen would draw itself forever.
     if (f.in_redraw) return;
     f.in_redraw = true;
-    if (r.world->hooks.draw_room) r.world->hooks.draw_room();
-    present_transition(r, r.world->game.transition_kind);
+    draw_room_pass(r);
+    present_transition(r, r.get<WorldState>().game.transition_kind);
     begin_frame(r);
     f.in_redraw = false;
 }
@@ -65,7 +66,7 @@ KX_HANDLER(fn_screen_wait_vsync) {
 void save_screen(const RValue& name, int x, int y, int w, int h) {
     std::string file(arg_text(name));
     if (file.empty()) {
-        report_with_context("Trying to save screen to empty image file name.", false);
+        report_with_context(rt(), "Trying to save screen to empty image file name.", false);
         return;
     }
     std::optional<CBitmap32> img = grab_screen(rt(), x, y, w, h);
@@ -78,7 +79,7 @@ void save_screen(const RValue& name, int x, int y, int w, int h) {
               static_cast<std::streamsize>(bytes.size()));
 }
 KX_HANDLER(fn_screen_save) {
-    const GraphicsDevice& d = rt().graphics->device;
+    const GraphicsDevice& d = rt().get<GraphicsState>().device;
     save_screen(args[0], 0, 0, d.region_width(), d.region_height());
 }
 KX_HANDLER(fn_screen_save_part) {
@@ -89,8 +90,8 @@ KX_HANDLER(fn_draw_getpixel) {
     Runtime& r = rt();
     const double x = R(args, 0), y = R(args, 1);
     double qx = x, qy = y;
-    const bool views = r.world->current && r.world->current->views_enabled;
-    if (views) win().room_to_region(r.world->game.view_current, x, y, qx, qy);
+    const bool views = r.get<WorldState>().current && r.get<WorldState>().current->views_enabled;
+    if (views) win().room_to_region(r.get<WorldState>().game.view_current, x, y, qx, qy);
     result.set_real(
         screen_pixel(r, static_cast<int>(std::floor(qx)), static_cast<int>(std::floor(qy))));
 }

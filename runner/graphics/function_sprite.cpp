@@ -11,7 +11,8 @@
 #include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
-#include "script/instance_min.h"
+#include "sprites/sprite_state.h"
+#include "world/instance.h"
 
 namespace kx {
 namespace {
@@ -27,13 +28,13 @@ int64_t subimage_arg(CInstance* self, const RValue* a, int i) {
 }
 
 const CSprite* sprite_or_report(const RValue* a) {
-    const CSprite* s = active_graphics().sprites.get(id_arg(a, 0));
-    if (!s) report_with_context("Trying to draw non-existing sprite.", false);
+    const CSprite* s = active_sprites().sprites.get(id_arg(a, 0));
+    if (!s) report_with_context(rt(), "Trying to draw non-existing sprite.", false);
     return s;
 }
 const CBackground* background_or_report(const RValue* a) {
-    const CBackground* b = active_graphics().backgrounds.get(id_arg(a, 0));
-    if (!b) report_with_context("Trying to draw non-existing background.", false);
+    const CBackground* b = active_sprites().backgrounds.get(id_arg(a, 0));
+    if (!b) report_with_context(rt(), "Trying to draw non-existing background.", false);
     return b;
 }
 

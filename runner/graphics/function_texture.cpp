@@ -14,20 +14,22 @@
 #include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
-#include "script/instance_min.h"
+#include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
 namespace kx {
 
 GraphicsState& active_graphics() {
-    if (!rt().graphics) init_graphics_resources(rt());
-    return *rt().graphics;
+    return rt().get<GraphicsState>();
+}
+
+SpriteState& active_sprites() {
+    return rt().get<SpriteState>();
 }
 
 TileArea room_tile_area() {
-    Runtime& r = rt();
-    if (r.world && r.world->current)
-        return {0, 0, double(r.world->current->width), double(r.world->current->height)};
+    const CRoom* room = rt().get<WorldState>().current;
+    if (room) return {0, 0, double(room->width), double(room->height)};
     const GraphicsState& g = active_graphics();
     return {0, 0, double(g.device.region_width()), double(g.device.region_height())};
 }
@@ -54,15 +56,15 @@ constexpr const char* kNoSurface = "Trying to use non-existing surface.";
 
 const RSurface* surface_or_report(int32_t id) {
     const RSurface* s = active_graphics().surfaces.get(id);
-    if (!s) report_with_context(kNoSurface, false);
+    if (!s) report_with_context(rt(), kNoSurface, false);
     return s;
 }
 
 KX_HANDLER(fn_sprite_get_texture) {
     GraphicsState& g = active_graphics();
-    const CSprite* s = g.sprites.get(id_arg(args, 0));
+    const CSprite* s = active_sprites().sprites.get(id_arg(args, 0));
     if (!s) {
-        report_with_context("Trying to get texture from non-existing sprite.", false);
+        report_with_context(rt(), "Trying to get texture from non-existing sprite.", false);
         result.set_real(-1);
         return;
     }
@@ -77,9 +79,9 @@ KX_HANDLER(fn_sprite_get_texture) {
 }
 
 KX_HANDLER(fn_background_get_texture) {
-    const CBackground* b = active_graphics().backgrounds.get(id_arg(args, 0));
+    const CBackground* b = active_sprites().backgrounds.get(id_arg(args, 0));
     if (!b) {
-        report_with_context("Trying to get texture from non-existing background.", false);
+        report_with_context(rt(), "Trying to get texture from non-existing background.", false);
         result.set_real(-1);
         return;
     }
@@ -208,7 +210,7 @@ void save_surface(const RValue* args, int64_t x, int64_t y, int64_t w, int64_t h
     if (!s) return;
     const std::string_view name = arg_text(args[1]);
     if (name.empty()) {
-        report_with_context("Trying to save surface to empty image file name.", false);
+        report_with_context(rt(), "Trying to save surface to empty image file name.", false);
         return;
     }
     GraphicsState& g = active_graphics();
@@ -239,7 +241,7 @@ void copy_surface(const RValue* args, int64_t xs, int64_t ys, int64_t ws, int64_
     GraphicsState& g = active_graphics();
     const int32_t dest = id_arg(args, 0), src = id_arg(args, 3);
     if (!g.surfaces.exists(dest) || !g.surfaces.exists(src)) {
-        report_with_context(kNoSurface, false);
+        report_with_context(rt(), kNoSurface, false);
         return;
     }
     g.surfaces.copy(g, dest, clamp32(I(args, 1)), clamp32(I(args, 2)), src, clamp32(xs),

@@ -11,6 +11,7 @@
 #include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
+#include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
 namespace kx {
@@ -30,23 +31,23 @@ bool B(const RValue* a, int i) {
 }
 
 std::vector<RTile>* tiles() {
-    CRoom* room = world().current;
+    CRoom* room = rt().get<WorldState>().current;
     return room ? &room->tiles : nullptr;
 }
 
 // The tile with the id in args[0], or null after reporting.
 RTile* tile_or_report(const RValue* a) {
-    CRoom* room = world().current;
+    CRoom* room = rt().get<WorldState>().current;
     const int pos = room ? room->find_tile(I(a, 0)) : -1;
     if (pos < 0) {
-        report_with_context("Tile does not exist.", false);
+        report_with_context(rt(), "Tile does not exist.", false);
         return nullptr;
     }
     return &room->tiles[static_cast<size_t>(pos)];
 }
 bool background_or_report(int32_t index) {
-    if (rt().graphics && rt().graphics->backgrounds.exists(index)) return true;
-    report_with_context("Background does not exist.", false);
+    if (rt().get<SpriteState>().backgrounds.exists(index)) return true;
+    report_with_context(rt(), "Background does not exist.", false);
     return false;
 }
 
@@ -128,7 +129,7 @@ KX_HANDLER(fn_tile_set_alpha) {
 KX_HANDLER(fn_tile_add) {
     result = -1.0;
     if (!background_or_report(I(args, 0))) return;
-    CRoom* room = world().current;
+    CRoom* room = rt().get<WorldState>().current;
     if (!room) return;
     RTile t;
     t.background = I(args, 0);
@@ -139,7 +140,7 @@ KX_HANDLER(fn_tile_add) {
     t.x = R(args, 5);
     t.y = R(args, 6);
     t.depth = R(args, 7);
-    result = double(room->add_tile(t));
+    result = double(room->add_tile(t, rt().get<WorldState>().last_tile_id));
 }
 
 bool inside_open(const RTile& t, double px, double py) {
@@ -160,7 +161,7 @@ template <class Pred>
 void erase_where(Pred pred) {
     if (std::vector<RTile>* list = tiles()) {
         std::erase_if(*list, pred);
-        world().current->last_found_tile = -1;
+        rt().get<WorldState>().current->last_found_tile = -1;
     }
 }
 template <class F>
@@ -176,14 +177,14 @@ KX_HANDLER(fn_tile_find) {
     result = first_id([&](const RTile& t) { return inside_open(t, px, py) && (t.depth < 0) == fg; });
 }
 KX_HANDLER(fn_tile_exists) {
-    CRoom* room = world().current;
+    CRoom* room = rt().get<WorldState>().current;
     result = room && room->find_tile(I(args, 0)) >= 0 ? 1.0 : 0.0;
 }
 KX_HANDLER(fn_tile_delete) {
-    CRoom* room = world().current;
+    CRoom* room = rt().get<WorldState>().current;
     const int pos = room ? room->find_tile(I(args, 0)) : -1;
     if (pos < 0) {
-        report_with_context("Tile does not exist.", false);
+        report_with_context(rt(), "Tile does not exist.", false);
         return;
     }
     room->tiles.erase(room->tiles.begin() + pos);

@@ -5,13 +5,15 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
+#include "graphics/frame_main.h"
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
 #include "script/function_math.h"
-#include "world/input_main.h"
+#include "sprites/sprite_state.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
@@ -28,13 +30,13 @@ int32_t clamp_int(double v) {
     return static_cast<int32_t>(std::clamp<int64_t>(round_even(v), INT32_MIN, INT32_MAX));
 }
 
-CInstance* followed_instance(CRoom& room, int32_t object) {
+CInstance* followed_instance(const WorldState& w, CRoom& room, int32_t object) {
     if (object > 99999) {
         for (const auto& inst : room.instances.active())
             if (!inst->destroyed() && inst->id() == object) return inst.get();
         return nullptr;
     }
-    if (!object_exists(object)) return nullptr;
+    if (!object_exists(w, object)) return nullptr;
     for (CInstance* inst : room.instances.family(object))
         if (!inst->destroyed()) return inst;
     return nullptr;
@@ -59,22 +61,22 @@ int32_t follow_axis(int64_t pos, int64_t size, int64_t border, int64_t speed, in
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-void draw_backgrounds(GraphicsState& g, const CRoom& room, bool foreground, double left, double top,
+void draw_backgrounds(GraphicsState& g, const BackgroundList& backgrounds, const CRoom& room, bool foreground, double left, double top,
                       double right, double bottom) {
     g.device.set_draw_depth(foreground ? kForegroundDepth : kBackgroundDepth);
     const TileArea area{left, top, right - left, bottom - top};
     for (const CBack& b : room.backs) {
         if (!b.visible || b.foreground != foreground) continue;
-        if (const CBackground* bg = g.backgrounds.get(b.index))
+        if (const CBackground* bg = backgrounds.get(b.index))
             background_draw_tiled(g, *bg, b.htiled, b.vtiled, b.x, b.y, b.xscale, b.yscale, b.blend,
                                   b.alpha, area);
     }
 }
 
-void draw_tile(GraphicsState& g, const RTile& t, double left, double top, double right,
+void draw_tile(GraphicsState& g, const BackgroundList& backgrounds, const RTile& t, double left, double top, double right,
                double bottom) {
     g.device.set_draw_depth(std::min(t.depth, kMaxItemDepth));
-    const CBackground* bg = g.backgrounds.get(t.background);
+    const CBackground* bg = backgrounds.get(t.background);
     if (!bg) return;
     if (t.x > right || t.y > bottom || t.x + t.width * t.xscale < left ||
         t.y + t.height * t.yscale < top)
@@ -83,13 +85,13 @@ void draw_tile(GraphicsState& g, const RTile& t, double left, double top, double
                          t.blend, t.alpha);
 }
 
-void draw_instance(GraphicsState& g, CInstance& inst) {
+void draw_instance(Runtime& r, GraphicsState& g, const SpriteList& sprites, CInstance& inst) {
     g.device.set_draw_depth(std::min(inst.depth, kMaxItemDepth));
-    if (find_event(inst.object_index(), ev::Draw, 0)) {
-        perform_event(&inst, &inst, inst.object_index(), ev::Draw, 0);
+    if (find_event(r.get<WorldState>(), inst.object_index(), ev::Draw, 0)) {
+        perform_event(r, &inst, &inst, inst.object_index(), ev::Draw, 0);
         return;
     }
-    const CSprite* s = g.sprites.get(inst.sprite_index);
+    const CSprite* s = sprites.get(inst.sprite_index);
     if (!s) return;
     const double f = std::floor(inst.image_index);
     const int64_t sub = std::isfinite(f) ? static_cast<int64_t>(std::clamp(f, -1e15, 1e15)) : 0;
@@ -134,11 +136,12 @@ RegionSize region_size_for_room(const CRoom& room, int screen_width, int screen_
 }
 
 void follow_views(Runtime& r) {
-    CRoom* room = r.world ? r.world->current : nullptr;
+    const WorldState* w = r.find<WorldState>();
+    CRoom* room = w ? w->current : nullptr;
     if (!room || !room->views_enabled) return;
     for (CView& v : room->views) {
         if (!v.visible) continue;
-        CInstance* inst = followed_instance(*room, v.object);
+        CInstance* inst = followed_instance(*w, *room, v.object);
         if (!inst) continue;
         const int32_t nx =
             follow_axis(v.xview, v.wview, v.hborder, v.hspeed, room->width, clamp_int(inst->x));
@@ -150,25 +153,33 @@ void follow_views(Runtime& r) {
 }
 
 void draw_view_contents(Runtime& r, double left, double top, double right, double bottom) {
-    GraphicsState& g = *r.graphics;
-    CRoom& room = *r.world->current;
+    GraphicsState& g = r.get<GraphicsState>();
+    WorldState& world = r.get<WorldState>();
+    const SpriteState& res = r.get<SpriteState>();
+    CRoom& room = *world.current;
     IDrawDevice* dev = g.device.device();
     // Outside 3D mode nothing tests depth, so clearing it always is harmless.
     dev->clear(false, true, 0);
     if (room.show_color) dev->clear(true, false, to_device_color(room.color, 1));
-    draw_backgrounds(g, room, false, left, top, right, bottom);
+    draw_backgrounds(g, res.backgrounds, room, false, left, top, right, bottom);
 
-    // Tiles and instances merged by decreasing depth; on equal depth the
-    // instance goes first. Automatically drawn particle systems join this
-    // merge once they exist, ahead of both on equal depth. Indices are
-    // rechecked each round because draw events may add or remove either.
+    // Tiles, instances and the subsystems' depth items merged by decreasing
+    // depth; on equal depth an item goes first, then the instance, then the
+    // tile. Indices are rechecked each round because draw events may add or
+    // remove instances and tiles.
+    std::vector<DepthItem> items;  // local: a draw event may start another pass
+    for (const Subsystem* sub : r.subsystems())
+        if (sub->draw_items) sub->draw_items(r, items);
+    std::stable_sort(items.begin(), items.end(),
+                     [](const DepthItem& a, const DepthItem& b) { return a.depth > b.depth; });
     RoomInstances& list = room.instances;
-    size_t t = 0;
+    size_t t = 0, d = 0;
     int i = 0;
     for (;;) {
         const bool has_inst = i < list.count();
         const bool has_tile = t < room.tiles.size();
-        if (!has_inst && !has_tile) break;
+        const bool has_item = d < items.size();
+        if (!has_inst && !has_tile && !has_item) break;
         if (has_inst && (list.at(i)->destroyed() || !list.at(i)->visible)) {
             ++i;
             continue;
@@ -177,32 +188,38 @@ void draw_view_contents(Runtime& r, double left, double top, double right, doubl
             ++t;
             continue;
         }
-        if (!has_inst || (has_tile && room.tiles[t].depth > list.at(i)->depth)) {
+        if (has_item && (!has_inst || items[d].depth >= list.at(i)->depth) &&
+            (!has_tile || items[d].depth >= room.tiles[t].depth)) {
+            const DepthItem item = items[d++];
+            g.device.set_draw_depth(std::min(item.depth, kMaxItemDepth));
+            item.draw(r, item.item);
+        } else if (!has_inst || (has_tile && room.tiles[t].depth > list.at(i)->depth)) {
             const RTile tile = room.tiles[t++];
-            draw_tile(g, tile, left, top, right, bottom);
+            draw_tile(g, res.backgrounds, tile, left, top, right, bottom);
         } else {
-            draw_instance(g, *list.at(i++));
+            draw_instance(r, g, res.sprites, *list.at(i++));
         }
         // A draw event may have changed rooms' contents but never the current
         // room pointer mid-pass; stop if it somehow did.
-        if (r.world->current != &room) return;
+        if (world.current != &room) return;
     }
 
-    draw_backgrounds(g, room, true, left, top, right, bottom);
+    draw_backgrounds(g, res.backgrounds, room, true, left, top, right, bottom);
     // The cursor sprite is drawn at the mouse through the view under it.
-    const GameState& game = r.world->game;
-    if (const CSprite* s = g.sprites.get(game.cursor_sprite)) {
+    const GameState& game = world.game;
+    if (const CSprite* s = res.sprites.get(game.cursor_sprite)) {
         double mx, my;
-        mouse_room_position(mx, my);
+        mouse_room_position(r, mx, my);
         g.device.set_draw_depth(kCursorDepth);
         sprite_draw_ext(g, *s, game.cursor_frame, mx, my, 1, 1, 0, kWhite, 1);
     }
 }
 
 std::string room_window_caption(const Runtime& r) {
-    if (!r.world || !r.world->current) return {};
-    const GameState& game = r.world->game;
-    std::string caption = r.world->current->caption;
+    const WorldState* w = r.find<WorldState>();
+    if (!w || !w->current) return {};
+    const GameState& game = w->game;
+    std::string caption = w->current->caption;
     if (game.show_score && (game.show_score_assigned || game.score > 0))
         caption += " " + game.caption_score + std::to_string(game.score);
     if (game.show_lives) caption += " " + game.caption_lives + std::to_string(game.lives);
@@ -214,9 +231,11 @@ std::string room_window_caption(const Runtime& r) {
 }
 
 void register_views(Runtime& r) {
-    if (!r.world || !r.world->current || !r.graphics) return;
-    const CRoom& room = *r.world->current;
-    WindowState& w = r.graphics->window;
+    const WorldState* world = r.find<WorldState>();
+    GraphicsState* g = r.find<GraphicsState>();
+    if (!world || !world->current || !g) return;
+    const CRoom& room = *world->current;
+    WindowState& w = g->window;
     for (int k = 0; k < 8; ++k) {
         w.clear_view(k);
         const CView& v = room.views[static_cast<size_t>(k)];
@@ -228,16 +247,18 @@ void register_views(Runtime& r) {
 }
 
 void draw_room_pass(Runtime& r) {
-    if (!r.world || !r.world->current || !r.graphics || !r.graphics->device.device()) return;
+    WorldState* world = r.find<WorldState>();
+    GraphicsState* gp = r.find<GraphicsState>();
+    if (!world || !world->current || !gp || !gp->device.device()) return;
     follow_views(r);
     register_views(r);
-    CRoom& room = *r.world->current;
+    CRoom& room = *world->current;
     room.instances.sort_by_depth();
     sort_tiles_by_depth(room);
 
-    GraphicsState& g = *r.graphics;
+    GraphicsState& g = *gp;
     GraphicsDevice& device = g.device;
-    GameState& game = r.world->game;
+    GameState& game = world->game;
     if (room.views_enabled) {
         const int rw = device.region_width(), rh = device.region_height();
         device.set_viewport(0, 0, rw, rh);
@@ -256,7 +277,7 @@ void draw_room_pass(Runtime& r) {
                 const double hw = v.hview / 2, ww = v.wview / 2;  // integer halves
                 draw_view_contents(r, x - hw, y - ww, x + w + hw, y + h + ww);
             }
-            if (r.world->current != &room) break;
+            if (world->current != &room) break;
         }
         device.set_viewport(0, 0, rw, rh);
         device.set_projection_2d(0, 0, rw, rh, 0);
@@ -266,7 +287,7 @@ void draw_room_pass(Runtime& r) {
         device.set_projection_2d(0, 0, room.width, room.height, 0);
         draw_view_contents(r, 0, 0, room.width, room.height);
     }
-    if (r.world->current == &room) g.window.set_caption(room_window_caption(r));
+    if (world->current == &room) g.window.set_caption(room_window_caption(r));
     game.view_current = 0;
 }
 

@@ -1,11 +1,12 @@
 #include "graphics/texture_main.h"
+#include "sprites/sprite_state.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "graphics/background_class.h"
+#include "sprites/background_class.h"
 #include "graphics/graphics_state.h"
-#include "graphics/sprite_class.h"
+#include "sprites/sprite_class.h"
 
 namespace kx {
 
@@ -355,25 +356,21 @@ bool SurfaceTable::copy(GraphicsState& g, int32_t destination, int32_t x, int32_
 
 // ---------------------------------------------------------------- device
 
-void attach_drawing_device(GraphicsState& g, IDrawDevice* device, int region_width,
-                           int region_height) {
+void attach_drawing_device(GraphicsState& g, SpriteState& sprites, IDrawDevice* device,
+                           int region_width, int region_height) {
     // The resources' old ids mean nothing in the new table: drop them without
-    // freeing (no hook), then make every texture again on the new device.
-    g.textures = TextureMaker{};
-    for (int32_t i = 0; i < g.sprites.count(); ++i)
-        if (CSprite* s = g.sprites.get(i)) s->free_textures();
-    for (int32_t i = 0; i < g.backgrounds.count(); ++i)
-        if (CBackground* b = g.backgrounds.get(i)) b->free_texture();
+    // freeing (no maker), then make every texture again on the new device.
+    sprites.textures.maker = nullptr;
+    for (int32_t i = 0; i < sprites.sprites.count(); ++i)
+        if (CSprite* s = sprites.sprites.get(i)) s->free_textures();
+    for (int32_t i = 0; i < sprites.backgrounds.count(); ++i)
+        if (CBackground* b = sprites.backgrounds.get(i)) b->free_texture();
     g.surfaces.free_all(g);
     g.texture_table.reset(device);
     g.device.attach(device, region_width, region_height);
     if (!device) return;
-    GraphicsState* gs = &g;
-    g.textures.make = [gs](const CBitmap32& image) { return gs->texture_table.from_image(image); };
-    g.textures.free = [gs](int32_t id) { gs->texture_table.free(id); };
-    g.textures.preload = [](int32_t) {};  // every texture is resident once uploaded
-    g.backgrounds.make_all_textures();
-    g.sprites.make_all_textures();
+    sprites.textures.maker = &g.texture_maker;
+    make_all_resource_textures(sprites);
 }
 
 // ---------------------------------------------------------------- sprites, backgrounds

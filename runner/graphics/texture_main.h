@@ -12,6 +12,7 @@
 namespace kx {
 
 struct GraphicsState;
+struct SpriteState;
 class CSprite;
 class CBackground;
 class FunctionTable;
@@ -110,8 +111,8 @@ private:
 // detaches): the texture table and the surfaces start empty, the stored
 // settings are applied, and every sprite and background gets its textures
 // on the new device (and makes them through it from then on).
-void attach_drawing_device(GraphicsState& g, IDrawDevice* device, int region_width,
-                           int region_height);
+void attach_drawing_device(GraphicsState& g, SpriteState& sprites, IDrawDevice* device,
+                           int region_width, int region_height);
 
 // Sprite and background drawing. subimg is taken modulo the subimage count
 // (made non-negative); angles in degrees.
@@ -146,10 +147,11 @@ void background_draw_tiled(GraphicsState& g, const CBackground& b, bool htiled, 
                            double x, double y, double xscale, double yscale, int64_t colour,
                            double alpha, const TileArea& area);
 
-// For the built-in functions: the active runtime's graphics state (made when
-// missing), and the whole current room as a tiling area (the drawing region
-// when no room is current).
+// For the built-in functions: the graphics and sprite states of the runtime
+// they act on, and the whole current room as a tiling area (the drawing
+// region when no room is current).
 GraphicsState& active_graphics();
+SpriteState& active_sprites();
 TileArea room_tile_area();
 
 // Built-in functions: texture_*, surface_*, draw_surface_*, sprite_get_texture

@@ -1,10 +1,9 @@
 // Built-in functions that set an instance's motion or move it directly.
 #include <cmath>
 
-#include "collision/collision_main.h"
 #include "core/runtime.h"
 #include "motion/motion_main.h"
-#include "motion/motion_speed.h"
+#include "world/motion_rules.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
@@ -23,15 +22,12 @@ bool B(const RValue* a, int i) {
 }
 
 double room_width() {
-    return world().current ? world().current->width : 0;
+    const CRoom* room = rt().get<WorldState>().current;
+    return room ? room->width : 0;
 }
 double room_height() {
-    return world().current ? world().current->height : 0;
-}
-
-// A runtime without the collision subsystem has nothing solid.
-bool place_free(CInstance& self, double x, double y) {
-    return !rt().collision || free_at(self, x, y, true);
+    const CRoom* room = rt().get<WorldState>().current;
+    return room ? room->height : 0;
 }
 
 KX_HANDLER(fn_motion_set) {
@@ -56,7 +52,7 @@ KX_HANDLER(fn_move_snap) {
     double x = self->x, y = self->y;
     if (hs > 0) x = snapped(x, hs);
     if (vs > 0) y = snapped(y, vs);
-    set_position(*self, x, y);
+    set_position(rt(), *self, x, y);
 }
 KX_HANDLER(fn_place_snapped) {
     if (!self) return;
@@ -64,38 +60,6 @@ KX_HANDLER(fn_place_snapped) {
     const bool ok = (!(hs > 0) || std::fabs(self->x - snapped(self->x, hs)) < 0.001) &&
                     (!(vs > 0) || std::fabs(self->y - snapped(self->y, vs)) < 0.001);
     result.set_real(ok ? 1 : 0);
-}
-
-// A random integer in lo..hi-1 (lo when the range is empty).
-double random_in(int64_t lo, int64_t hi) {
-    if (hi - lo <= 0) return static_cast<double>(lo);
-    return static_cast<double>(
-        lo + static_cast<int64_t>(rt().script->random.next_int(static_cast<uint64_t>(hi - lo))));
-}
-KX_HANDLER(fn_move_random) {
-    if (!self) return;
-    const WorldHooks& h = world().hooks;
-    const bool shaped = h.sprite_exists &&
-                        (h.sprite_exists(self->sprite_index) || h.sprite_exists(self->mask_index));
-    const double rw = room_width(), rh = room_height();
-    int64_t x0 = 0, x1 = static_cast<int64_t>(rw), y0 = 0, y1 = static_cast<int64_t>(rh);
-    if (shaped) {
-        x0 = round_even(self->x - self->bbox_left);
-        x1 = round_even(self->x + rw - self->bbox_right);
-        y0 = round_even(self->y - self->bbox_top);
-        y1 = round_even(self->y + rh - self->bbox_bottom);
-    }
-    const int64_t hs = round_even(R(args, 0)), vs = round_even(R(args, 1));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        double cx = random_in(x0, x1);
-        double cy = random_in(y0, y1);
-        if (hs > 0) cx = static_cast<double>(hs) * std::floor(cx / static_cast<double>(hs));
-        if (vs > 0) cy = static_cast<double>(vs) * std::floor(cy / static_cast<double>(vs));
-        if (place_free(*self, cx, cy)) {
-            set_position(*self, cx, cy);
-            return;
-        }
-    }
 }
 
 KX_HANDLER(fn_move_wrap) {
@@ -110,13 +74,13 @@ KX_HANDLER(fn_move_wrap) {
         if (y < -m) y += rh + 2 * m;
         if (y > rh + m) y -= rh + 2 * m;
     }
-    set_position(*self, x, y);
+    set_position(rt(), *self, x, y);
 }
 
 KX_HANDLER(fn_path_start) {
     if (!self) return;
     const int64_t endaction = round_even(R(args, 2));
-    path_start(*self, round_even(R(args, 0)), R(args, 1),
+    path_start(rt(), *self, round_even(R(args, 0)), R(args, 1),
                endaction < INT32_MIN || endaction > INT32_MAX ? 0 : static_cast<int32_t>(endaction),
                B(args, 3));
 }
@@ -130,7 +94,6 @@ const BuiltinDef kMotionFunctions[] = {
     {"move_towards_point", fn_move_towards_point, 3},
     {"move_snap", fn_move_snap, 2},
     {"place_snapped", fn_place_snapped, 2},
-    {"move_random", fn_move_random, 2},
     {"move_wrap", fn_move_wrap, 3},
     {"path_start", fn_path_start, 4},
     {"path_end", fn_path_end, 0},

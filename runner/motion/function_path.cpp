@@ -26,7 +26,7 @@ bool B(const RValue* a, int i) {
 }
 
 PathList& paths() {
-    return motion().paths;
+    return rt().get<MotionState>().paths;
 }
 CPath* path_arg(const RValue* a) {
     return paths().get(I(a, 0));
@@ -110,7 +110,7 @@ KX_HANDLER(fn_path_add) {
 KX_HANDLER(fn_path_duplicate) {
     const CPath* p = path_arg(args);
     if (!p) {
-        report_with_context("Trying to duplicate non-existing path.", false);
+        report_with_context(rt(), "Trying to duplicate non-existing path.", false);
         return;
     }
     CPath copy = *p;  // the list may move its paths when it grows
@@ -122,7 +122,7 @@ KX_HANDLER(fn_path_assign) {
     const int64_t ind = I(args, 0);
     const CPath* src = paths().get(I(args, 1));
     if (!src || ind < 0 || ind >= paths().count()) {
-        report_with_context("Error assigning a path.", false);
+        report_with_context(rt(), "Error assigning a path.", false);
         return;
     }
     const int32_t slot = static_cast<int32_t>(ind);
@@ -133,12 +133,12 @@ KX_HANDLER(fn_path_assign) {
 KX_HANDLER(fn_path_append) {
     CPath* target = path_arg(args);
     if (!target) {
-        report_with_context("Appending to non-existing path.", false);
+        report_with_context(rt(), "Appending to non-existing path.", false);
         return;
     }
     const CPath* src = paths().get(I(args, 1));
     if (!src) {
-        report_with_context("Appending a non-existing path.", false);
+        report_with_context(rt(), "Appending a non-existing path.", false);
         return;
     }
     target->append(*src);
@@ -146,7 +146,7 @@ KX_HANDLER(fn_path_append) {
 KX_HANDLER(fn_path_delete) {
     const int64_t i = I(args, 0);
     if (!paths().exists(i)) {
-        report_with_context("Trying to delete non-existing path.", false);
+        report_with_context(rt(), "Trying to delete non-existing path.", false);
         return;
     }
     paths().remove(static_cast<int32_t>(i));

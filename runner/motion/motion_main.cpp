@@ -3,54 +3,32 @@
 #include <algorithm>
 #include <cmath>
 
-#include "collision/collision_main.h"
-#include "gamedata/game_data.h"
-#include "motion/motion_speed.h"
+#include "core/runtime.h"
+#include "gamedata/cstream.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "world/instance_main.h"
+#include "world/motion_rules.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
 namespace kx {
 
-MotionState& motion() {
-    return *rt().motion;
-}
-
-void init_motion(Runtime& r) {
-    r.motion = std::make_shared<MotionState>();
-    ScriptState& st = *r.script;
-    register_function_motion(st.functions);
-    register_function_path(st.functions);
-    st.resource_finders[static_cast<size_t>(ResourceKind::Path)] = [](std::string_view name) {
-        const PathList& list = motion().paths;
-        for (int32_t i = 0; i < list.count(); ++i)
-            if (list.exists(i) && list.name(i) == name) return static_cast<int>(i);
-        return -1;
-    };
-    r.world->hooks.move_instance = [](CInstance& inst) { move_instance(inst); };
-    // Instances that meet a solid one take their path step again.
-    if (r.collision) r.collision->path_step = [](CInstance& inst) { path_step(inst); };
-}
-
-bool read_paths_section(CStream& s) {
-    return motion().paths.read(s);
-}
-
 namespace {
 
 // The path the instance follows, when it can be followed.
-const CPath* usable_path(int64_t index) {
-    const CPath* p = motion().paths.get(index);
+const CPath* usable_path(const Runtime& r, int64_t index) {
+    const CPath* p = r.get<MotionState>().paths.get(index);
     return p && p->length() > 0 ? p : nullptr;
 }
 
 }  // namespace
 
-void path_start(CInstance& inst, int64_t path, double speed, int32_t endaction, bool absolute) {
+void path_start(Runtime& r, CInstance& inst, int64_t path, double speed, int32_t endaction,
+                bool absolute) {
     inst.path_index = path < 0 ? -1 : static_cast<int32_t>(std::min<int64_t>(path, INT32_MAX));
     if (path < 0) return;
-    const CPath* p = usable_path(path);
+    const CPath* p = usable_path(r, path);
     if (!p) {
         inst.path_index = -1;
         return;
@@ -64,7 +42,7 @@ void path_start(CInstance& inst, int64_t path, double speed, int32_t endaction, 
         // The instance starts at its end of the path, and the path stays where
         // it was drawn: positions are measured from the first point.
         const RPathPoint at = p->lookup(inst.path_position);
-        set_position(inst, at.x, at.y);
+        set_position(r, inst, at.x, at.y);
         const RPathPoint first = p->lookup(0);
         inst.path_xstart = first.x;
         inst.path_ystart = first.y;
@@ -74,9 +52,9 @@ void path_start(CInstance& inst, int64_t path, double speed, int32_t endaction, 
     }
 }
 
-bool path_step(CInstance& inst) {
+bool path_step(Runtime& r, CInstance& inst) {
     if (inst.path_index < 0 || inst.path_speed == 0) return false;
-    const CPath* p = usable_path(inst.path_index);
+    const CPath* p = usable_path(r, inst.path_index);
     if (!p) return false;
     const double len = p->length();
     const double s = p->lookup(inst.path_position).speed;
@@ -139,26 +117,21 @@ bool path_step(CInstance& inst) {
     motion_rules::set_hspeed(inst, tx - inst.x);
     motion_rules::set_vspeed(inst, ty - inst.y);
     motion_rules::set_speed(inst, 0);
-    set_position(inst, tx, ty);
+    set_position(r, inst, tx, ty);
     return reached;
 }
 
-void move_instance(CInstance& inst) {
+void move_instance(Runtime& r, CInstance& inst) {
     motion_rules::friction_and_gravity(inst);
-    if (path_step(inst)) perform_event_instance(&inst, &inst, ev::Other, ev::EndOfPath);
-    set_position(inst, inst.x + inst.hspeed, inst.y + inst.vspeed);
+    if (path_step(r, inst)) perform_event_instance(r, &inst, &inst, ev::Other, ev::EndOfPath);
+    set_position(r, inst, inst.x + inst.hspeed, inst.y + inst.vspeed);
 }
 
-void action_wrap(CInstance& inst, bool horizontal, bool vertical) {
-    const WorldHooks& h = world().hooks;
-    const bool has_sprite = h.sprite_exists && h.sprite_exists(inst.sprite_index);
-    const double w = has_sprite && h.sprite_metric
-                         ? h.sprite_metric(inst.sprite_index, 0) * inst.image_xscale
-                         : 0;
-    const double ht = has_sprite && h.sprite_metric
-                          ? h.sprite_metric(inst.sprite_index, 1) * inst.image_yscale
-                          : 0;
-    const CRoom* room = world().current;
+void action_wrap(Runtime& r, CInstance& inst, bool horizontal, bool vertical) {
+    const CSprite* s = r.get<SpriteState>().sprites.get(inst.sprite_index);
+    const double w = s ? s->width() * inst.image_xscale : 0;
+    const double ht = s ? s->height() * inst.image_yscale : 0;
+    const CRoom* room = r.get<WorldState>().current;
     const double rw = room ? room->width : 0, rh = room ? room->height : 0;
     double x = inst.x, y = inst.y;
     if (horizontal) {
@@ -173,7 +146,51 @@ void action_wrap(CInstance& inst, bool horizontal, bool vertical) {
         else if (inst.vspeed > 0 && y >= rh)
             y -= rh + ht;
     }
-    set_position(inst, x, y);
+    set_position(r, inst, x, y);
 }
+
+namespace {
+
+void create(Runtime& r) {
+    r.emplace<MotionState>();
+}
+
+void register_builtins(Runtime& r) {
+    ScriptState& st = r.get<ScriptState>();
+    register_function_motion(st.functions);
+    register_function_path(st.functions);
+}
+
+bool read_paths(Runtime& r, CStream& s) {
+    return r.get<MotionState>().paths.read(s);
+}
+
+int32_t find_path(Runtime& r, std::string_view name) {
+    const PathList& list = r.get<MotionState>().paths;
+    for (int32_t i = 0; i < list.count(); ++i)
+        if (list.exists(i) && list.name(i) == name) return i;
+    return -1;
+}
+
+void motion_step(Runtime& r) {
+    RoomInstances& list = room_instances(r.get<WorldState>());
+    const int n = list.count();
+    for (int k = 0; k < n && k < list.count(); ++k) move_instance(r, *list.at(k));
+}
+
+constexpr SectionReader kSectionReaders[] = {{Section::Paths, read_paths}};
+constexpr ResourceFinder kFinders[] = {{ResourceKind::Path, find_path}};
+constexpr PhaseStep kPhases[] = {{Phase::Motion, motion_step}};
+
+}  // namespace
+
+const Subsystem kMotionSubsystem{
+    .name = "motion",
+    .create = create,
+    .register_builtins = register_builtins,
+    .sections = kSectionReaders,
+    .finders = kFinders,
+    .phases = kPhases,
+};
 
 }  // namespace kx

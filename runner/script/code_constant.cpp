@@ -4,12 +4,13 @@
 #include <string>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
 #include "platform/virtual_keys.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
-#include "script/instance_min.h"
+#include "script/code_exec.h"
+#include "script/script_instance.h"
 #include "script/script_state.h"
 
 namespace kx {
@@ -310,20 +311,21 @@ void add_builtin_constants(ConstantTable& table) {
 }
 
 bool define_game_constants(Runtime& r) {
-    if (!r.settings) return true;
-    ScriptState& st = *r.script;
-    for (const GameConstant& gc : r.settings->constants) {
+    const GameDataState* gd = r.find<GameDataState>();
+    if (!gd) return true;
+    ScriptState& st = r.get<ScriptState>();
+    for (const GameConstant& gc : gd->settings.constants) {
         const std::string name(trim_controls(gc.name));
         if (!valid_identifier(name)) {
             show_message(r, "Constant name " + name + "  is not valid.");
             return false;
         }
         CCode code(gc.value, true);
-        CInstance temp(0, -1);  // belongs to no room
+        DetachedInstance temp(*st.instances);
         RValue result;
-        const bool ok = code.compile() && execute_quiet(&temp, &temp, code, result);
+        const bool ok = code.compile(st) && execute_quiet(st, temp.get(), temp.get(), code, result);
         if (!ok) {
-            clear_pending_error();
+            clear_pending_error(st);
             show_message(r, "Value for constant " + name + "  is not valid.");
             return false;
         }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
@@ -13,15 +13,11 @@ namespace kx {
 
 namespace {
 
-ErrorState& errors() {
-    return rt().script->errors;
-}
-
-// The settings that steer reporting; the defaults when no game is loaded.
-const GameSettings& settings() {
+// The settings that steer reporting; the defaults in a runtime without game data.
+const GameSettings& settings(const Runtime& r) {
     static const GameSettings defaults;
-    const Runtime& r = rt();
-    return r.settings ? *r.settings : defaults;
+    const GameDataState* gd = r.find<GameDataState>();
+    return gd ? gd->settings : defaults;
 }
 
 // Every line end (CR LF, CR, LF) as CR LF.
@@ -42,8 +38,7 @@ std::string with_crlf(std::string_view text) {
     return out;
 }
 
-void write_log(std::string_view message) {
-    ErrorState& e = errors();
+void write_log(ErrorState& e, std::string_view message) {
     auto mode = std::ios::binary | (e.log_started ? std::ios::app : std::ios::trunc);
     e.log_started = true;  // the first attempt counts, whatever happens
     std::ofstream f("game_errors.log", mode);
@@ -59,31 +54,31 @@ std::string name_or_undefined(const std::function<std::string(int32_t)>& fn, int
 
 }  // namespace
 
-void report(std::string_view message, bool fatal) {
-    ScriptState& st = *rt().script;
+void report(Runtime& r, std::string_view message, bool fatal) {
+    ScriptState& st = r.get<ScriptState>();
     ErrorState& e = st.errors;
     if (e.ending) return;
-    const GameSettings& gs = settings();
+    const GameSettings& gs = settings(r);
     if (gs.AbortOnError) fatal = true;
     if (gs.DisplayErrors) {
-        IDialogs* d = rt().platform ? rt().platform->dialogs() : nullptr;
+        IDialogs* d = r.platform ? r.platform->dialogs() : nullptr;
         if (d) {
             std::vector<std::string> buttons{"&Abort"};
             if (!fatal) buttons.push_back("&Ignore");
             if (d->buttons("Error", message, buttons) == 0) fatal = true;
         }
     }
-    if (gs.WriteErrorLog) write_log(message);
+    if (gs.WriteErrorLog) write_log(e, message);
     e.last = std::string(message);
     e.occurred = true;
     if (fatal) {
         e.ending = true;
-        st.transition_request = -400;
+        st.transition.set(TransitionRequest::Abort);
     }
 }
 
-void report_with_context(std::string_view message, bool fatal) {
-    const ScriptState& st = *rt().script;
+void report_with_context(Runtime& r, std::string_view message, bool fatal) {
+    const ScriptState& st = r.get<ScriptState>();
     const EventContext& ev = st.event;
     std::string text = fatal ? "FATAL ERROR in\r\n" : "ERROR in\r\n";
     text += "action number " + std::to_string(ev.action_index + 1) + "\r\n";
@@ -99,11 +94,11 @@ void report_with_context(std::string_view message, bool fatal) {
     }
     text += ":\r\n\r\n";
     text += message;
-    report(text, fatal);
+    report(r, text, fatal);
 }
 
-void record_error(const CCode& code, int position, std::string_view message) {
-    ErrorState& e = errors();
+void record_error(ScriptState& st, const CCode& code, int position, std::string_view message) {
+    ErrorState& e = st.errors;
     if (e.pending) return;
     e.pending = true;
     const std::string& t = code.text();
@@ -140,22 +135,22 @@ void record_error(const CCode& code, int position, std::string_view message) {
     e.message = std::move(m);
 }
 
-bool error_pending() {
-    return errors().pending;
+bool error_pending(const ScriptState& st) {
+    return st.errors.pending;
 }
-const std::string& pending_message() {
-    return errors().message;
+const std::string& pending_message(const ScriptState& st) {
+    return st.errors.message;
 }
 
-void clear_pending_error() {
-    ErrorState& e = errors();
+void clear_pending_error(ScriptState& st) {
+    ErrorState& e = st.errors;
     if (!e.pending) return;
     e.pending = false;
     e.message.clear();
 }
 
-void set_pending_message(std::string message) {
-    ErrorState& e = errors();
+void set_pending_message(ScriptState& st, std::string message) {
+    ErrorState& e = st.errors;
     e.pending = true;
     e.message = std::move(message);
 }

@@ -6,6 +6,8 @@
 namespace kx {
 
 class CCode;
+struct Runtime;
+struct ScriptState;
 
 // The language's error state (lives on ScriptState).
 struct ErrorState {
@@ -18,19 +20,19 @@ struct ErrorState {
 };
 
 // Adds the current-event context to the message, then report().
-void report_with_context(std::string_view message, bool fatal);
+void report_with_context(Runtime& r, std::string_view message, bool fatal);
 // Shows (dialog through the platform), logs to "game_errors.log", and records
 // error_occurred / error_last; a fatal report ends the game.
-void report(std::string_view message, bool fatal);
+void report(Runtime& r, std::string_view message, bool fatal);
 
 // Records the first error of a compilation or execution, with the line and
 // column of the 1-based position in the code's text. Later errors are ignored
 // until the pending error is cleared.
-void record_error(const CCode& code, int position, std::string_view message);
-bool error_pending();
-const std::string& pending_message();
-void clear_pending_error();
+void record_error(ScriptState& st, const CCode& code, int position, std::string_view message);
+bool error_pending(const ScriptState& st);
+const std::string& pending_message(const ScriptState& st);
+void clear_pending_error(ScriptState& st);
 // Replaces the pending message (script call frames wrap it).
-void set_pending_message(std::string message);
+void set_pending_message(ScriptState& st, std::string message);
 
 }  // namespace kx

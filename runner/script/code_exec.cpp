@@ -5,12 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "core/runtime.h"
 #include "gamedata/game_settings.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/code_operator.h"
-#include "script/instance_min.h"
+#include "script/script_instance.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
 
@@ -28,13 +27,19 @@ struct ExecContext {
     ScriptState& st;
     CInstance* self;
     CInstance* other;
+    ScriptInstance* self_part;  // the language's part of self
     std::unique_ptr<CVariableList> locals;
     const CCode& code;
     bool uninitialized_as_zero;
+
+    void set_self(CInstance* inst) {
+        self = inst;
+        self_part = &st.instances->part(*inst);
+    }
 };
 
 Status fail(ExecContext& c, const Node& n, std::string_view msg) {
-    record_error(c.code, n.position, msg);
+    record_error(c.st, c.code, n.position, msg);
     return Error;
 }
 
@@ -122,7 +127,7 @@ Status read(ExecContext& c, const Ref& r, int32_t position, RValue& out) {
     }
     std::string msg = "Unknown variable " + variable_name(c.st, r.var);
     if (r.combined != 0) msg += " or array index out of bounds";
-    record_error(c.code, position, msg);
+    record_error(c.st, c.code, position, msg);
     return Error;
 }
 
@@ -220,7 +225,7 @@ inline bool real_fast_path(int32_t op, double& l, double r) {
 Status eval_simple(ExecContext& c, const Node& n, RValue& out) {
     if (n.scope == scope::Implicit || n.scope == scope::Self) {
         if (n.code >= kInstanceVariableBase) {
-            if (const RValue* v = c.self->vars().get(n.code, 0)) {
+            if (const RValue* v = c.self_part->vars().get(n.code, 0)) {
                 out = *v;
                 return Ok;
             }
@@ -240,12 +245,12 @@ Status eval_binary(ExecContext& c, const Node& n, RValue& out) {
         if (out.is_real() && right.value.is_real() &&
             real_fast_path(n.code, out.real, right.value.real))
             return Ok;
-        return binary_operation(c.code, n.position, n.code, out, right.value) ? Ok : Error;
+        return binary_operation(c.st, c.code, n.position, n.code, out, right.value) ? Ok : Error;
     }
     RValue r;
     if (evaluate(c, right, r) != Ok) return Error;
     if (out.is_real() && r.is_real() && real_fast_path(n.code, out.real, r.real)) return Ok;
-    return binary_operation(c.code, n.position, n.code, out, r) ? Ok : Error;
+    return binary_operation(c.st, c.code, n.position, n.code, out, r) ? Ok : Error;
 }
 
 Status evaluate(ExecContext& c, const Node& n, RValue& out) {
@@ -257,7 +262,7 @@ Status evaluate(ExecContext& c, const Node& n, RValue& out) {
             out = RValue();
             return call(c, n, out);
         case xk::SimpleSelf:
-            if (const RVariable* v = c.self->vars().find_hinted(n.code, n.hint)) {
+            if (const RVariable* v = c.self_part->vars().find_hinted(n.code, n.hint)) {
                 out = v->value;
                 return Ok;
             }
@@ -274,7 +279,7 @@ Status evaluate(ExecContext& c, const Node& n, RValue& out) {
         }
         case xk::Unary:
             if (evaluate(c, n.children[0], out) != Ok) return Error;
-            return unary_operation(c.code, n.position, n.code, out) ? Ok : Error;
+            return unary_operation(c.st, c.code, n.position, n.code, out) ? Ok : Error;
         case xk::Binary:
             return eval_binary(c, n, out);
         default:
@@ -315,20 +320,20 @@ Status assign_self(ExecContext& c, const Node& n, const Node& target, RValue& re
     } else if (evaluate(c, rhs, v) != Ok) {
         return Error;
     }
-    RVariable* var = c.self->vars().find_hinted(target.code, target.hint);
+    RVariable* var = c.self_part->vars().find_hinted(target.code, target.hint);
     if (!var) {
         if (n.code != tok::Assign) {
             if (!c.uninitialized_as_zero) {
-                record_error(c.code, n.position,
+                record_error(c.st, c.code, n.position,
                              "Unknown variable " + variable_name(c.st, target.code));
                 return Error;
             }
             RValue cur(0.0);
-            if (!binary_operation(c.code, n.position, compound_operator(n.code), cur, v))
+            if (!binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v))
                 return Error;
             v = std::move(cur);
         }
-        c.self->vars().set(target.code, 0, v);
+        c.self_part->vars().set(target.code, 0, v);
         result = std::move(v);
         return Ok;
     }
@@ -344,7 +349,7 @@ Status assign_self(ExecContext& c, const Node& n, const Node& target, RValue& re
     if (!(cell.is_real() && v.is_real() &&
           real_fast_path(compound_operator(n.code), cell.real, v.real))) {
         RValue cur = std::move(cell);
-        const bool ok = binary_operation(c.code, n.position, compound_operator(n.code), cur, v);
+        const bool ok = binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v);
         cell = std::move(cur);  // unchanged when the operator failed
         if (!ok) return Error;
     }
@@ -368,7 +373,7 @@ Status assignment(ExecContext& c, const Node& n, RValue& result) {
     if (n.code != tok::Assign) {
         RValue cur;
         if (read(c, r, n.position, cur) != Ok) return Error;
-        if (!binary_operation(c.code, n.position, compound_operator(n.code), cur, v)) return Error;
+        if (!binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v)) return Error;
         v = std::move(cur);
     }
     result = v;
@@ -389,9 +394,9 @@ Status with_body(ExecContext& c, const Node& body, CInstance* inst, RValue& resu
     CInstance* saved_self = c.self;
     CInstance* saved_other = c.other;
     c.other = c.self;
-    c.self = inst;
+    c.set_self(inst);
     const Status s = run(c, body, result);
-    c.self = saved_self;
+    c.set_self(saved_self);
     c.other = saved_other;
     return s;
 }
@@ -402,7 +407,8 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     if (!v.is_real()) return fail(c, n, "Object id expected");
     const int32_t s = round_to_i32(v.real);
     const Node& body = n.children[1];
-    const IInstanceWorld& w = *c.st.instances;
+    const IScriptWorld& w = *c.st.instances;
+    auto destroyed = [&](CInstance* inst) { return w.part(*inst).destroyed(); };
     auto single = [&](CInstance* inst) {
         const Status st = with_body(c, body, inst, result);
         return st == Continue ? Ok : st;
@@ -418,10 +424,10 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
             // self and other swap for the body
             CInstance* saved_self = c.self;
             CInstance* saved_other = c.other;
-            c.self = saved_other;
+            c.set_self(saved_other);
             c.other = saved_self;
             Status st = run(c, body, result);
-            c.self = saved_self;
+            c.set_self(saved_self);
             c.other = saved_other;
             return st == Continue ? Ok : st;
         }
@@ -433,7 +439,7 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
             for (int i = 0; i < count; ++i) {
                 if (i >= w.count()) break;
                 CInstance* inst = w.at(i);
-                if (inst->destroyed()) continue;
+                if (destroyed(inst)) continue;
                 if (const auto end = loop_end(with_body(c, body, inst, result))) return *end;
             }
             return Ok;
@@ -444,14 +450,14 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     if (s < 0) return Ok;
     if (s >= kInstanceIdBase) {
         CInstance* inst = find_instance_by_id(c.st, s);
-        if (!inst || inst->destroyed()) return Ok;
+        if (!inst || destroyed(inst)) return Ok;
         return single(inst);
     }
     const int count = w.object_count(s);
     for (int i = 0; i < count; ++i) {
         if (i >= w.object_count(s)) break;
         CInstance* inst = w.object_at(s, i);
-        if (inst->destroyed()) continue;
+        if (destroyed(inst)) continue;
         if (const auto end = loop_end(with_body(c, body, inst, result))) return *end;
     }
     return Ok;
@@ -591,10 +597,10 @@ Status run(ExecContext& c, const Node& n, RValue& result) {
 
 }  // namespace
 
-bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
-    clear_pending_error();
+bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RValue& result) {
+    clear_pending_error(st);
     if (!code.compiled()) {
-        record_error(code, 0, "Internal Error: Executing non-compiled code.");
+        record_error(st, code, 0, "Internal Error: Executing non-compiled code.");
         return false;
     }
     if (code.kind() == CodeKind::Constant) {
@@ -602,11 +608,9 @@ bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
         return true;
     }
     if (!self || !other) {
-        record_error(code, 0, "Internal Error: Executing code for nil instance.");
+        record_error(st, code, 0, "Internal Error: Executing code for nil instance.");
         return false;
     }
-    Runtime& r = rt();
-    ScriptState& st = *r.script;
     // Executions nest through scripts, handlers that run code and events
     // raised by functions; past a stack budget they fail instead of
     // exhausting the machine stack.
@@ -614,7 +618,7 @@ bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
     if (st.exec_depth == 0) {
         st.exec_stack_base = here;
     } else if (st.exec_stack_base > here && st.exec_stack_base - here > kExecStackBudget) {
-        record_error(code, 0, "Code executions nested too deeply.");
+        record_error(st, code, 0, "Code executions nested too deeply.");
         return false;
     }
     struct DepthGuard {
@@ -622,12 +626,13 @@ bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result) {
         explicit DepthGuard(int& d_) : d(d_) { ++d; }
         ~DepthGuard() { --d; }
     } guard(st.exec_depth);
-    ExecContext c{st, self, other, nullptr, code, r.settings && r.settings->UninitializedAsZero};
+    ExecContext c{st,      self, other, &st.instances->part(*self), nullptr,
+                  code, st.settings && st.settings->UninitializedAsZero};
     const Node& root = *code.root();
     if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
     if (root.kind == tok::EmptyProgram) return true;
     if (root.kind != tok::Block) {
-        record_error(code, root.position, "This is not a program.");
+        record_error(st, code, root.position, "This is not a program.");
         return false;
     }
     return run(c, root, result) != Error;

@@ -14,6 +14,6 @@ struct ScriptState;
 
 // Clears the pending error, then runs the code; on failure the pending error
 // holds the message.
-bool execute(CInstance* self, CInstance* other, CCode& code, RValue& result);
+bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RValue& result);
 
 }  // namespace kx

@@ -13,14 +13,13 @@
 
 namespace kx {
 
-bool CCode::compile() {
+bool CCode::compile(ScriptState& st) {
     if (m_compiled) {
-        record_error(*this, 0, "Internal Error: Recompiling compiled code.");
+        record_error(st, *this, 0, "Internal Error: Recompiling compiled code.");
         return false;
     }
-    ScriptState& st = *rt().script;
     std::vector<Token> lexed;
-    if (!tokenize(*this, lexed)) return false;
+    if (!tokenize(st, *this, lexed)) return false;
     std::vector<ResolvedToken> resolved;
     if (!resolve_tokens(st, *this, lexed, resolved)) return false;
     lexed.clear();
@@ -38,16 +37,19 @@ bool CCode::compile() {
     return true;
 }
 
-bool execute_reporting(CInstance* self, CInstance* other, CCode& code, RValue& result) {
-    if (execute(self, other, code, result)) return true;
-    const std::string msg = pending_message();
-    report_with_context(msg, false);
-    clear_pending_error();
+bool execute_reporting(Runtime& r, CInstance* self, CInstance* other, CCode& code,
+                       RValue& result) {
+    ScriptState& st = r.get<ScriptState>();
+    if (execute(st, self, other, code, result)) return true;
+    const std::string msg = pending_message(st);
+    report_with_context(r, msg, false);
+    clear_pending_error(st);
     return false;
 }
 
-bool execute_quiet(CInstance* self, CInstance* other, CCode& code, RValue& result) {
-    if (execute(self, other, code, result)) return true;
+bool execute_quiet(ScriptState& st, CInstance* self, CInstance* other, CCode& code,
+                   RValue& result) {
+    if (execute(st, self, other, code, result)) return true;
     result.set_string(KxString("ERROR"));
     return false;
 }

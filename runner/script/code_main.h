@@ -10,6 +10,8 @@
 namespace kx {
 
 class CInstance;
+struct Runtime;
+struct ScriptState;
 
 enum class CodeKind { Program, Expression, Constant };
 
@@ -21,7 +23,7 @@ public:
 
     // Lex, resolve, parse, lower; the first failing step leaves the
     // pending error set. Recompiling is an error.
-    bool compile();
+    bool compile(ScriptState& st);
     void free_tree() { m_root.reset(); }
 
     CodeKind kind() const { return m_kind; }
@@ -39,8 +41,10 @@ private:
 };
 
 // On failure reports the pending message (not fatal) and clears it.
-bool execute_reporting(CInstance* self, CInstance* other, CCode& code, RValue& result);
+bool execute_reporting(Runtime& r, CInstance* self, CInstance* other, CCode& code,
+                       RValue& result);
 // On failure the result becomes the string "ERROR"; nothing is reported.
-bool execute_quiet(CInstance* self, CInstance* other, CCode& code, RValue& result);
+bool execute_quiet(ScriptState& st, CInstance* self, CInstance* other, CCode& code,
+                   RValue& result);
 
 }  // namespace kx

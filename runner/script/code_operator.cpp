@@ -106,9 +106,10 @@ uint64_t shift_amount(double r) {
 
 }  // namespace
 
-bool unary_operation(const CCode& code, int32_t position, int32_t op, RValue& v) {
+bool unary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op,
+                     RValue& v) {
     if (!v.is_real()) {
-        record_error(code, position, "Wrong type of arguments to unary operator.");
+        record_error(st, code, position, "Wrong type of arguments to unary operator.");
         return false;
     }
     switch (op) {
@@ -124,15 +125,16 @@ bool unary_operation(const CCode& code, int32_t position, int32_t op, RValue& v)
             v.real = static_cast<double>(~round_to_i64(v.real));
             return true;
         default:
-            record_error(code, position, "Internal error: unknown unary operator.");
+            record_error(st, code, position, "Internal error: unknown unary operator.");
             return false;
     }
 }
 
-bool binary_operation(const CCode& code, int32_t position, int32_t op, RValue& l, const RValue& r) {
+bool binary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op, RValue& l,
+                      const RValue& r) {
     const bool reals = l.is_real() && r.is_real();
     auto wrong = [&](const char* msg) {
-        record_error(code, position, msg);
+        record_error(st, code, position, msg);
         return false;
     };
     switch (op) {

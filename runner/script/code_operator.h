@@ -7,12 +7,13 @@
 namespace kx {
 
 class CCode;
+struct ScriptState;
 
 // Operand must be a real. Records the error against code at position.
-bool unary_operation(const CCode& code, int32_t position, int32_t op, RValue& v);
+bool unary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op, RValue& v);
 // The result replaces left.
-bool binary_operation(const CCode& code, int32_t position, int32_t op, RValue& left,
-                      const RValue& right);
+bool binary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op,
+                      RValue& left, const RValue& right);
 
 // Nearest integer, ties to even; NaN gives 0 and values beyond the range
 // saturate.

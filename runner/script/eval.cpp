@@ -8,7 +8,7 @@
 #include "script/code_exec.h"
 #include "script/code_main.h"
 #include "script/function_math.h"
-#include "script/instance_min.h"
+#include "script/script_instance.h"
 #include "script/script_state.h"
 
 namespace kx {
@@ -34,8 +34,9 @@ void print(Runtime& r, std::string_view text) {
 }
 
 int print_error(Runtime& r) {
-    print(r, with_line_feeds(pending_message()));
-    clear_pending_error();
+    ScriptState& st = r.get<ScriptState>();
+    print(r, with_line_feeds(pending_message(st)));
+    clear_pending_error(st);
     return 1;
 }
 
@@ -43,11 +44,12 @@ int print_error(Runtime& r) {
 
 int eval_program(Runtime& r, std::string_view text) {
     RuntimeScope scope(r);
+    ScriptState& st = r.get<ScriptState>();
     CCode code{std::string(text), false};
-    if (!code.compile()) return print_error(r);
-    CInstance temp(0, -1);  // belongs to no room
+    if (!code.compile(st)) return print_error(r);
+    DetachedInstance temp(*st.instances);
     RValue result;
-    if (!execute(&temp, &temp, code, result)) return print_error(r);
+    if (!execute(st, temp.get(), temp.get(), code, result)) return print_error(r);
     print(r, result.is_real() ? real_to_string(result.real) : result.str.str());
     return 0;
 }

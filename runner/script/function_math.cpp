@@ -258,7 +258,7 @@ void report_function_error(std::string_view name) {
     std::string message = "Error in function ";
     message += name;
     message += "().";
-    report_with_context(message, false);
+    report_with_context(rt(), message, false);
 }
 
 namespace {
@@ -276,11 +276,11 @@ KX_HANDLER(fn_is_string) {
     result.set_real(args[0].is_string() ? 1.0 : 0.0);
 }
 KX_HANDLER(fn_random) {
-    result.set_real(rt().script->random.next_real() * x0(args));
+    result.set_real(rt().get<ScriptState>().random.next_real() * x0(args));
 }
 KX_HANDLER(fn_choose) {
     if (argc <= 0) return;
-    result = args[rt().script->random.next_int(static_cast<uint64_t>(argc))];
+    result = args[rt().get<ScriptState>().random.next_int(static_cast<uint64_t>(argc))];
 }
 
 KX_HANDLER(fn_abs) {

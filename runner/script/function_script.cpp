@@ -12,8 +12,9 @@ namespace kx {
 
 namespace {
 
+// Handlers reach the runtime through rt().
 ScriptState& st() {
-    return *rt().script;
+    return rt().get<ScriptState>();
 }
 
 int script_arg(const RValue& v) {
@@ -34,15 +35,17 @@ void f_script_get_text(CInstance*, CInstance*, int, RValue& r, const RValue* a) 
 
 void f_script_execute(CInstance* self, CInstance* other, int argc, RValue& r, const RValue* a) {
     const int index = argc > 0 ? script_arg(a[0]) : -1;
-    if (!st().scripts.exists(index)) {
-        report_with_context("Trying to execute non-existing script.", false);
+    Runtime& rn = rt();
+    ScriptState& s = st();
+    if (!s.scripts.exists(index)) {
+        report_with_context(rn, "Trying to execute non-existing script.", false);
         return;
     }
     RValue result;
-    if (!call_script(index, self, other, argc - 1, a + 1, result)) {
-        const std::string msg = pending_message();
-        report_with_context(msg, false);
-        clear_pending_error();
+    if (!call_script(s, index, self, other, argc - 1, a + 1, result)) {
+        const std::string msg = pending_message(s);
+        report_with_context(rn, msg, false);
+        clear_pending_error(s);
     }
     r = std::move(result);
 }

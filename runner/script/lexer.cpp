@@ -185,8 +185,8 @@ Start start_of(const std::string& s, size_t i, size_t n) {
 
 }  // namespace
 
-bool tokenize(const CCode& code, std::vector<Token>& out) {
-    clear_pending_error();
+bool tokenize(ScriptState& st, const CCode& code, std::vector<Token>& out) {
+    clear_pending_error(st);
     out.clear();
     // Three spaces keep every one- or two-character look-ahead inside the text.
     const std::string s = code.text() + "   ";
@@ -257,7 +257,7 @@ bool tokenize(const CCode& code, std::vector<Token>& out) {
                 t.text = std::string(1, c);
                 ++i;
                 if (t.kind == tok::Error) {
-                    record_error(code, t.position, "Unexpected symbol.");
+                    record_error(st, code, t.position, "Unexpected symbol.");
                     return false;
                 }
                 break;

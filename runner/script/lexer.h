@@ -7,10 +7,11 @@
 namespace kx {
 
 class CCode;
+struct ScriptState;
 
 // Clears the pending error first. An error token records "Unexpected symbol."
 // at its position and fails; otherwise the list ends with the end token.
-bool tokenize(const CCode& code, std::vector<Token>& out);
+bool tokenize(ScriptState& st, const CCode& code, std::vector<Token>& out);
 
 // The value of a number token's text.
 double number_value(std::string_view text);

@@ -102,7 +102,7 @@ bool transform(ScriptState& st, const CCode& code, Node& n) {
             if (sc.value.is_real()) sc.scope = round_to_i32(sc.value.real);  // read at run time
             if (n.children.size() > 1) return true;
             if (sc.value.is_string()) {
-                record_error(code, sc.position, "Left hand side must be a real value.");
+                record_error(st, code, sc.position, "Left hand side must be a real value.");
                 return false;
             }
             n.kind = tok::SimpleVar;
@@ -114,7 +114,7 @@ bool transform(ScriptState& st, const CCode& code, Node& n) {
             if (n.children[0].kind != tok::Constant) return true;
             {
                 RValue v = n.children[0].value;
-                if (!unary_operation(code, n.position, n.code, v)) return false;
+                if (!unary_operation(st, code, n.position, n.code, v)) return false;
                 n.kind = tok::Constant;
                 n.value = std::move(v);
                 n.children.clear();
@@ -125,7 +125,7 @@ bool transform(ScriptState& st, const CCode& code, Node& n) {
                 return true;
             {
                 RValue v = n.children[0].value;
-                if (!binary_operation(code, n.position, n.code, v, n.children[1].value))
+                if (!binary_operation(st, code, n.position, n.code, v, n.children[1].value))
                     return false;
                 n.kind = tok::Constant;
                 n.value = std::move(v);

@@ -69,7 +69,7 @@ private:
     }
     bool fail(std::string_view msg) { return fail_at(cur().position, msg); }
     bool fail_at(int32_t pos, std::string_view msg) {
-        record_error(m_code, pos, msg);
+        record_error(m_st, m_code, pos, msg);
         return false;
     }
     bool expect(int32_t kind, std::string_view msg) {

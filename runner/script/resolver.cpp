@@ -12,7 +12,7 @@ namespace kx {
 namespace {
 
 bool resolve_resource(const ScriptState& st, std::string_view name, RValue& out) {
-    for (const ResourceFinder& f : st.resource_finders) {
+    for (const NameFinder& f : st.resource_finders) {
         if (!f) continue;
         const int index = f(name);
         if (index >= 0) {
@@ -42,7 +42,7 @@ bool resolve_tokens(ScriptState& st, const CCode& code, const std::vector<Token>
                     if (f < 0) {
                         const int s = st.scripts.find(t.text);
                         if (s < 0) {
-                            record_error(code, t.position, "Unknown function or script: " + t.text);
+                            record_error(st, code, t.position, "Unknown function or script: " + t.text);
                             return false;
                         }
                         f = kScriptCallBase + s;

@@ -66,8 +66,7 @@ int ScriptList::add(std::optional<std::string> name, std::string text) {
     return count() - 1;
 }
 
-bool load_scripts(CStream& s) {
-    ScriptList& list = rt().script->scripts;
+bool load_scripts(ScriptList& list, CStream& s) {
     list.clear();
     if (s.read_int() != kScriptListVersion) return false;
     const int32_t count = s.read_int();
@@ -105,23 +104,20 @@ void save_scripts(CStream& s, const ScriptList& list) {
     }
 }
 
-bool compile_scripts() {
-    ScriptList& list = rt().script->scripts;
+bool compile_scripts(Runtime& r) {
+    ScriptState& st = r.get<ScriptState>();
+    ScriptList& list = st.scripts;
     for (int i = 0; i < list.count(); ++i) {
         CScript* sc = list.at(i);
         if (!sc) continue;
         sc->code = std::make_unique<CCode>(sc->text, false);
-        if (!sc->code->compile()) {
-            report("COMPILATION ERROR in Script: " + sc->name + "\r" + pending_message(), true);
+        if (!sc->code->compile(st)) {
+            report(r, "COMPILATION ERROR in Script: " + sc->name + "\r" + pending_message(st),
+                   true);
             return false;
         }
     }
     return true;
-}
-
-bool call_script(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
-                 RValue& result) {
-    return call_script(*rt().script, index, self, other, argc, args, result);
 }
 
 bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
@@ -129,16 +125,16 @@ bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, 
     CScript* sc = st.scripts.at(index);
     if (!sc) return false;
     if (!sc->code) {
-        set_pending_message("In script " + sc->name +
-                            ":\rInternal Error: Executing non-compiled code.");
+        set_pending_message(st, "In script " + sc->name +
+                                    ":\rInternal Error: Executing non-compiled code.");
         return false;
     }
     const uintptr_t here = stack_address();
     if (st.call_depth == 0) st.stack_base = here;
     if (st.call_depth >= kMaxScriptDepth ||
         (st.stack_base > here && st.stack_base - here > kScriptStackBudget)) {
-        clear_pending_error();
-        set_pending_message("Script calls nested too deeply.");
+        clear_pending_error(st);
+        set_pending_message(st, "Script calls nested too deeply.");
         return false;
     }
     // The caller's slots move aside into a frame kept for this depth (frames
@@ -163,9 +159,9 @@ bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, 
         st.args_used = argc;
     }
     ++st.call_depth;
-    const bool ok = execute_quiet(self, other, *sc->code, result);
+    const bool ok = execute_quiet(st, self, other, *sc->code, result);
     --st.call_depth;
-    if (!ok) set_pending_message("In script " + sc->name + ":\r" + pending_message());
+    if (!ok) set_pending_message(st, "In script " + sc->name + ":\r" + pending_message(st));
     SavedArgs& saved = st.saved_args[depth];  // the vector may have grown
     for (int k = 0; k < st.args_used; ++k) st.args[static_cast<size_t>(k)] = RValue();
     for (int k = 0; k < saved.used; ++k) {

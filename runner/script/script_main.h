@@ -13,6 +13,7 @@ namespace kx {
 
 class CStream;
 class CInstance;
+struct Runtime;
 struct ScriptState;
 
 struct CScript {
@@ -46,18 +47,16 @@ private:
 
 // Reads the scripts section. False for a wrong format number; throws
 // StreamError for truncated data.
-bool load_scripts(CStream& s);
+bool load_scripts(ScriptList& list, CStream& s);
 // Writes the same record (kxpack, tests).
 void save_scripts(CStream& s, const ScriptList& list);
 
 // Compiles every script in index order; the first failure is reported fatally
 // as "COMPILATION ERROR in Script: " + name.
-bool compile_scripts();
+bool compile_scripts(Runtime& r);
 
 // Runs a script with up to 16 arguments, saving and restoring the argument
 // slots. On failure the pending message gets the "In script " frame.
-bool call_script(int index, CInstance* self, CInstance* other, int argc, const RValue* args,
-                 RValue& result);
 bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
                  const RValue* args, RValue& result);
 

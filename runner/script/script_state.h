@@ -8,19 +8,22 @@
 #include <string_view>
 #include <vector>
 
+#include "core/subsystem.h"
 #include "script/code_constant.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
-#include "script/instance_min.h"
 #include "script/random.h"
 #include "script/rvalue.h"
+#include "script/script_instance.h"
 #include "script/script_main.h"
+#include "script/transition.h"
 #include "script/variable_class.h"
 #include "script/variable_main.h"
 
 namespace kx {
 
 struct Runtime;
+struct GameSettings;
 
 // The event (or time line moment) being run; kept current by whoever runs
 // events. For a time line, event_type is 100000, owner_index the time line and
@@ -34,22 +37,9 @@ struct EventContext {
 };
 constexpr int32_t kTimeLineEventType = 100000;
 
-// Resource kinds in the order name resolution searches them (this order
-// indexes ScriptState::resource_finders).
-enum class ResourceKind : int {
-    Object,
-    Sprite,
-    Sound,
-    Background,
-    Path,
-    Font,
-    TimeLine,
-    Script,
-    Room,
-    Count
-};
-// The index of the first existing resource with exactly this name, or -1.
-using ResourceFinder = std::function<int(std::string_view name)>;
+// The index of the first existing resource of one kind with exactly this
+// name, or -1 (ResourceKind indexes ScriptState::resource_finders).
+using NameFinder = std::function<int(std::string_view name)>;
 
 // Names the error context needs from the world; filled by the world.
 struct WorldNames {
@@ -84,20 +74,23 @@ struct ScriptState {
     uintptr_t exec_stack_base = 0;
 
     ErrorState errors;
+    // The game's settings, when the runtime has game data (reporting and
+    // UninitializedAsZero read them).
+    const GameSettings* settings = nullptr;
     EventContext event;
     RandomState random;
 
-    // The game's transition request: -1 none, a room, -100 end, -200 restart,
-    // -300 load, -400 abort. Held here until the world's game state owns it.
-    int32_t transition_request = -1;
+    TransitionRequest transition;
 
-    // The room's instances. Points at own_instances unless the world sets it.
-    IInstanceWorld* instances = nullptr;
-    SimpleInstanceList own_instances;
+    // The room's instances, set by the world.
+    IScriptWorld* instances = nullptr;
     int id_cache_last = 0;  // two-position instance lookup cache
     int id_cache_previous = 0;
+    // The room changed: cached positions in its list mean nothing.
+    void forget_instance_positions() { id_cache_last = id_cache_previous = 0; }
 
-    std::array<ResourceFinder, static_cast<size_t>(ResourceKind::Count)> resource_finders;
+    // The subsystems' finders, by kind.
+    std::array<NameFinder, static_cast<size_t>(ResourceKind::Count)> resource_finders;
     WorldNames names;
 
     // Compile scratch: var-locals declared so far in the code being compiled.
@@ -109,8 +102,7 @@ inline void set_argument_slot(ScriptState& st, int k, const RValue& v) {
     if (k >= st.args_used) st.args_used = k + 1;
 }
 
-// Creates rt.script, registers every built-in function and the language's
-// built-in variables and constants.
-void init_script(Runtime& rt);
+// The language subsystem: the built-in tables, scripts, constants, errors.
+extern const Subsystem kScriptSubsystem;
 
 }  // namespace kx

@@ -1,16 +1,14 @@
 #include "script/variable_main.h"
 
-#include "core/runtime.h"
 #include "platform/platform.h"
-#include "script/instance_min.h"
+#include "script/script_instance.h"
 #include "script/script_state.h"
 
 namespace kx {
 
 int BuiltinVariableTable::add(const BuiltinVarDef& def) {
     if (count() >= kMaxBuiltinVariables) {
-        if (has_runtime() && rt().platform && rt().platform->dialogs())
-            rt().platform->dialogs()->message("Error", "INTERNAL ERROR: Adding too many variables");
+        if (m_dialogs) m_dialogs->message("Error", "INTERNAL ERROR: Adding too many variables");
         return -1;
     }
     const int index = count();
@@ -61,7 +59,7 @@ std::string variable_name(const ScriptState& st, int32_t index) {
 
 bool get_on_instance(ScriptState& st, CInstance* inst, int32_t var, int32_t combined, RValue& out) {
     if (var >= kInstanceVariableBase) {
-        const RValue* v = inst->vars().get(var, combined);
+        const RValue* v = st.instances->part(*inst).vars().get(var, combined);
         if (!v) return false;
         out = *v;
         return true;
@@ -74,7 +72,7 @@ bool get_on_instance(ScriptState& st, CInstance* inst, int32_t var, int32_t comb
 bool set_on_instance(ScriptState& st, CInstance* inst, int32_t var, int32_t combined,
                      const RValue& v) {
     if (var >= kInstanceVariableBase) {
-        inst->vars().set(var, combined, v);
+        st.instances->part(*inst).vars().set(var, combined, v);
         return true;
     }
     if (var < 0 || var >= st.builtins.count()) return false;
@@ -83,14 +81,15 @@ bool set_on_instance(ScriptState& st, CInstance* inst, int32_t var, int32_t comb
 }
 
 CInstance* find_instance_by_id(ScriptState& st, int32_t id) {
-    const IInstanceWorld& w = *st.instances;
+    const IScriptWorld& w = *st.instances;
+    auto id_at = [&](int pos) { return w.part(*w.at(pos)).id(); };
     const int n = w.count();
-    if (st.id_cache_last < n && w.at(st.id_cache_last)->id() == id) return w.at(st.id_cache_last);
-    if (st.id_cache_previous < n && w.at(st.id_cache_previous)->id() == id)
+    if (st.id_cache_last < n && id_at(st.id_cache_last) == id) return w.at(st.id_cache_last);
+    if (st.id_cache_previous < n && id_at(st.id_cache_previous) == id)
         return w.at(st.id_cache_previous);
     st.id_cache_previous = st.id_cache_last;
     for (int i = n; i-- > 0;) {
-        if (w.at(i)->id() == id) {
+        if (id_at(i) == id) {
             st.id_cache_last = i;
             return w.at(i);
         }
@@ -99,38 +98,40 @@ CInstance* find_instance_by_id(ScriptState& st, int32_t id) {
 }
 
 bool get_by_scope(ScriptState& st, int32_t scope, int32_t var, int32_t combined, RValue& out) {
-    const IInstanceWorld& w = *st.instances;
+    const IScriptWorld& w = *st.instances;
+    auto live = [&](CInstance* i) { return i && !w.part(*i).destroyed(); };
     CInstance* inst = nullptr;
     if (scope == scope::All) {
         for (int i = 0, n = w.count(); i < n && !inst; ++i)
-            if (!w.at(i)->destroyed()) inst = w.at(i);
+            if (live(w.at(i))) inst = w.at(i);
     } else if (scope < 0) {
         return false;
     } else if (scope >= kInstanceIdBase) {
         inst = find_instance_by_id(st, scope);
-        if (inst && inst->destroyed()) inst = nullptr;
+        if (!live(inst)) inst = nullptr;
     } else {
         for (int i = 0, n = w.object_count(scope); i < n && !inst; ++i)
-            if (!w.object_at(scope, i)->destroyed()) inst = w.object_at(scope, i);
+            if (live(w.object_at(scope, i))) inst = w.object_at(scope, i);
     }
     return inst && get_on_instance(st, inst, var, combined, out);
 }
 
 bool set_by_scope(ScriptState& st, int32_t scope, int32_t var, int32_t combined, const RValue& v) {
-    const IInstanceWorld& w = *st.instances;
+    const IScriptWorld& w = *st.instances;
+    auto live = [&](CInstance* i) { return i && !w.part(*i).destroyed(); };
     bool ok = true;
     if (scope == scope::All) {
         for (int i = 0; i < w.count(); ++i)
-            if (!w.at(i)->destroyed()) ok = set_on_instance(st, w.at(i), var, combined, v);
+            if (live(w.at(i))) ok = set_on_instance(st, w.at(i), var, combined, v);
     } else if (scope < 0) {
         return false;
     } else if (scope >= kInstanceIdBase) {
         CInstance* inst = find_instance_by_id(st, scope);
-        if (inst && !inst->destroyed()) return set_on_instance(st, inst, var, combined, v);
+        if (live(inst)) return set_on_instance(st, inst, var, combined, v);
     } else {
         for (int i = 0; i < w.object_count(scope); ++i) {
             CInstance* inst = w.object_at(scope, i);
-            if (!inst->destroyed()) ok = set_on_instance(st, inst, var, combined, v);
+            if (live(inst)) ok = set_on_instance(st, inst, var, combined, v);
         }
     }
     return ok;

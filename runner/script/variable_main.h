@@ -13,6 +13,7 @@
 namespace kx {
 
 class CInstance;
+class IDialogs;
 struct ScriptState;
 
 using BuiltinGetter = bool (*)(CInstance* inst, int32_t combined, RValue& out);
@@ -48,8 +49,11 @@ public:
     std::string_view name(int index) const;
     int count() const { return static_cast<int>(m_vars.size()); }
     const RBuiltinVariable& at(int index) const { return m_vars[static_cast<size_t>(index)]; }
+    // Where the overflow message goes (none: nowhere).
+    void set_dialogs(IDialogs* dialogs) { m_dialogs = dialogs; }
 
 private:
+    IDialogs* m_dialogs = nullptr;
     std::vector<RBuiltinVariable> m_vars;
     std::unordered_map<std::string, int> m_by_name;
 };

@@ -8,6 +8,7 @@
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
+#include "gamedata/gamedata_state.h"
 #include "script/script_state.h"
 #include "world/game_loop.h"
 #include "world/room_main.h"
@@ -20,37 +21,78 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int32_t kSaveVersion = 540;
-int32_t& request() {
-    return rt().script->transition_request;
-}
+
 int32_t arg_i(const RValue& v) {
     return round_to_i32(v.real);
 }
 
-void abort_with(const std::string& message) {
-    report_with_context(message, true);
-    request() = -400;
+void abort_with(Runtime& r, const std::string& message) {
+    report_with_context(r, message, true);
+    r.get<ScriptState>().transition.set(TransitionRequest::Abort);
+}
+
+int32_t game_id(const Runtime& r) {
+    return r.get<GameDataState>().header.game_id;
+}
+
+// The subsystems' chunks follow the world's record, each tagged and sized so
+// that a reader can tell them apart and a file without them still loads.
+void write_chunks(Runtime& r, CStream& s) {
+    for (const Subsystem* sub : r.subsystems())
+        for (const SaveChunk& c : sub->save_chunks) {
+            CStream body;
+            c.write(r, body);
+            s.write_int(static_cast<int32_t>(c.tag));
+            s.write_int(static_cast<int32_t>(body.size()));
+            s.write_bytes(body.data());
+        }
+}
+
+struct StagedChunk {
+    const SaveChunk* chunk;
+    std::shared_ptr<void> staged;
+};
+
+// Reads every chunk left in s; throws StreamError for one that is damaged or
+// refused. Chunks of no subsystem of this run are skipped.
+std::vector<StagedChunk> read_chunks(Runtime& r, CStream& s) {
+    std::vector<StagedChunk> out;
+    while (s.remaining() > 0) {
+        const uint32_t tag = static_cast<uint32_t>(s.read_int());
+        const int32_t size = s.read_int();
+        if (size < 0 || static_cast<size_t>(size) > s.remaining())
+            throw StreamError("bad chunk size");
+        CStream body(s.read_bytes(static_cast<size_t>(size)));
+        for (const Subsystem* sub : r.subsystems())
+            for (const SaveChunk& c : sub->save_chunks)
+                if (c.tag == tag) {
+                    std::shared_ptr<void> staged = c.read(r, body);
+                    if (!staged) throw StreamError("refused chunk");
+                    out.push_back({&c, std::move(staged)});
+                }
+    }
+    return out;
 }
 
 }  // namespace
 
-std::string default_save_name() {
-    return "_save" + std::to_string(world().game.game_id) + ".sav";
+std::string default_save_name(const Runtime& r) {
+    return "_save" + std::to_string(game_id(r)) + ".sav";
 }
 
-void request_room(int32_t r) {
-    if (!room_exists(r)) {
-        abort_with("Unexisting room number: " + std::to_string(r));
+void request_room(Runtime& r, int32_t room) {
+    if (!room_exists(r.get<WorldState>(), room)) {
+        abort_with(r, "Unexisting room number: " + std::to_string(room));
         return;
     }
-    request() = r;
+    r.get<ScriptState>().transition.set_room(room);
 }
 
-void write_save(CStream& s) {
-    WorldState& w = world();
+void write_save(Runtime& r, CStream& s) {
+    WorldState& w = r.get<WorldState>();
     const GameState& g = w.game;
     s.write_int(kSaveVersion);
-    s.write_int(g.game_id);
+    s.write_int(game_id(r));
     s.write_int(w.room_index);
     s.write_int(g.transition_kind);
     s.write_int(g.score);
@@ -59,41 +101,42 @@ void write_save(CStream& s) {
     s.write_int(g.cursor_sprite);
     s.write_int(g.cursor_frame);
     s.write_bool(g.automatic_draw);
-    rt().script->globals.save(s);
+    r.get<ScriptState>().globals.save(s);
     s.write_int(static_cast<int32_t>(w.working.size()));
-    for (const auto& r : w.working) {
-        s.write_bool(r != nullptr);
-        if (r) write_room(s, *r);
+    for (const auto& room : w.working) {
+        s.write_bool(room != nullptr);
+        if (room) write_room(s, *room);
     }
     s.write_int(w.last_instance_id);
     s.write_int(w.last_tile_id);
+    write_chunks(r, s);
 }
 
-bool save_game(const std::string& fname) {
+bool save_game(Runtime& r, const std::string& fname) {
     CStream s;
-    write_save(s);
+    write_save(r, s);
     // Written beside the target and renamed over it, so a failed write never
     // costs the previous save.
     const std::string tmp = fname + ".tmp";
     std::error_code ec;
     if (!s.save_to_file(tmp) || (fs::rename(tmp, fname, ec), ec)) {
         fs::remove(tmp, ec);
-        report_with_context("Failed to save game to file " + fname, false);
+        report_with_context(r, "Failed to save game to file " + fname, false);
         return false;
     }
     return true;
 }
 
-bool load_game(const std::string& fname) {
+bool load_game(Runtime& r, const std::string& fname) {
     std::error_code ec;
     if (fname.empty() || !fs::is_regular_file(fname, ec)) return false;
     const std::string failed = "Failed to load game from file " + fname;
     CStream s;
     if (!s.load_from_file(fname)) {
-        report(failed, false);
+        report(r, failed, false);
         return false;
     }
-    WorldState& w = world();
+    WorldState& w = r.get<WorldState>();
     // Everything is read into new structures; the game changes only when the
     // whole file read cleanly.
     struct Loaded {
@@ -103,14 +146,15 @@ bool load_game(const std::string& fname) {
         CVariableList globals;
         std::vector<std::unique_ptr<CRoom>> working;
         int32_t last_id = 0, last_tile = 0;
+        std::vector<StagedChunk> chunks;
     } L;
     try {
         if (s.read_int() != kSaveVersion) {
-            report("Cannot load game saved with other version.", false);
+            report(r, "Cannot load game saved with other version.", false);
             return false;
         }
-        if (s.read_int() != w.game.game_id) {
-            report("This is a save file for a different game!", false);
+        if (s.read_int() != game_id(r)) {
+            report(r, "This is a save file for a different game!", false);
             return false;
         }
         L.room = s.read_int();
@@ -130,17 +174,18 @@ bool load_game(const std::string& fname) {
                 L.working.emplace_back();
                 continue;
             }
-            auto r = read_room(s);
-            if (!r) throw StreamError("bad room");
-            if (room_exists(i)) r->name = w.rooms[static_cast<size_t>(i)]->name;
-            L.working.push_back(std::move(r));
+            auto room = read_room(w, s);
+            if (!room) throw StreamError("bad room");
+            if (room_exists(w, i)) room->name = w.rooms[static_cast<size_t>(i)]->name;
+            L.working.push_back(std::move(room));
         }
         L.last_id = s.read_int();
         L.last_tile = s.read_int();
         if (L.room < 0 || L.room >= n || !L.working[static_cast<size_t>(L.room)])
             throw StreamError("no room");
+        L.chunks = read_chunks(r, s);
     } catch (const StreamError&) {
-        report(failed, false);
+        report(r, failed, false);
         return false;
     }
     GameState& g = w.game;
@@ -151,63 +196,70 @@ bool load_game(const std::string& fname) {
     g.cursor_sprite = L.cursor;
     g.cursor_frame = L.frame;
     g.automatic_draw = L.draw;
-    rt().script->globals.assign(L.globals);
+    r.get<ScriptState>().globals.assign(L.globals);
     w.carry.clear();
     w.working = std::move(L.working);
-    set_current_room(L.room);
+    set_current_room(r, L.room);
     w.last_instance_id = L.last_id;
     w.last_tile_id = L.last_tile;
-    if (w.hooks.size_region) w.hooks.size_region();
+    for (const StagedChunk& c : L.chunks) c.chunk->apply(r, c.staged);
+    run_phase(r, Phase::GameLoaded);
     return true;
 }
 
 namespace {
 
-void f_room_goto(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    request_room(arg_i(a[0]));
+KX_HANDLER(f_room_goto) {
+    request_room(rt(), arg_i(args[0]));
 }
-void f_room_goto_previous(CInstance*, CInstance*, int, RValue&, const RValue*) {
-    const int32_t cur = world().room_index;
-    if (cur == room_first()) {
-        abort_with("Moving to previous room before the first room.");
+KX_HANDLER(f_room_goto_previous) {
+    Runtime& r = rt();
+    const WorldState& w = r.get<WorldState>();
+    if (w.room_index == room_first(w)) {
+        abort_with(r, "Moving to previous room before the first room.");
         return;
     }
-    request_room(room_previous(cur));
+    request_room(r, room_previous(w, w.room_index));
 }
-void f_room_goto_next(CInstance*, CInstance*, int, RValue&, const RValue*) {
-    const int32_t cur = world().room_index;
-    if (cur == room_last()) {
-        abort_with("Moving to next room after the last room.");
+KX_HANDLER(f_room_goto_next) {
+    Runtime& r = rt();
+    const WorldState& w = r.get<WorldState>();
+    if (w.room_index == room_last(w)) {
+        abort_with(r, "Moving to next room after the last room.");
         return;
     }
-    request_room(room_next(cur));
+    request_room(r, room_next(w, w.room_index));
 }
-void f_room_restart(CInstance*, CInstance*, int, RValue&, const RValue*) {
-    request_room(world().room_index);
+KX_HANDLER(f_room_restart) {
+    Runtime& r = rt();
+    request_room(r, r.get<WorldState>().room_index);
 }
-void f_room_previous(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t n = arg_i(a[0]);
-    r.set_real(room_exists(n) ? room_previous(n) : -1);
+KX_HANDLER(f_room_previous) {
+    const WorldState& w = rt().get<WorldState>();
+    const int32_t n = arg_i(args[0]);
+    result.set_real(room_exists(w, n) ? room_previous(w, n) : -1);
 }
-void f_room_next(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t n = arg_i(a[0]);
-    r.set_real(room_exists(n) ? room_next(n) : -1);
+KX_HANDLER(f_room_next) {
+    const WorldState& w = rt().get<WorldState>();
+    const int32_t n = arg_i(args[0]);
+    result.set_real(room_exists(w, n) ? room_next(w, n) : -1);
 }
-void f_game_end(CInstance*, CInstance*, int, RValue&, const RValue*) {
-    request() = -100;
+KX_HANDLER(f_game_end) {
+    rt().get<ScriptState>().transition.set(TransitionRequest::End);
 }
-void f_game_restart(CInstance*, CInstance*, int, RValue&, const RValue*) {
-    request() = -200;
+KX_HANDLER(f_game_restart) {
+    rt().get<ScriptState>().transition.set(TransitionRequest::Restart);
 }
-void f_game_load(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    world().game.load_file = a[0].str.str();
-    request() = -300;
+KX_HANDLER(f_game_load) {
+    Runtime& r = rt();
+    r.get<WorldState>().game.load_file = args[0].str.str();
+    r.get<ScriptState>().transition.set(TransitionRequest::Load);
 }
-void f_game_save(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    save_game(a[0].str.str());
+KX_HANDLER(f_game_save) {
+    save_game(rt(), args[0].str.str());
 }
-void f_sleep(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    wait_us(round_to_i64(a[0].real * 1000));
+KX_HANDLER(f_sleep) {
+    wait_us(rt(), round_to_i64(args[0].real * 1000));
 }
 
 constexpr BuiltinDef kFunctions[] = {

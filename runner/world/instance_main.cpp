@@ -10,6 +10,8 @@
 #include "script/code_operator.h"
 #include "script/script_state.h"
 #include "script/tokens.h"
+#include "sprites/sprite_state.h"
+#include "world/instance_box.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
@@ -19,26 +21,18 @@ namespace {
 const std::vector<CInstance*> kNone;
 
 template <class F>
-void for_self_and_ancestors(int32_t object, F f) {
-    const CObject* o = object_get(object);
+void for_self_and_ancestors(const WorldState& w, int32_t object, F f) {
+    const CObject* o = object_get(w, object);
     if (!o) return;
     f(object);
-    for (size_t guard = world().objects.size(); guard > 0; --guard) {
+    for (size_t guard = w.objects.size(); guard > 0; --guard) {
         const int32_t p = o->parent;
-        o = object_get(p);
+        o = object_get(w, p);
         if (!o) break;
         f(p);
     }
 }
 }  // namespace
-
-int RoomInstances::object_count(int32_t object_index) const {
-    return static_cast<int>(family(object_index).size());
-}
-
-CInstance* RoomInstances::object_at(int32_t object_index, int pos) const {
-    return family(object_index)[static_cast<size_t>(pos)];
-}
 
 const std::vector<CInstance*>& RoomInstances::exact(int32_t object_index) const {
     if (object_index < 0 || static_cast<size_t>(object_index) >= m_exact.size()) return kNone;
@@ -50,8 +44,8 @@ const std::vector<CInstance*>& RoomInstances::family(int32_t object_index) const
     return m_family[static_cast<size_t>(object_index)];
 }
 
-void RoomInstances::index(CInstance* inst) {
-    const size_t objects = world().objects.size();
+void RoomInstances::index(const WorldState& w, CInstance* inst) {
+    const size_t objects = w.objects.size();
     if (m_exact.size() < objects) {
         m_exact.resize(objects);
         m_family.resize(objects);
@@ -60,13 +54,14 @@ void RoomInstances::index(CInstance* inst) {
     const int32_t o = inst->object_index();
     if (o < 0 || static_cast<size_t>(o) >= objects) return;
     m_exact[static_cast<size_t>(o)].push_back(inst);
-    for_self_and_ancestors(o, [&](int32_t a) { m_family[static_cast<size_t>(a)].push_back(inst); });
+    for_self_and_ancestors(w, o,
+                           [&](int32_t a) { m_family[static_cast<size_t>(a)].push_back(inst); });
 }
 
-CInstance* RoomInstances::append(std::unique_ptr<CInstance> inst) {
+CInstance* RoomInstances::append(const WorldState& w, std::unique_ptr<CInstance> inst) {
     CInstance* raw = inst.get();
     m_active.push_back(std::move(inst));
-    index(raw);
+    index(w, raw);
     return raw;
 }
 
@@ -76,9 +71,9 @@ CInstance* RoomInstances::find_id(int32_t id) const {
     return it->second;
 }
 
-void RoomInstances::rebuild() {
-    m_exact.assign(world().objects.size(), {});
-    m_family.assign(world().objects.size(), {});
+void RoomInstances::rebuild(const WorldState& w) {
+    m_exact.assign(w.objects.size(), {});
+    m_family.assign(w.objects.size(), {});
     m_by_id.clear();
     for (auto& i : m_active) {
         // A destroyed copy never hides a living instance with the same id.
@@ -87,24 +82,24 @@ void RoomInstances::rebuild() {
             if (o >= 0 && static_cast<size_t>(o) < m_exact.size()) {
                 m_exact[static_cast<size_t>(o)].push_back(i.get());
                 for_self_and_ancestors(
-                    o, [&](int32_t a) { m_family[static_cast<size_t>(a)].push_back(i.get()); });
+                    w, o, [&](int32_t a) { m_family[static_cast<size_t>(a)].push_back(i.get()); });
             }
             continue;
         }
-        index(i.get());
+        index(w, i.get());
     }
 }
 
-void RoomInstances::remove_destroyed() {
+void RoomInstances::remove_destroyed(const WorldState& w) {
     size_t kept = 0;
     for (size_t i = 0; i < m_active.size(); ++i)
         if (!m_active[i]->destroyed()) m_active[kept++] = std::move(m_active[i]);
     if (kept == m_active.size()) return;
     m_active.resize(kept);
-    rebuild();
+    rebuild(w);
 }
 
-void RoomInstances::update_activation() {
+void RoomInstances::update_activation(const WorldState& w) {
     size_t marked = 0, unmarked = 0;
     for (auto& i : m_active) marked += i->deactivated;
     for (auto& i : m_deactivated) unmarked += !i->deactivated;
@@ -125,7 +120,7 @@ void RoomInstances::update_activation() {
             active.push_back(std::move(i));
     }
     m_active = std::move(active);
-    rebuild();
+    rebuild(w);
 }
 
 void RoomInstances::sort_by_depth() {
@@ -147,64 +142,61 @@ void RoomInstances::clear() {
     m_by_id.clear();
 }
 
-int image_count(const CInstance& inst) {
-    const auto& f = world().hooks.sprite_image_count;
-    return f ? f(inst.sprite_index) : 0;
+int image_count(const Runtime& r, const CInstance& inst) {
+    const CSprite* s = r.get<SpriteState>().sprites.get(inst.sprite_index);
+    return s ? s->subimage_count() : 0;
 }
 
-void compute_bbox(CInstance& inst) {
-    if (world().hooks.compute_bbox) {
-        world().hooks.compute_bbox(inst);
-        return;
-    }
-    // Without sprites an instance is a point.
-    inst.bbox_left = inst.bbox_right = round_to_i32(inst.x);
-    inst.bbox_top = inst.bbox_bottom = round_to_i32(inst.y);
+void compute_bbox(Runtime& r, CInstance& inst) {
+    compute_instance_bbox(r.get<SpriteState>().sprites, inst);
+    r.get<WorldState>().grid.moved(inst);
 }
 
-void set_sprite(CInstance& inst, int32_t sprite) {
+void set_sprite(Runtime& r, CInstance& inst, int32_t sprite) {
     inst.sprite_index = sprite;
-    if (std::floor(inst.image_index) >= image_count(inst)) inst.image_index = 0;
-    compute_bbox(inst);
+    if (std::floor(inst.image_index) >= image_count(r, inst)) inst.image_index = 0;
+    compute_bbox(r, inst);
 }
 
-void set_object(CInstance& inst, int32_t object_index) {
+void set_object(Runtime& r, CInstance& inst, int32_t object_index) {
     inst.set_object_index(object_index);
-    CObject* o = object_get(object_index);
+    CObject* o = object_get(r.get<WorldState>(), object_index);
     inst.object = o;
     if (o) {
-        set_sprite(inst, o->sprite);
+        set_sprite(r, inst, o->sprite);
         inst.mask_index = o->mask;
         inst.depth = o->depth;
         inst.solid = o->solid;
         inst.visible = o->visible;
         inst.persistent = o->persistent;
     }
-    compute_bbox(inst);
+    compute_bbox(r, inst);
 }
 
-void set_position(CInstance& inst, double x, double y) {
+void set_position(Runtime& r, CInstance& inst, double x, double y) {
     if (inst.x == x && inst.y == y) return;
     inst.x = x;
     inst.y = y;
-    compute_bbox(inst);
+    compute_bbox(r, inst);
 }
 
-std::unique_ptr<CInstance> make_instance(int32_t id, int32_t object_index, double x, double y) {
+std::unique_ptr<CInstance> make_instance(Runtime& r, int32_t id, int32_t object_index, double x,
+                                         double y) {
     auto inst = std::make_unique<CInstance>(id, object_index);
-    set_object(*inst, object_index);
+    set_object(r, *inst, object_index);
     inst->x = inst->xstart = inst->xprevious = x;
     inst->y = inst->ystart = inst->yprevious = y;
-    compute_bbox(*inst);
+    compute_bbox(r, *inst);
     return inst;
 }
 
-CInstance* create_in_room(int32_t object_index, double x, double y) {
-    WorldState& w = world();
-    return room_instances().append(make_instance(++w.last_instance_id, object_index, x, y));
+CInstance* create_in_room(Runtime& r, int32_t object_index, double x, double y) {
+    WorldState& w = r.get<WorldState>();
+    auto inst = make_instance(r, ++w.last_instance_id, object_index, x, y);
+    return room_instances(w).append(w, std::move(inst));
 }
 
-void copy_state(CInstance& target, const CInstance& source) {
+void copy_state(Runtime& r, CInstance& target, const CInstance& source) {
     const double px = target.path_xstart, py = target.path_ystart;
     static_cast<RInstanceState&>(target) = source;
     target.path_xstart = px;
@@ -213,8 +205,8 @@ void copy_state(CInstance& target, const CInstance& source) {
     target.set_object_index(source.object_index());
     target.set_destroyed(source.destroyed());
     target.vars().assign(source.vars());
-    // Through the hook, so the collision index sees the copied box.
-    compute_bbox(target);
+    // The grid sees the copied box.
+    compute_bbox(r, target);
 }
 
 void write_instance(CStream& s, const CInstance& i) {
@@ -252,7 +244,7 @@ void write_instance(CStream& s, const CInstance& i) {
     i.vars().save(s);
 }
 
-std::unique_ptr<CInstance> read_instance(CStream& s) {
+std::unique_ptr<CInstance> read_instance(const WorldState& w, CStream& s) {
     auto p = std::make_unique<CInstance>(s.read_int(), -1);
     CInstance& i = *p;
     i.sprite_index = s.read_int();
@@ -272,7 +264,7 @@ std::unique_ptr<CInstance> read_instance(CStream& s) {
     i.solid = s.read_bool();
     i.persistent = s.read_bool();
     i.set_object_index(s.read_int());
-    i.object = object_get(i.object_index());
+    i.object = object_get(w, i.object_index());
     for (int32_t& a : i.alarm) a = s.read_int();
     i.set_destroyed(s.read_bool());
     i.deactivated = s.read_bool();
@@ -295,9 +287,6 @@ std::unique_ptr<CInstance> read_instance(CStream& s) {
 
 namespace {
 
-RoomInstances& ri() {
-    return room_instances();
-}
 bool alive(const CInstance* i) {
     return i && !i->destroyed() && !i->deactivated;
 }
@@ -308,119 +297,128 @@ int32_t arg_i(const RValue& v) {
 // Calls f for every instance that an object designator (-3 or an object index)
 // names, not destroyed; f answers false to stop.
 template <class F>
-void each_of(int32_t obj, F f) {
+void each_of(RoomInstances& list, int32_t obj, F f) {
     if (obj == scope::All) {
-        RoomInstances& r = ri();
-        for (int i = 0; i < r.count(); ++i)
-            if (!r.at(i)->destroyed() && !f(r.at(i))) return;
+        for (int i = 0; i < list.count(); ++i)
+            if (!list.at(i)->destroyed() && !f(list.at(i))) return;
     } else if (obj >= 0 && obj < kInstanceIdBase) {
-        const std::vector<CInstance*> list = ri().family(obj);
-        for (CInstance* i : list)
+        const std::vector<CInstance*> family = list.family(obj);
+        for (CInstance* i : family)
             if (!i->destroyed() && !f(i)) return;
     }
 }
 
-void f_instance_create(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t obj = arg_i(a[2]);
-    if (!object_exists(obj)) {
-        report_with_context("Creating instance for non-existing object: " + std::to_string(obj),
+KX_HANDLER(f_instance_create) {
+    Runtime& r = rt();
+    const int32_t obj = arg_i(args[2]);
+    if (!object_exists(r.get<WorldState>(), obj)) {
+        report_with_context(r, "Creating instance for non-existing object: " + std::to_string(obj),
                             false);
-        r.set_real(-4);  // noone: no instance was made
+        result.set_real(scope::Noone);  // no instance was made
         return;
     }
-    CInstance* inst = create_in_room(obj, a[0].real, a[1].real);
+    CInstance* inst = create_in_room(r, obj, args[0].real, args[1].real);
     const int32_t id = inst->id();
-    perform_event(inst, inst, obj, ev::Create, 0);
-    r.set_real(id);
+    perform_event(r, inst, inst, obj, ev::Create, 0);
+    result.set_real(id);
 }
 
-void f_instance_copy(CInstance* self, CInstance*, int, RValue& r, const RValue* a) {
+KX_HANDLER(f_instance_copy) {
     if (!self) return;
-    CInstance* inst = create_in_room(self->object_index(), self->x, self->y);
+    Runtime& r = rt();
+    CInstance* inst = create_in_room(r, self->object_index(), self->x, self->y);
     const int32_t id = inst->id();
-    copy_state(*inst, *self);
+    copy_state(r, *inst, *self);
     inst->set_id(id);
-    if (a[0].real >= 0.5) perform_event(inst, inst, inst->object_index(), ev::Create, 0);
-    r.set_real(id);
+    if (args[0].real >= 0.5) perform_event(r, inst, inst, inst->object_index(), ev::Create, 0);
+    result.set_real(id);
 }
 
-void f_instance_destroy(CInstance* self, CInstance*, int, RValue&, const RValue*) {
+KX_HANDLER(f_instance_destroy) {
     if (!self || self->destroyed()) return;
-    perform_event(self, self, self->object_index(), ev::Destroy, 0);
+    perform_event(rt(), self, self, self->object_index(), ev::Destroy, 0);
     self->mark_destroyed();
 }
 
-void f_instance_change(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+KX_HANDLER(f_instance_change) {
+    Runtime& r = rt();
+    const int32_t obj = arg_i(args[0]);
     if (!self) return;
-    if (!object_exists(obj)) {
-        report_with_context("Asking to change into non-existing object: " + std::to_string(obj),
+    WorldState& w = r.get<WorldState>();
+    if (!object_exists(w, obj)) {
+        report_with_context(r, "Asking to change into non-existing object: " + std::to_string(obj),
                             false);
         return;
     }
-    const bool events = a[1].real >= 0.5;
-    if (events) perform_event(self, self, self->object_index(), ev::Destroy, 0);
-    CInstance* inst = create_in_room(obj, self->x, self->y);
-    copy_state(*inst, *self);
-    set_object(*inst, obj);
+    const bool events = args[1].real >= 0.5;
+    if (events) perform_event(r, self, self, self->object_index(), ev::Destroy, 0);
+    CInstance* inst = create_in_room(r, obj, self->x, self->y);
+    copy_state(r, *inst, *self);
+    set_object(r, *inst, obj);
     self->mark_destroyed();
-    ri().note_id(inst);
-    if (events) perform_event(inst, inst, obj, ev::Create, 0);
+    room_instances(w).note_id(inst);
+    if (events) perform_event(r, inst, inst, obj, ev::Create, 0);
 }
 
-void f_instance_sprite(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
-    const int32_t spr = arg_i(a[0]);
-    const auto& exists = world().hooks.sprite_exists;
-    if (exists && exists(spr)) {
-        if (self) set_sprite(*self, spr);
+KX_HANDLER(f_instance_sprite) {
+    Runtime& r = rt();
+    const int32_t spr = arg_i(args[0]);
+    if (r.get<SpriteState>().sprites.exists(spr)) {
+        if (self) set_sprite(r, *self, spr);
     } else {
-        report_with_context("Setting instance to non-existing sprite: " + std::to_string(spr),
+        report_with_context(r, "Setting instance to non-existing sprite: " + std::to_string(spr),
                             false);
     }
 }
 
-bool designator_present(CInstance* self, CInstance* other, int32_t obj) {
+bool designator_present(RoomInstances& list, CInstance* self, CInstance* other, int32_t obj) {
     if (obj == scope::Self) return alive(self);
     if (obj == scope::Other) return alive(other);
     bool any = false;
-    if (obj >= kInstanceIdBase) return ri().find_id(obj) != nullptr;
-    each_of(obj, [&](CInstance*) {
+    if (obj >= kInstanceIdBase) return list.find_id(obj) != nullptr;
+    each_of(list, obj, [&](CInstance*) {
         any = true;
         return false;
     });
     return any;
 }
 
-void f_instance_exists(CInstance* self, CInstance* other, int, RValue& r, const RValue* a) {
-    r.set_real(designator_present(self, other, arg_i(a[0])) ? 1 : 0);
+RoomInstances& current_list() {
+    return room_instances(rt().get<WorldState>());
 }
 
-void f_instance_number(CInstance* self, CInstance* other, int, RValue& r, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+KX_HANDLER(f_instance_exists) {
+    result.set_real(designator_present(current_list(), self, other, arg_i(args[0])) ? 1 : 0);
+}
+
+KX_HANDLER(f_instance_number) {
+    RoomInstances& list = current_list();
+    const int32_t obj = arg_i(args[0]);
     if (obj == scope::Self || obj == scope::Other || obj >= kInstanceIdBase) {
-        r.set_real(designator_present(self, other, obj) ? 1 : 0);
+        result.set_real(designator_present(list, self, other, obj) ? 1 : 0);
         return;
     }
     int n = 0;
-    each_of(obj, [&](CInstance*) {
+    each_of(list, obj, [&](CInstance*) {
         ++n;
         return true;
     });
-    r.set_real(n);
+    result.set_real(n);
 }
 
-void f_instance_find(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
-    const int32_t n = arg_i(a[1]);
-    r.set_real(scope::Noone);
+KX_HANDLER(f_instance_find) {
+    RoomInstances& list = current_list();
+    const int32_t obj = arg_i(args[0]);
+    const int32_t n = arg_i(args[1]);
+    result.set_real(scope::Noone);
     if (obj >= kInstanceIdBase) {
-        if (n == 0 && ri().find_id(obj)) r.set_real(obj);
+        if (n == 0 && list.find_id(obj)) result.set_real(obj);
         return;
     }
     int k = 0;
-    each_of(obj, [&](CInstance* i) {
+    each_of(list, obj, [&](CInstance* i) {
         if (k++ == n) {
-            r.set_real(i->id());
+            result.set_real(i->id());
             return false;
         }
         return true;
@@ -431,7 +429,7 @@ void nearest_or_furthest(const RValue* a, RValue& r, bool nearest) {
     const double x = a[0].real, y = a[1].real;
     double best = nearest ? 1e10 : -1;
     int32_t id = scope::Noone;
-    each_of(arg_i(a[2]), [&](CInstance* i) {
+    each_of(current_list(), arg_i(a[2]), [&](CInstance* i) {
         const double d = (i->x - x) * (i->x - x) + (i->y - y) * (i->y - y);
         if (nearest ? d < best : d > best) {
             best = d;
@@ -441,11 +439,11 @@ void nearest_or_furthest(const RValue* a, RValue& r, bool nearest) {
     });
     r.set_real(id);
 }
-void f_instance_nearest(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    nearest_or_furthest(a, r, true);
+KX_HANDLER(f_instance_nearest) {
+    nearest_or_furthest(args, result, true);
 }
-void f_instance_furthest(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    nearest_or_furthest(a, r, false);
+KX_HANDLER(f_instance_furthest) {
+    nearest_or_furthest(args, result, false);
 }
 
 bool in_region(const CInstance& i, const RValue* a) {
@@ -454,65 +452,76 @@ bool in_region(const CInstance& i, const RValue* a) {
            i.bbox_top <= top + h;
 }
 
-void f_instance_deactivate_all(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
-    for (auto& i : ri().active()) i->deactivated = true;
-    if (a[0].real >= 0.5 && self) self->deactivated = false;
-    ri().update_activation();
+KX_HANDLER(f_instance_deactivate_all) {
+    WorldState& w = rt().get<WorldState>();
+    RoomInstances& list = room_instances(w);
+    for (auto& i : list.active()) i->deactivated = true;
+    if (args[0].real >= 0.5 && self) self->deactivated = false;
+    list.update_activation(w);
 }
 
-void f_instance_deactivate_object(CInstance* self, CInstance* other, int, RValue&,
-                                  const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+KX_HANDLER(f_instance_deactivate_object) {
+    WorldState& w = rt().get<WorldState>();
+    RoomInstances& list = room_instances(w);
+    const int32_t obj = arg_i(args[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = true;
     } else if (obj == scope::Other) {
         if (other) other->deactivated = true;
     } else if (obj == scope::All) {
-        for (auto& i : ri().active()) i->deactivated = true;
+        for (auto& i : list.active()) i->deactivated = true;
     } else if (obj >= kInstanceIdBase) {
-        for (auto& i : ri().active())
+        for (auto& i : list.active())
             if (i->id() == obj) i->deactivated = true;
     } else if (obj >= 0) {
-        for (CInstance* i : ri().family(obj)) i->deactivated = true;
+        for (CInstance* i : list.family(obj)) i->deactivated = true;
     }
-    ri().update_activation();
+    list.update_activation(w);
 }
 
-void f_instance_deactivate_region(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
-    const bool inside = a[4].real >= 0.5;
-    for (auto& i : ri().active())
-        if (in_region(*i, a) == inside) i->deactivated = true;
-    if (a[5].real >= 0.5 && self) self->deactivated = false;
-    ri().update_activation();
+KX_HANDLER(f_instance_deactivate_region) {
+    WorldState& w = rt().get<WorldState>();
+    RoomInstances& list = room_instances(w);
+    const bool inside = args[4].real >= 0.5;
+    for (auto& i : list.active())
+        if (in_region(*i, args) == inside) i->deactivated = true;
+    if (args[5].real >= 0.5 && self) self->deactivated = false;
+    list.update_activation(w);
 }
 
-void f_instance_activate_all(CInstance*, CInstance*, int, RValue&, const RValue*) {
-    for (auto& i : ri().deactivated()) i->deactivated = false;
-    ri().update_activation();
+KX_HANDLER(f_instance_activate_all) {
+    WorldState& w = rt().get<WorldState>();
+    RoomInstances& list = room_instances(w);
+    for (auto& i : list.deactivated()) i->deactivated = false;
+    list.update_activation(w);
 }
 
-void f_instance_activate_object(CInstance* self, CInstance* other, int, RValue&, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+KX_HANDLER(f_instance_activate_object) {
+    WorldState& w = rt().get<WorldState>();
+    RoomInstances& list = room_instances(w);
+    const int32_t obj = arg_i(args[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = false;
     } else if (obj == scope::Other) {
         if (other) other->deactivated = false;
     } else {
-        for (auto& i : ri().deactivated()) {
+        for (auto& i : list.deactivated()) {
             if (obj == scope::All || (obj >= kInstanceIdBase && i->id() == obj) ||
                 (obj >= 0 && obj < kInstanceIdBase &&
-                 (i->object_index() == obj || object_is_ancestor(i->object_index(), obj))))
+                 (i->object_index() == obj || object_is_ancestor(w, i->object_index(), obj))))
                 i->deactivated = false;
         }
     }
-    ri().update_activation();
+    list.update_activation(w);
 }
 
-void f_instance_activate_region(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    const bool inside = a[4].real >= 0.5;
-    for (auto& i : ri().deactivated())
-        if (in_region(*i, a) == inside) i->deactivated = false;
-    ri().update_activation();
+KX_HANDLER(f_instance_activate_region) {
+    WorldState& w = rt().get<WorldState>();
+    RoomInstances& list = room_instances(w);
+    const bool inside = args[4].real >= 0.5;
+    for (auto& i : list.deactivated())
+        if (in_region(*i, args) == inside) i->deactivated = false;
+    list.update_activation(w);
 }
 
 constexpr BuiltinDef kFunctions[] = {

@@ -15,65 +15,61 @@ namespace kx {
 
 namespace {
 
-ScriptState& sst() {
-    return *rt().script;
-}
-
 // The index that ends any walk through an action list.
 constexpr int kStop = 10000000;
 
 }  // namespace
 
-bool object_exists(int32_t index) {
-    return object_get(index) != nullptr;
+bool object_exists(const WorldState& w, int32_t index) {
+    return object_get(w, index) != nullptr;
 }
 
-CObject* object_get(int32_t index) {
-    auto& list = world().objects;
+CObject* object_get(const WorldState& w, int32_t index) {
+    auto& list = w.objects;
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return nullptr;
     return list[static_cast<size_t>(index)].get();
 }
 
-std::string object_name(int32_t index) {
-    const CObject* o = object_get(index);
+std::string object_name(const WorldState& w, int32_t index) {
+    const CObject* o = object_get(w, index);
     return o ? o->name : "<undefined>";
 }
 
-int32_t object_find(std::string_view name) {
-    auto& list = world().objects;
+int32_t object_find(const WorldState& w, std::string_view name) {
+    auto& list = w.objects;
     for (size_t i = 0; i < list.size(); ++i)
         if (list[i] && list[i]->name == name) return static_cast<int32_t>(i);
     return -1;
 }
 
-int32_t object_add() {
-    auto& list = world().objects;
+int32_t object_add(WorldState& w) {
+    auto& list = w.objects;
     auto o = std::make_unique<CObject>();
     o->name = "__newobject" + std::to_string(list.size());
     list.push_back(std::move(o));
     return static_cast<int32_t>(list.size()) - 1;
 }
 
-bool object_delete(int32_t index) {
-    if (!object_exists(index)) return false;
-    world().objects[static_cast<size_t>(index)].reset();
+bool object_delete(WorldState& w, int32_t index) {
+    if (!object_exists(w, index)) return false;
+    w.objects[static_cast<size_t>(index)].reset();
     return true;
 }
 
-bool object_is_ancestor(int32_t object, int32_t candidate) {
-    const CObject* o = object_get(object);
+bool object_is_ancestor(const WorldState& w, int32_t object, int32_t candidate) {
+    const CObject* o = object_get(w, object);
     // A parent cycle in the data ends after as many links as there are objects.
-    for (size_t guard = world().objects.size(); o && guard > 0; --guard) {
-        if (o->parent == candidate && object_exists(candidate)) return true;
-        o = object_get(o->parent);
+    for (size_t guard = w.objects.size(); o && guard > 0; --guard) {
+        if (o->parent == candidate && object_exists(w, candidate)) return true;
+        o = object_get(w, o->parent);
     }
     return false;
 }
 
-bool load_objects(CStream& s) {
-    WorldState& w = world();
+bool load_objects(Runtime& r, CStream& s) {
+    WorldState& w = r.get<WorldState>();
     if (!read_object_list(s, w.objects)) return false;
-    const FunctionTable& fns = sst().functions;
+    const FunctionTable& fns = r.get<ScriptState>().functions;
     for (auto& o : w.objects) {
         if (!o) continue;
         for (auto& type : o->events)
@@ -81,14 +77,15 @@ bool load_objects(CStream& s) {
                 for (CAction& a : e.actions) {
                     a.function_index = a.function_name.empty() ? -1 : fns.find(a.function_name);
                     if (a.exec_type == act::ExecFunction && a.function_index < 0)
-                        rt().platform->dialogs()->message(
+                        r.platform->dialogs()->message(
                             "", "Failed to locate action function " + a.function_name);
                 }
     }
     return true;
 }
 
-bool compile_action(CAction& a) {
+bool compile_action(Runtime& r, CAction& a) {
+    ScriptState& st = r.get<ScriptState>();
     auto arg_text = [&](size_t i) { return i < a.args.size() ? a.args[i] : std::string(); };
     if (a.kind == act::Variable) {
         a.code = arg_text(0) + (a.relative ? " += " : " = ") + arg_text(1);
@@ -102,15 +99,15 @@ bool compile_action(CAction& a) {
     if (a.exec_type == act::ExecFunction && a.function_index < 0) {
         // Action functions come with the action library; name the missing one.
         report_with_context(
-            "COMPILATION ERROR in action\rUnknown action function " + a.function_name, true);
+            r, "COMPILATION ERROR in action\rUnknown action function " + a.function_name, true);
         return false;
     }
     if (a.exec_type == act::ExecCode) {
         a.compiled = std::make_unique<CCode>(a.code, false);
-        if (!a.compiled->compile()) {
-            const std::string m = pending_message();
-            clear_pending_error();
-            report_with_context("COMPILATION ERROR in code action\r" + m, true);
+        if (!a.compiled->compile(st)) {
+            const std::string m = pending_message(st);
+            clear_pending_error(st);
+            report_with_context(r, "COMPILATION ERROR in code action\r" + m, true);
             return false;
         }
     }
@@ -129,10 +126,10 @@ bool compile_action(CAction& a) {
             continue;
         }
         auto code = std::make_unique<CCode>(text, true);
-        if (!code->compile()) {
-            const std::string m = pending_message();
-            clear_pending_error();
-            report_with_context("COMPILATION ERROR in argument " + std::to_string(i) + "\r" + m,
+        if (!code->compile(st)) {
+            const std::string m = pending_message(st);
+            clear_pending_error(st);
+            report_with_context(r, "COMPILATION ERROR in argument " + std::to_string(i) + "\r" + m,
                                 true);
             return false;
         }
@@ -148,9 +145,9 @@ bool compile_action(CAction& a) {
     return true;
 }
 
-bool compile_objects() {
-    WorldState& w = world();
-    EventContext& ec = sst().event;
+bool compile_objects(Runtime& r) {
+    WorldState& w = r.get<WorldState>();
+    EventContext& ec = r.get<ScriptState>().event;
     const EventContext saved = ec;
     for (size_t oi = 0; oi < w.objects.size(); ++oi) {
         CObject* o = w.objects[oi].get();
@@ -161,7 +158,7 @@ bool compile_objects() {
                 for (size_t i = 0; i < actions.size(); ++i) {
                     ec = EventContext{static_cast<int32_t>(oi), t, n, static_cast<int32_t>(i),
                                       false};
-                    if (!compile_action(actions[i])) {
+                    if (!compile_action(r, actions[i])) {
                         ec = saved;
                         return false;
                     }
@@ -173,12 +170,13 @@ bool compile_objects() {
     return true;
 }
 
-const CEvent* find_event(int32_t object, int32_t type, int32_t number, int32_t* owner) {
-    const size_t guard0 = world().objects.size() + 1;
+const CEvent* find_event(const WorldState& w, int32_t object, int32_t type, int32_t number,
+                         int32_t* owner) {
+    const size_t guard0 = w.objects.size() + 1;
     auto walk = [&](int32_t n) -> const CEvent* {
         int32_t o = object;
         for (size_t guard = guard0; guard > 0; --guard) {
-            const CObject* obj = object_get(o);
+            const CObject* obj = object_get(w, o);
             if (!obj) return nullptr;
             if (const CEvent* e = obj->present_event(type, n)) {
                 if (owner) *owner = o;
@@ -189,22 +187,22 @@ const CEvent* find_event(int32_t object, int32_t type, int32_t number, int32_t* 
         return nullptr;
     };
     if (const CEvent* e = walk(number)) return e;
-    if (type == ev::Collision && object_exists(number)) {
-        int32_t a = object_get(number)->parent;
-        for (size_t guard = guard0; guard > 0 && object_exists(a); --guard) {
+    if (type == ev::Collision && object_exists(w, number)) {
+        int32_t a = object_get(w, number)->parent;
+        for (size_t guard = guard0; guard > 0 && object_exists(w, a); --guard) {
             if (const CEvent* e = walk(a)) return e;
-            a = object_get(a)->parent;
+            a = object_get(w, a)->parent;
         }
     }
     return nullptr;
 }
 
-bool has_event_type(int32_t object, int32_t type) {
+bool has_event_type(const WorldState& w, int32_t object, int32_t type) {
     if (type < 0 || type >= kEventTypeCount) return false;
-    const CObject* o = object_get(object);
-    for (size_t guard = world().objects.size() + 1; o && guard > 0; --guard) {
+    const CObject* o = object_get(w, object);
+    for (size_t guard = w.objects.size() + 1; o && guard > 0; --guard) {
         if (o->has_type(type)) return true;
-        o = object_get(o->parent);
+        o = object_get(w, o->parent);
     }
     return false;
 }
@@ -214,8 +212,11 @@ namespace {
 // The action list walk of one event for one instance.
 class Interpreter {
 public:
-    Interpreter(const CEvent& e, CInstance* self, CInstance* other)
-        : m_actions(e.actions),
+    Interpreter(Runtime& r, const CEvent& e, CInstance* self, CInstance* other)
+        : m_rt(r),
+          m_st(r.get<ScriptState>()),
+          m_world(r.get<WorldState>()),
+          m_actions(e.actions),
           m_self(self),
           m_other(other),
           m_count(static_cast<int>(e.actions.size())) {}
@@ -233,11 +234,11 @@ private:
             out = a.arg_values[u];
             return true;
         }
-        return execute_reporting(self, other, *a.arg_codes[u], out);
+        return execute_reporting(m_rt, self, other, *a.arg_codes[u], out);
     }
 
     RValue run_action(const CAction& a, CInstance* self, CInstance* other) {
-        ScriptState& st = sst();
+        ScriptState& st = m_st;
         RValue result;
         const int argc = a.arg_count < kMaxActionArgsRun ? a.arg_count : kMaxActionArgsRun;
         if (a.exec_type == act::ExecFunction) {
@@ -258,7 +259,7 @@ private:
                 evaluate_arg(a, i, self, other, v);
                 st.args[static_cast<size_t>(i)] = std::move(v);
             }
-            execute_reporting(self, other, *a.compiled, result);
+            execute_reporting(m_rt, self, other, *a.compiled, result);
             for (int i = 0; i < argc; ++i)
                 st.args[static_cast<size_t>(i)] = std::move(saved[static_cast<size_t>(i)]);
             st.event.action_relative = saved_relative;
@@ -274,12 +275,14 @@ private:
 
     bool applies_to_object(const CAction& a) const {
         return a.uses_applies_to && a.applies_to >= 0 &&
-               static_cast<size_t>(a.applies_to) <= world().objects.size();
+               static_cast<size_t>(a.applies_to) <= m_world.objects.size();
     }
 
+    bool pending() const { return m_st.transition.pending(); }
+
     int run(int i) {
-        if (transition_pending() || i >= m_count) return kStop;
-        sst().event.action_index = i;
+        if (pending() || i >= m_count) return kStop;
+        m_st.event.action_index = i;
         const CAction& a = at(i);
         int r;
         if (a.kind == act::Begin)
@@ -290,7 +293,7 @@ private:
             r = question(i);
         else
             r = normal(i);
-        return transition_pending() ? kStop : r;
+        return pending() ? kStop : r;
     }
 
     int normal(int i) {
@@ -301,13 +304,13 @@ private:
         } else if (a.applies_to == -2) {
             run_action(a, m_other, m_self);
         } else if (applies_to_object(a)) {
-            const std::vector<CInstance*> list = room_instances().family(a.applies_to);
+            const std::vector<CInstance*> list = room_instances(m_world).family(a.applies_to);
             for (CInstance* inst : list) {
-                if (transition_pending()) break;
+                if (pending()) break;
                 if (!inst->destroyed()) run_action(a, inst, m_other);
             }
         }
-        return transition_pending() ? kStop : i + 1;
+        return pending() ? kStop : i + 1;
     }
 
     int question(int i) {
@@ -319,14 +322,14 @@ private:
             yes = answer(a, m_other, m_self);
         } else if (applies_to_object(a)) {
             yes = true;
-            const std::vector<CInstance*> list = room_instances().family(a.applies_to);
+            const std::vector<CInstance*> list = room_instances(m_world).family(a.applies_to);
             for (CInstance* inst : list)
                 if (!inst->destroyed() && !answer(a, inst, m_other)) {
                     yes = false;
                     break;
                 }
         }
-        if (transition_pending()) return kStop;
+        if (pending()) return kStop;
         int r = yes ? run(i + 1) : skip(i + 1);
         if (r < m_count && at(r).kind == act::Else) r = yes ? skip(r + 1) : run(r + 1);
         return r;
@@ -338,9 +341,9 @@ private:
         if (a.arg_count > 0) evaluate_arg(a, 0, m_self, m_other, n);
         const int64_t times = round_to_i64(n.real);
         for (int64_t k = 0; k < times; ++k) {
-            if (run(i + 1) >= kStop || transition_pending()) break;
+            if (run(i + 1) >= kStop || pending()) break;
         }
-        if (transition_pending()) return kStop;
+        if (pending()) return kStop;
         return skip(i + 1);
     }
 
@@ -362,6 +365,9 @@ private:
         return i + 1;
     }
 
+    Runtime& m_rt;
+    ScriptState& m_st;
+    const WorldState& m_world;
     const std::vector<CAction>& m_actions;
     CInstance* m_self;
     CInstance* m_other;
@@ -370,58 +376,60 @@ private:
 
 }  // namespace
 
-void run_event(const CEvent& e, CInstance* self, CInstance* other) {
-    Interpreter(e, self, other).run_all();
+void run_event(Runtime& r, const CEvent& e, CInstance* self, CInstance* other) {
+    Interpreter(r, e, self, other).run_all();
 }
 
-void perform_event(CInstance* self, CInstance* other, int32_t object, int32_t type,
+void perform_event(Runtime& r, CInstance* self, CInstance* other, int32_t object, int32_t type,
                    int32_t number) {
-    if (transition_pending()) return;
+    if (transition_pending(r)) return;
     int32_t owner = -1;
-    const CEvent* e = find_event(object, type, number, &owner);
+    const CEvent* e = find_event(r.get<WorldState>(), object, type, number, &owner);
     if (!e) return;
-    EventContext& ec = sst().event;
+    EventContext& ec = r.get<ScriptState>().event;
     const EventContext saved = ec;
     ec.owner_index = owner;
     ec.event_type = type;
     ec.event_number = number;
     ec.action_index = 0;
-    run_event(*e, self, other);
+    run_event(r, *e, self, other);
     ec = saved;
 }
 
-void perform_event_instance(CInstance* inst, CInstance* other, int32_t type, int32_t number) {
+void perform_event_instance(Runtime& r, CInstance* inst, CInstance* other, int32_t type,
+                            int32_t number) {
     if (!inst) return;
-    perform_event(inst, other, inst->object_index(), type, number);
+    perform_event(r, inst, other, inst->object_index(), type, number);
 }
 
-void perform_event_all(int32_t type, int32_t number) {
-    RoomInstances& list = room_instances();
+void perform_event_all(Runtime& r, int32_t type, int32_t number) {
+    RoomInstances& list = room_instances(r.get<WorldState>());
     const int n = list.count();
     for (int i = 0; i < n && i < list.count(); ++i) {
         CInstance* inst = list.at(i);
-        if (!inst->destroyed()) perform_event(inst, inst, inst->object_index(), type, number);
+        if (!inst->destroyed()) perform_event(r, inst, inst, inst->object_index(), type, number);
     }
 }
 
-void run_with_temp_instance(CCode& code) {
+void run_with_temp_instance(Runtime& r, CCode& code) {
     CInstance temp(0, 0);
-    set_object(temp, 0);
+    set_object(r, temp, 0);
     RValue result;
-    execute_reporting(&temp, &temp, code, result);
+    execute_reporting(r, &temp, &temp, code, result);
 }
 
-void run_library_init() {
-    for (const std::string& text : world().library_init) {
+void run_library_init(Runtime& r) {
+    ScriptState& st = r.get<ScriptState>();
+    for (const std::string& text : r.get<WorldState>().library_init) {
         if (text.empty()) continue;
         CCode code(text, false);
-        if (!code.compile()) {
-            const std::string m = pending_message();
-            clear_pending_error();
-            report("COMPILATION ERROR in library initialization code\r" + m, true);
+        if (!code.compile(st)) {
+            const std::string m = pending_message(st);
+            clear_pending_error(st);
+            report(r, "COMPILATION ERROR in library initialization code\r" + m, true);
             continue;
         }
-        run_with_temp_instance(code);
+        run_with_temp_instance(r, code);
     }
 }
 

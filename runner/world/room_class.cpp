@@ -2,6 +2,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
 namespace kx {
@@ -144,7 +145,7 @@ void write_room_section(CStream& s, const RoomSection& in) {
     s.write_int(in.last_tile_id);
 }
 
-void CRoom::copy_from(const CRoom& src) {
+void CRoom::copy_from(Runtime& rt, const CRoom& src) {
     name = src.name;
     caption = src.caption;
     width = src.width;
@@ -160,14 +161,14 @@ void CRoom::copy_from(const CRoom& src) {
     tiles = src.tiles;
     last_found_tile = -1;
     instances.clear();
-    auto clone = [](const CInstance& i) {
+    auto clone = [&rt](const CInstance& i) {
         auto c = std::make_unique<CInstance>(i.id(), i.object_index());
-        copy_state(*c, i);
+        copy_state(rt, *c, i);
         return c;
     };
     for (const auto& i : src.instances.active()) instances.active().push_back(clone(*i));
     for (const auto& i : src.instances.deactivated()) instances.deactivated().push_back(clone(*i));
-    instances.rebuild();
+    instances.rebuild(rt.get<WorldState>());
 }
 
 void CRoom::scroll_backgrounds() {
@@ -177,8 +178,8 @@ void CRoom::scroll_backgrounds() {
     }
 }
 
-int32_t CRoom::add_tile(RTile t) {
-    t.id = ++world().last_tile_id;
+int32_t CRoom::add_tile(RTile t, int32_t& last_tile_id) {
+    t.id = ++last_tile_id;
     tiles.push_back(t);
     return t.id;
 }
@@ -193,7 +194,7 @@ int CRoom::find_tile(int32_t id) {
     return -1;
 }
 
-std::unique_ptr<CRoom> room_from_record(const RoomRecord& r) {
+std::unique_ptr<CRoom> room_from_record(Runtime& rt, const RoomRecord& r) {
     auto room = std::make_unique<CRoom>();
     room->name = r.name;
     room->caption = r.caption;
@@ -204,7 +205,7 @@ std::unique_ptr<CRoom> room_from_record(const RoomRecord& r) {
     room->color = r.color;
     room->show_color = r.show_color;
     room->code = r.code;
-    const auto& bsize = world().hooks.background_size;
+    const BackgroundList& backgrounds = rt.get<SpriteState>().backgrounds;
     for (size_t k = 0; k < 8; ++k) {
         const auto& l = r.layers[k];
         CBack& b = room->backs[k];
@@ -217,10 +218,10 @@ std::unique_ptr<CRoom> room_from_record(const RoomRecord& r) {
         b.vtiled = l.vtiled;
         b.hspeed = l.hspeed;
         b.vspeed = l.vspeed;
-        if (l.stretch && bsize) {
-            const int w = bsize(l.index, false), h = bsize(l.index, true);
-            if (w > 0) b.xscale = double(r.width) / w;
-            if (h > 0) b.yscale = double(r.height) / h;
+        const CBackground* bg = backgrounds.get(l.index);
+        if (l.stretch && bg) {
+            if (bg->width() > 0) b.xscale = double(r.width) / bg->width();
+            if (bg->height() > 0) b.yscale = double(r.height) / bg->height();
         }
     }
     room->views_enabled = r.views_enabled;
@@ -231,7 +232,7 @@ std::unique_ptr<CRoom> room_from_record(const RoomRecord& r) {
                   v.hport,   0.0,     v.hborder, v.vborder, v.hspeed, v.vspeed, v.object};
     }
     for (const auto& i : r.instances) {
-        auto inst = make_instance(i.id, i.object, i.x, i.y);
+        auto inst = make_instance(rt, i.id, i.object, i.x, i.y);
         inst->creation_code = i.code;
         room->instances.active().push_back(std::move(inst));
     }
@@ -248,7 +249,7 @@ std::unique_ptr<CRoom> room_from_record(const RoomRecord& r) {
         tile.id = t.id;
         room->tiles.push_back(tile);
     }
-    room->instances.rebuild();
+    room->instances.rebuild(rt.get<WorldState>());
     return room;
 }
 
@@ -303,7 +304,7 @@ void write_room(CStream& s, const CRoom& r) {
     }
 }
 
-std::unique_ptr<CRoom> read_room(CStream& s) {
+std::unique_ptr<CRoom> read_room(const WorldState& w, CStream& s) {
     if (s.read_int() != kRoomSaveVersion) return nullptr;
     auto room = std::make_unique<CRoom>();
     CRoom& r = *room;
@@ -343,7 +344,7 @@ std::unique_ptr<CRoom> read_room(CStream& s) {
         int32_t n = 0;
         // An instance record takes well over 100 bytes.
         if (!read_count(s, n, 100)) return nullptr;
-        for (int32_t i = 0; i < n; ++i) list->push_back(read_instance(s));
+        for (int32_t i = 0; i < n; ++i) list->push_back(read_instance(w, s));
     }
     int32_t n = 0;
     if (!read_count(s, n, 40)) return nullptr;
@@ -360,7 +361,7 @@ std::unique_ptr<CRoom> read_room(CStream& s) {
         t.alpha = s.read_real();
         t.visible = s.read_bool();
     }
-    r.instances.rebuild();
+    r.instances.rebuild(w);
     return room;
 }
 

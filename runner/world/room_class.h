@@ -12,6 +12,8 @@
 namespace kx {
 
 class CStream;
+struct Runtime;
+struct WorldState;
 
 struct CBack {
     bool visible = false;
@@ -118,19 +120,20 @@ public:
     int32_t last_found_tile = -1;
 
     // Replaces everything with a deep copy of source.
-    void copy_from(const CRoom& source);
+    void copy_from(Runtime& r, const CRoom& source);
     void scroll_backgrounds();
     // Tiles (the room drawing uses these).
-    int32_t add_tile(RTile t);  // takes the next tile id; answers it
+    // Takes the next tile id (counting on last_tile_id); answers it.
+    int32_t add_tile(RTile t, int32_t& last_tile_id);
     int find_tile(int32_t id);  // position, or -1
 };
 
 // A template from the game data record; instances are made as at creation.
-std::unique_ptr<CRoom> room_from_record(const RoomRecord& r);
+std::unique_ptr<CRoom> room_from_record(Runtime& r, const RoomRecord& record);
 
 // Save-file record of a working copy.
 void write_room(CStream& s, const CRoom& room);
 // Null for a bad record; throws StreamError when truncated.
-std::unique_ptr<CRoom> read_room(CStream& s);
+std::unique_ptr<CRoom> read_room(const WorldState& w, CStream& s);
 
 }  // namespace kx

@@ -93,25 +93,25 @@ void write_timeline_list(CStream& s, const std::vector<const CTimeLine*>& list) 
 
 namespace {
 
-CTimeLine* timeline_get(int32_t index) {
-    auto& list = world().timelines;
+CTimeLine* timeline_get(WorldState& w, int32_t index) {
+    auto& list = w.timelines;
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return nullptr;
     return list[static_cast<size_t>(index)].get();
 }
 
 }  // namespace
 
-bool compile_timelines() {
-    auto& list = world().timelines;
+bool compile_timelines(Runtime& r) {
+    auto& list = r.get<WorldState>().timelines;
+    EventContext& ec = r.get<ScriptState>().event;
     for (size_t t = 0; t < list.size(); ++t) {
         if (!list[t]) continue;
         for (size_t m = 0; m < list[t]->moments.size(); ++m) {
-            EventContext& ec = rt().script->event;
             const EventContext saved = ec;
             for (size_t i = 0; i < list[t]->moments[m].actions.size(); ++i) {
                 ec = EventContext{static_cast<int32_t>(t), kTimeLineEventType, list[t]->times[m],
                                   static_cast<int32_t>(i), false};
-                if (!compile_action(list[t]->moments[m].actions[i])) {
+                if (!compile_action(r, list[t]->moments[m].actions[i])) {
                     ec = saved;
                     return false;
                 }
@@ -122,22 +122,22 @@ bool compile_timelines() {
     return true;
 }
 
-void run_moment(CInstance* self, CInstance* other, int32_t timeline, int moment) {
-    if (transition_pending()) return;
-    CTimeLine* t = timeline_get(timeline);
+void run_moment(Runtime& r, CInstance* self, CInstance* other, int32_t timeline, int moment) {
+    if (transition_pending(r)) return;
+    CTimeLine* t = timeline_get(r.get<WorldState>(), timeline);
     if (!t || moment < 0 || moment >= t->count()) return;
-    EventContext& ec = rt().script->event;
+    EventContext& ec = r.get<ScriptState>().event;
     const EventContext saved = ec;
     ec.owner_index = timeline;
     ec.event_type = kTimeLineEventType;
     ec.event_number = t->times[static_cast<size_t>(moment)];
     ec.action_index = 0;
-    run_event(t->moments[static_cast<size_t>(moment)], self, other);
+    run_event(r, t->moments[static_cast<size_t>(moment)], self, other);
     ec = saved;
 }
 
-bool add_code_moment(int32_t timeline, int32_t time, const std::string& code) {
-    CTimeLine* t = timeline_get(timeline);
+bool add_code_moment(Runtime& r, int32_t timeline, int32_t time, const std::string& code) {
+    CTimeLine* t = timeline_get(r.get<WorldState>(), timeline);
     if (!t) return false;
     CEvent& e = t->add(time);
     CAction a;
@@ -149,11 +149,11 @@ bool add_code_moment(int32_t timeline, int32_t time, const std::string& code) {
     e.actions.push_back(std::move(a));
     e.stored = true;
     // Compile only the new action: earlier ones are compiled already.
-    EventContext& ec = rt().script->event;
+    EventContext& ec = r.get<ScriptState>().event;
     const EventContext saved = ec;
     ec = EventContext{timeline, kTimeLineEventType, time,
                       static_cast<int32_t>(e.actions.size() - 1), false};
-    const bool ok = compile_action(e.actions.back());
+    const bool ok = compile_action(r, e.actions.back());
     ec = saved;
     return ok;
 }
@@ -163,30 +163,34 @@ namespace {
 int32_t arg_i(const RValue& v) {
     return round_to_i32(v.real);
 }
+WorldState& world_of_handler() {
+    return rt().get<WorldState>();
+}
 
-void f_timeline_exists(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    r.set_real(timeline_get(arg_i(a[0])) ? 1 : 0);
+KX_HANDLER(f_timeline_exists) {
+    result.set_real(timeline_get(world_of_handler(), arg_i(args[0])) ? 1 : 0);
 }
-void f_timeline_get_name(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const CTimeLine* t = timeline_get(arg_i(a[0]));
-    r.set_string(KxString(t ? t->name : std::string("<undefined>")));
+KX_HANDLER(f_timeline_get_name) {
+    const CTimeLine* t = timeline_get(world_of_handler(), arg_i(args[0]));
+    result.set_string(KxString(t ? t->name : std::string("<undefined>")));
 }
-void f_timeline_add(CInstance*, CInstance*, int, RValue& r, const RValue*) {
-    auto& list = world().timelines;
+KX_HANDLER(f_timeline_add) {
+    auto& list = world_of_handler().timelines;
     auto t = std::make_unique<CTimeLine>();
     t->name = "__newtimeline" + std::to_string(list.size());
     list.push_back(std::move(t));
-    r.set_real(static_cast<double>(list.size() - 1));
+    result.set_real(static_cast<double>(list.size() - 1));
 }
-void f_timeline_delete(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    const int32_t i = arg_i(a[0]);
-    if (timeline_get(i)) world().timelines[static_cast<size_t>(i)].reset();
+KX_HANDLER(f_timeline_delete) {
+    WorldState& w = world_of_handler();
+    const int32_t i = arg_i(args[0]);
+    if (timeline_get(w, i)) w.timelines[static_cast<size_t>(i)].reset();
 }
-void f_timeline_moment_add(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    add_code_moment(arg_i(a[0]), arg_i(a[1]), a[2].str.str());
+KX_HANDLER(f_timeline_moment_add) {
+    add_code_moment(rt(), arg_i(args[0]), arg_i(args[1]), args[2].str.str());
 }
-void f_timeline_moment_clear(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    if (CTimeLine* t = timeline_get(arg_i(a[0]))) t->remove(arg_i(a[1]));
+KX_HANDLER(f_timeline_moment_clear) {
+    if (CTimeLine* t = timeline_get(world_of_handler(), arg_i(args[0]))) t->remove(arg_i(args[1]));
 }
 
 constexpr BuiltinDef kFunctions[] = {

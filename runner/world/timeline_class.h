@@ -11,6 +11,7 @@ namespace kx {
 
 class CStream;
 class CInstance;
+struct Runtime;
 
 constexpr int32_t kTimeLineListVersion = 500;
 constexpr int32_t kTimeLineVersion = 500;
@@ -34,10 +35,10 @@ bool read_timeline_list(CStream& s, std::vector<std::unique_ptr<CTimeLine>>& out
 void write_timeline_list(CStream& s, const std::vector<const CTimeLine*>& list);
 
 // Runner side.
-bool compile_timelines();
-void run_moment(CInstance* self, CInstance* other, int32_t timeline, int moment);
+bool compile_timelines(Runtime& r);
+void run_moment(Runtime& r, CInstance* self, CInstance* other, int32_t timeline, int moment);
 // Adds a code moment and compiles it (compile errors are fatal reports).
-bool add_code_moment(int32_t timeline, int32_t time, const std::string& code);
+bool add_code_moment(Runtime& r, int32_t timeline, int32_t time, const std::string& code);
 void register_function_timeline(class FunctionTable& table);
 
 }  // namespace kx

@@ -5,14 +5,15 @@
 #include <filesystem>
 
 #include "core/runtime.h"
-#include "motion/motion_speed.h"
+#include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
 #include "script/code_error.h"
 #include "script/code_operator.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "world/function_game.h"
 #include "world/game_loop.h"
-#include "world/input_main.h"
+#include "world/motion_rules.h"
 #include "world/object_main.h"
 #include "world/room_main.h"
 #include "world/world_state.h"
@@ -21,8 +22,11 @@ namespace kx {
 
 namespace {
 
-GameState& game() {
-    return world().game;
+WorldState& world(Runtime& r) {
+    return r.get<WorldState>();
+}
+GameState& game(Runtime& r) {
+    return r.get<WorldState>().game;
 }
 int32_t to_int(const RValue& v) {
     return round_to_i32(v.real);
@@ -34,18 +38,29 @@ size_t slot(int32_t c, int32_t n) {
     return c >= 0 && c < n ? static_cast<size_t>(c) : 0;
 }
 
-CRoom& room() {
+// While no room is current, room variables read and write a room of nobody's.
+CRoom& room(Runtime& r) {
     static CRoom none;
-    return world().current ? *world().current : none;
+    return world(r).current ? *world(r).current : none;
 }
 
-double sprite_metric(const CInstance& i, int which) {
-    const auto& f = world().hooks.sprite_metric;
-    return f ? f(i.sprite_index, which) : 0;
+// 0 width, 1 height, 2 x origin, 3 y origin of the instance's sprite (0 for none).
+double sprite_metric(Runtime& r, const CInstance& i, int which) {
+    const CSprite* s = r.get<SpriteState>().sprites.get(i.sprite_index);
+    if (!s) return 0;
+    switch (which) {
+        case 0: return s->width();
+        case 1: return s->height();
+        case 2: return s->xoffset();
+        default: return s->yoffset();
+    }
 }
 
+// Getters and setters follow the built-in handler convention, which reaches
+// the runtime through rt().
 #define GET(body)                                     \
     +[](CInstance* i, int32_t c, RValue& o) -> bool { \
+        [[maybe_unused]] Runtime& r = rt();           \
         (void)i;                                      \
         (void)c;                                      \
         body;                                         \
@@ -53,6 +68,7 @@ double sprite_metric(const CInstance& i, int which) {
     }
 #define SET(body)                                           \
     +[](CInstance* i, int32_t c, const RValue& v) -> bool { \
+        [[maybe_unused]] Runtime& r = rt();                 \
         (void)i;                                            \
         (void)c;                                            \
         (void)v;                                            \
@@ -85,7 +101,7 @@ double sprite_metric(const CInstance& i, int which) {
         name, GET(if (!i) return false; o.set_real(i->f)),  \
             SET(if (!i) return false; if (i->f != v.real) { \
                 i->f = v.real;                              \
-                compute_bbox(*i);                           \
+                compute_bbox(r, *i);                           \
             }),                                             \
             true                                            \
     }
@@ -97,9 +113,9 @@ double sprite_metric(const CInstance& i, int which) {
 
 const BuiltinVarDef kInstanceVariables[] = {
     {"x", GET(if (!i) return false; o.set_real(i->x)),
-     SET(if (!i) return false; set_position(*i, v.real, i->y)), true},
+     SET(if (!i) return false; set_position(r, *i, v.real, i->y)), true},
     {"y", GET(if (!i) return false; o.set_real(i->y)),
-     SET(if (!i) return false; set_position(*i, i->x, v.real)), true},
+     SET(if (!i) return false; set_position(r, *i, i->x, v.real)), true},
     IREAL("xprevious", xprevious),
     IREAL("yprevious", yprevious),
     IREAL("xstart", xstart),
@@ -128,7 +144,7 @@ const BuiltinVarDef kInstanceVariables[] = {
     IRO("bbox_top", i->bbox_top),
     IRO("bbox_bottom", i->bbox_bottom),
     {"sprite_index", GET(if (!i) return false; o.set_real(i->sprite_index)),
-     SET(if (!i) return false; set_sprite(*i, to_int(v))), true},
+     SET(if (!i) return false; set_sprite(r, *i, to_int(v))), true},
     IREAL("image_index", image_index),
     {"image_single",
      GET(if (!i) return false; o.set_real(i->image_speed != 0 ? -1 : i->image_index)),
@@ -137,11 +153,11 @@ const BuiltinVarDef kInstanceVariables[] = {
          i->image_speed = 0;
      } else i->image_speed = 1),
      true},
-    IRO("image_number", image_count(*i)),
-    IRO("sprite_width", sprite_metric(*i, 0) * i->image_xscale),
-    IRO("sprite_height", sprite_metric(*i, 1) * i->image_yscale),
-    IRO("sprite_xoffset", sprite_metric(*i, 2) * i->image_xscale),
-    IRO("sprite_yoffset", sprite_metric(*i, 3) * i->image_yscale),
+    IRO("image_number", image_count(r, *i)),
+    IRO("sprite_width", sprite_metric(r, *i, 0) * i->image_xscale),
+    IRO("sprite_height", sprite_metric(r, *i, 1) * i->image_yscale),
+    IRO("sprite_xoffset", sprite_metric(r, *i, 2) * i->image_xscale),
+    IRO("sprite_yoffset", sprite_metric(r, *i, 3) * i->image_yscale),
     IBOX("image_xscale", image_xscale),
     IBOX("image_yscale", image_yscale),
     IBOX("image_angle", image_angle),
@@ -149,7 +165,7 @@ const BuiltinVarDef kInstanceVariables[] = {
     IINT("image_blend", image_blend),
     IREAL("image_speed", image_speed),
     {"mask_index", GET(if (!i) return false; o.set_real(i->mask_index)),
-     SET(if (!i) return false; i->mask_index = to_int(v); compute_bbox(*i)), true},
+     SET(if (!i) return false; i->mask_index = to_int(v); compute_bbox(r, *i)), true},
     IRO("path_index", i->path_index),
     IPATH("path_position", path_position),
     IPATH("path_positionprevious", path_positionprevious),
@@ -164,47 +180,47 @@ const BuiltinVarDef kInstanceVariables[] = {
 
 // Room fields, array fields of the layers and views.
 #define RINT(name, f) \
-    { name, GET(o.set_real(room().f)), SET(room().f = to_int(v)), true }
+    { name, GET(o.set_real(room(r).f)), SET(room(r).f = to_int(v)), true }
 #define RFLAG(name, f) \
-    { name, GET(o.set_real(room().f ? 1 : 0)), SET(room().f = to_flag(v)), true }
+    { name, GET(o.set_real(room(r).f ? 1 : 0)), SET(room(r).f = to_flag(v)), true }
 #define BFLAG(name, f)                                             \
     {                                                              \
-        name, GET(o.set_real(room().backs[slot(c, 8)].f ? 1 : 0)), \
-            SET(room().backs[slot(c, 8)].f = to_flag(v)), true     \
+        name, GET(o.set_real(room(r).backs[slot(c, 8)].f ? 1 : 0)), \
+            SET(room(r).backs[slot(c, 8)].f = to_flag(v)), true     \
     }
 #define BINT(name, f)                                         \
     {                                                         \
-        name, GET(o.set_real(room().backs[slot(c, 8)].f)),    \
-            SET(room().backs[slot(c, 8)].f = to_int(v)), true \
+        name, GET(o.set_real(room(r).backs[slot(c, 8)].f)),    \
+            SET(room(r).backs[slot(c, 8)].f = to_int(v)), true \
     }
 #define BREAL(name, f)                                     \
     {                                                      \
-        name, GET(o.set_real(room().backs[slot(c, 8)].f)), \
-            SET(room().backs[slot(c, 8)].f = v.real), true \
+        name, GET(o.set_real(room(r).backs[slot(c, 8)].f)), \
+            SET(room(r).backs[slot(c, 8)].f = v.real), true \
     }
 #define VFLAG(name, f)                                             \
     {                                                              \
-        name, GET(o.set_real(room().views[slot(c, 8)].f ? 1 : 0)), \
-            SET(room().views[slot(c, 8)].f = to_flag(v)), true     \
+        name, GET(o.set_real(room(r).views[slot(c, 8)].f ? 1 : 0)), \
+            SET(room(r).views[slot(c, 8)].f = to_flag(v)), true     \
     }
 #define VINT(name, f)                                         \
     {                                                         \
-        name, GET(o.set_real(room().views[slot(c, 8)].f)),    \
-            SET(room().views[slot(c, 8)].f = to_int(v)), true \
+        name, GET(o.set_real(room(r).views[slot(c, 8)].f)),    \
+            SET(room(r).views[slot(c, 8)].f = to_int(v)), true \
     }
 #define VREAL(name, f)                                     \
     {                                                      \
-        name, GET(o.set_real(room().views[slot(c, 8)].f)), \
-            SET(room().views[slot(c, 8)].f = v.real), true \
+        name, GET(o.set_real(room(r).views[slot(c, 8)].f)), \
+            SET(room(r).views[slot(c, 8)].f = v.real), true \
     }
 #define GFLAG(name, f) \
-    { name, GET(o.set_real(game().f ? 1 : 0)), SET(game().f = to_flag(v)), true }
+    { name, GET(o.set_real(game(r).f ? 1 : 0)), SET(game(r).f = to_flag(v)), true }
 #define GSTR(name, f) \
-    { name, GET(o.set_string(KxString(game().f))), SET(game().f = v.str.str()), true }
+    { name, GET(o.set_string(KxString(game(r).f))), SET(game(r).f = v.str.str()), true }
 
-int background_size(int32_t c, bool height) {
-    const auto& f = world().hooks.background_size;
-    return f ? f(room().backs[slot(c, 8)].index, height) : 0;
+int background_size(Runtime& r, int32_t c, bool height) {
+    const CBackground* b = r.get<SpriteState>().backgrounds.get(room(r).backs[slot(c, 8)].index);
+    return b ? (height ? b->height() : b->width()) : 0;
 }
 
 std::tm local_now() {
@@ -214,32 +230,32 @@ std::tm local_now() {
 }
 
 const BuiltinVarDef kGlobalVariables[] = {
-    {"room", GET(o.set_real(world().room_index)), SET(request_room(to_int(v))), true},
-    RO("room_first", room_first()),
-    RO("room_last", room_last()),
-    {"transition_kind", GET(o.set_real(game().transition_kind)),
-     SET(game().transition_kind = to_int(v)), true},
-    {"score", GET(o.set_real(game().score)), SET(game().score = to_int(v)), true},
-    {"lives", GET(o.set_real(game().lives)), SET(set_lives(to_int(v))), true},
-    {"health", GET(o.set_real(game().health)), SET(set_health(v.real)), true},
-    RO("game_id", game().game_id),
+    {"room", GET(o.set_real(world(r).room_index)), SET(request_room(r, to_int(v))), true},
+    RO("room_first", room_first(world(r))),
+    RO("room_last", room_last(world(r))),
+    {"transition_kind", GET(o.set_real(game(r).transition_kind)),
+     SET(game(r).transition_kind = to_int(v)), true},
+    {"score", GET(o.set_real(game(r).score)), SET(game(r).score = to_int(v)), true},
+    {"lives", GET(o.set_real(game(r).lives)), SET(set_lives(r, to_int(v))), true},
+    {"health", GET(o.set_real(game(r).health)), SET(set_health(r, v.real)), true},
+    RO("game_id", r.get<GameDataState>().header.game_id),
     {"working_directory",
      GET(std::error_code ec; o.set_string(KxString(std::filesystem::current_path(ec).string()))),
      nullptr, false},
-    {"temp_directory", GET(o.set_string(KxString(game().temp_directory))), nullptr, false},
-    RO("instance_count", room_instances().count()),
+    {"temp_directory", GET(o.set_string(KxString(r.options.temp_dir))), nullptr, false},
+    RO("instance_count", room_instances(world(r)).count()),
     {"instance_id",
-     GET(RoomInstances& r = room_instances();
-         o.set_real(c >= 0 && c < r.count() ? r.at(c)->id() : -4)),
+     GET(const RoomInstances& list = room_instances(world(r));
+         o.set_real(c >= 0 && c < list.count() ? list.at(c)->id() : -4)),
      nullptr, false},
-    RO("room_width", room().width),
-    RO("room_height", room().height),
-    {"room_caption", GET(o.set_string(KxString(room().caption))), SET(room().caption = v.str.str()),
+    RO("room_width", room(r).width),
+    RO("room_height", room(r).height),
+    {"room_caption", GET(o.set_string(KxString(room(r).caption))), SET(room(r).caption = v.str.str()),
      true},
-    {"room_speed", GET(o.set_real(room().speed)),
+    {"room_speed", GET(o.set_real(room(r).speed)),
      SET(const int32_t s = to_int(v);
-         if (s <= 0) report_with_context("Trying to set the room speed to a value <= 0.", false);
-         else room().speed = s),
+         if (s <= 0) report_with_context(r, "Trying to set the room speed to a value <= 0.", false);
+         else room(r).speed = s),
      true},
     RFLAG("room_persistent", persistent),
     RINT("background_color", color),
@@ -249,8 +265,8 @@ const BuiltinVarDef kGlobalVariables[] = {
     BINT("background_index", index),
     BREAL("background_x", x),
     BREAL("background_y", y),
-    {"background_width", GET(o.set_real(background_size(c, false))), nullptr, false},
-    {"background_height", GET(o.set_real(background_size(c, true))), nullptr, false},
+    {"background_width", GET(o.set_real(background_size(r, c, false))), nullptr, false},
+    {"background_height", GET(o.set_real(background_size(r, c, true))), nullptr, false},
     BFLAG("background_htiled", htiled),
     BFLAG("background_vtiled", vtiled),
     BREAL("background_xscale", xscale),
@@ -260,7 +276,7 @@ const BuiltinVarDef kGlobalVariables[] = {
     BINT("background_blend", blend),
     BREAL("background_alpha", alpha),
     RFLAG("view_enabled", views_enabled),
-    RO("view_current", game().view_current),
+    RO("view_current", game(r).view_current),
     VFLAG("view_visible", visible),
     VINT("view_xview", xview),
     VINT("view_yview", yview),
@@ -276,36 +292,17 @@ const BuiltinVarDef kGlobalVariables[] = {
     VINT("view_hspeed", hspeed),
     VINT("view_vspeed", vspeed),
     VINT("view_object", object),
-    // Mapped when read: views may have moved since the last mouse phase.
-    {"mouse_x", GET(double x; double y; mouse_room_position(x, y); o.set_real(x)), nullptr, false},
-    {"mouse_y", GET(double x; double y; mouse_room_position(x, y); o.set_real(y)), nullptr, false},
-    {"mouse_button", GET(o.set_real(game().input.mouse_button)),
-     SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) game().input.mouse_button = b), true},
-    {"mouse_lastbutton", GET(o.set_real(game().input.mouse_lastbutton)),
-     SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) game().input.mouse_lastbutton = b),
+    {"cursor_sprite", GET(o.set_real(game(r).cursor_sprite)), SET(game(r).cursor_sprite = to_int(v)),
      true},
-    {"keyboard_key", GET(o.set_real(game().input.keyboard_key)),
-     SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) game().input.keyboard_key = k), true},
-    {"keyboard_lastkey", GET(o.set_real(game().input.keyboard_lastkey)),
-     SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) game().input.keyboard_lastkey = k),
-     true},
-    {"keyboard_lastchar", GET(o.set_string(KxString(game().input.keyboard_lastchar))),
-     SET(const std::string s = v.str.str();
-         if (!s.empty()) game().input.keyboard_lastchar = s.substr(0, 1)),
-     true},
-    {"keyboard_string", GET(o.set_string(KxString(game().input.keyboard_string))),
-     SET(game().input.keyboard_string = v.str.str()), true},
-    {"cursor_sprite", GET(o.set_real(game().cursor_sprite)), SET(game().cursor_sprite = to_int(v)),
-     true},
-    {"show_score", GET(o.set_real(game().show_score ? 1 : 0)),
-     SET(game().show_score = to_flag(v); game().show_score_assigned = true), true},
+    {"show_score", GET(o.set_real(game(r).show_score ? 1 : 0)),
+     SET(game(r).show_score = to_flag(v); game(r).show_score_assigned = true), true},
     GFLAG("show_lives", show_lives),
     GFLAG("show_health", show_health),
     GSTR("caption_score", caption_score),
     GSTR("caption_lives", caption_lives),
     GSTR("caption_health", caption_health),
-    RO("fps", game().fps),
-    RO("current_time", static_cast<double>(rt().platform->clock()->now_us() / 1000)),
+    RO("fps", game(r).fps),
+    RO("current_time", static_cast<double>(r.platform->clock()->now_us() / 1000)),
     RO("current_year", local_now().tm_year + 1900),
     RO("current_month", local_now().tm_mon + 1),
     RO("current_day", local_now().tm_mday),
@@ -313,10 +310,10 @@ const BuiltinVarDef kGlobalVariables[] = {
     RO("current_hour", local_now().tm_hour),
     RO("current_minute", local_now().tm_min),
     RO("current_second", local_now().tm_sec),
-    RO("event_type", rt().script->event.event_type),
-    RO("event_number", rt().script->event.event_number),
-    RO("event_object", rt().script->event.owner_index),
-    RO("event_action", rt().script->event.action_index),
+    RO("event_type", r.get<ScriptState>().event.event_type),
+    RO("event_number", r.get<ScriptState>().event.event_number),
+    RO("event_object", r.get<ScriptState>().event.owner_index),
+    RO("event_action", r.get<ScriptState>().event.action_index),
     RO("secure_mode", 0.0),
 };
 

@@ -1,6 +1,7 @@
 #include "world/world_state.h"
 
 #include "core/runtime.h"
+#include "gamedata/game_info.h"
 #include "script/script_state.h"
 #include "world/function_game.h"
 #include "world/object_main.h"
@@ -10,48 +11,121 @@ namespace kx {
 
 void register_variables_world(BuiltinVariableTable& table);
 
-WorldState& world() {
-    return *rt().world;
-}
-
-RoomInstances& room_instances() {
-    WorldState& w = world();
+RoomInstances& room_instances(WorldState& w) {
     return w.current ? w.current->instances : w.no_room;
 }
 
-bool transition_pending() {
-    return rt().script->transition_request != -1;
+const RoomInstances& room_instances(const WorldState& w) {
+    return w.current ? w.current->instances : w.no_room;
 }
 
-void init_world(Runtime& rt) {
-    rt.world = std::make_shared<WorldState>();
-    ScriptState& st = *rt.script;
-    register_function_instance(st.functions);
-    register_function_game(st.functions);
-    register_function_timeline(st.functions);
-    register_variables_world(st.builtins);
-    auto finder = [&](ResourceKind k) -> ResourceFinder& {
-        return st.resource_finders[static_cast<size_t>(k)];
-    };
-    finder(ResourceKind::Object) = [](std::string_view n) { return object_find(n); };
-    finder(ResourceKind::Room) = [](std::string_view n) { return room_find(n); };
-    finder(ResourceKind::TimeLine) = [](std::string_view n) {
-        const auto& list = world().timelines;
-        for (size_t i = 0; i < list.size(); ++i)
-            if (list[i] && list[i]->name == n) return static_cast<int>(i);
-        return -1;
-    };
-    st.names.object_name = [](int32_t i) { return object_name(i); };
-    st.names.timeline_name = [](int32_t i) {
-        const auto& list = world().timelines;
+bool transition_pending(const Runtime& r) {
+    return r.get<ScriptState>().transition.pending();
+}
+
+void InputState::clear() {
+    InputState fresh;
+    fresh.mouse_x = mouse_x;
+    fresh.mouse_y = mouse_y;
+    fresh.window_x = window_x;
+    fresh.window_y = window_y;
+    *this = fresh;
+}
+
+int WorldScriptView::count() const {
+    return room_instances(m_world).count();
+}
+CInstance* WorldScriptView::at(int pos) const {
+    return room_instances(m_world).at(pos);
+}
+int WorldScriptView::object_count(int32_t object_index) const {
+    return static_cast<int>(room_instances(m_world).family(object_index).size());
+}
+CInstance* WorldScriptView::object_at(int32_t object_index, int pos) const {
+    return room_instances(m_world).family(object_index)[static_cast<size_t>(pos)];
+}
+CInstance* WorldScriptView::make_detached() {
+    return new CInstance(0, -1);
+}
+void WorldScriptView::release_detached(CInstance* inst) {
+    delete inst;
+}
+
+namespace {
+
+void create(Runtime& r) {
+    WorldState& w = r.emplace<WorldState>();
+    ScriptState& st = r.get<ScriptState>();
+    st.instances = &w.script_view;
+    st.names.object_name = [&w](int32_t i) { return object_name(w, i); };
+    st.names.timeline_name = [&w](int32_t i) {
+        const auto& list = w.timelines;
         return i >= 0 && static_cast<size_t>(i) < list.size() && list[static_cast<size_t>(i)]
                    ? list[static_cast<size_t>(i)]->name
                    : std::string("<undefined>");
     };
-    st.names.event_name = [](int32_t type, int32_t n) {
-        return event_name(type, n, object_name(n));
+    st.names.event_name = [&w](int32_t type, int32_t n) {
+        return event_name(type, n, object_name(w, n));
     };
-    st.instances = &rt.world->no_room;
 }
+
+void register_builtins(Runtime& r) {
+    ScriptState& st = r.get<ScriptState>();
+    register_function_instance(st.functions);
+    register_function_game(st.functions);
+    register_function_timeline(st.functions);
+    register_variables_world(st.builtins);
+}
+
+bool read_timelines(Runtime& r, CStream& s) {
+    return read_timeline_list(s, r.get<WorldState>().timelines);
+}
+bool read_library_init_section(Runtime& r, CStream& s) {
+    return read_library_init(s, r.get<WorldState>().library_init);
+}
+bool read_room_order_section(Runtime& r, CStream& s) {
+    return read_room_order(s, r.get<WorldState>().room_order);
+}
+
+int32_t find_object(Runtime& r, std::string_view name) {
+    return object_find(r.get<WorldState>(), name);
+}
+int32_t find_room(Runtime& r, std::string_view name) {
+    return room_find(r.get<WorldState>(), name);
+}
+int32_t find_timeline(Runtime& r, std::string_view name) {
+    const auto& list = r.get<WorldState>().timelines;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i] && list[i]->name == name) return static_cast<int32_t>(i);
+    return -1;
+}
+
+constexpr SectionReader kSectionReaders[] = {
+    {Section::TimeLines, read_timelines},
+    {Section::Objects, load_objects},
+    {Section::Rooms, load_rooms},
+    {Section::LibraryInit, read_library_init_section},
+    {Section::RoomOrder, read_room_order_section},
+};
+constexpr ResourceFinder kFinders[] = {
+    {ResourceKind::Object, find_object},
+    {ResourceKind::TimeLine, find_timeline},
+    {ResourceKind::Room, find_room},
+};
+constexpr LoadStep kLoadSteps[] = {
+    {LoadStage::TimeLines, compile_timelines},
+    {LoadStage::Objects, compile_objects},
+};
+
+}  // namespace
+
+const Subsystem kWorldSubsystem{
+    .name = "world",
+    .create = create,
+    .register_builtins = register_builtins,
+    .sections = kSectionReaders,
+    .finders = kFinders,
+    .load_steps = kLoadSteps,
+};
 
 }  // namespace kx

@@ -1,13 +1,15 @@
 #pragma once
-// The state of the game world, owned by Runtime::world.
+// The game world: objects, rooms, time lines, the instances of the room being
+// played and the state of the game.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/subsystem.h"
+#include "world/box_grid.h"
 #include "world/instance_main.h"
 #include "world/object_class.h"
 #include "world/room_class.h"
@@ -17,53 +19,25 @@ namespace kx {
 
 struct Runtime;
 
-// What the world asks of subsystems that have not landed here (sprites,
-// backgrounds, collision boxes, drawing). An empty slot gives the answer of
-// a game without those resources.
-struct WorldHooks {
-    std::function<bool(int32_t sprite)> sprite_exists;
-    std::function<int(int32_t sprite)> sprite_image_count;  // 0 for none
-    // 0 width, 1 height, 2 x origin, 3 y origin of a sprite (0 for none).
-    std::function<double(int32_t sprite, int which)> sprite_metric;
-    std::function<void(CInstance&)> compute_bbox;
-    std::function<int(int32_t background, bool height)> background_size;
-    std::function<void()> draw_room;
-    std::function<void(int32_t kind)> present;
-    // Step parts owned by the input, motion and collision subsystems. Each
-    // returns early when a transition becomes pending.
-    std::function<void()> input_events;        // keyboard, joystick, mouse events
-    std::function<void()> input_step_end;      // clear pressed/released states
-    std::function<void(CInstance&)> move_instance;  // friction, gravity, path, position
-    std::function<void()> boundary_events;     // outside-room and boundary
-    std::function<void()> collision_events;
-    // Whether room point (x, y) lies in the instance's collision shape.
-    std::function<bool(CInstance&, double x, double y)> point_in_instance;
-    // Window client coordinates to room coordinates through the view under
-    // the point (mouse_x, mouse_y).
-    std::function<void(int wx, int wy, double& rx, double& ry)> window_to_room;
-    std::function<void()> toggle_fullscreen;   // the F4 key
-    // After the loop processed window messages (replayed input arrives here).
-    std::function<void()> input_messages;
-    // The window's system cursor (cr_* numbers; -1 none) at game start and end.
-    std::function<void(int32_t cursor)> set_window_cursor;
-    // Sizes the drawing region for the current room (room start, after a load).
-    std::function<void()> size_region;
-};
-
-// What the input handlers record; cleared on entering a room. Keys are
-// indexed by their mapped key 0..255, buttons by 1..3 (slot 0 unused).
+// What the input handlers record; cleared on entering a room, where the mouse
+// stays where it is. Keys are indexed by their mapped key 0..255, buttons by
+// 1..3 (slot 0 unused).
 struct InputState {
     int32_t keyboard_key = 0, keyboard_lastkey = 0;
     std::string keyboard_lastchar, keyboard_string;
     int32_t mouse_button = 0, mouse_lastbutton = 0;
     double mouse_x = 0, mouse_y = 0;  // room position at the last mouse phase or move
+    int window_x = 0, window_y = 0;   // the mouse in the window's client area
     std::array<bool, 256> key_held{}, key_pressed{}, key_released{};
     std::array<bool, 4> button_held{}, button_pressed{}, button_released{};
     bool wheel_up = false, wheel_down = false;
+
+    // Forgets keys, buttons and text; the mouse keeps its place.
+    void clear();
 };
 
 // Game state that is not tied to a room. The transition request itself is
-// ScriptState::transition_request, which fatal errors set.
+// ScriptState::transition, which fatal errors set.
 struct GameState {
     bool running = false;
     bool paused = false;
@@ -80,13 +54,9 @@ struct GameState {
     bool show_score_assigned = false;
     std::string caption_score = "Score: ", caption_lives = "Lives: ", caption_health = "Health: ";
     long long steps_done = 0;
-    long long step_limit = -1;  // end the game after this many steps
     int32_t view_current = 0;
     InputState input;
-    std::optional<uint64_t> fixed_seed;  // --seed: every game start uses it
-    bool active = true;
-    int32_t game_id = 0;
-    std::string temp_directory;  // the application has the focus
+    bool active = true;  // the application has the focus
 };
 
 // Per (type, number): the objects (ascending) that have the event directly or
@@ -97,7 +67,28 @@ struct EventLists {
     const std::vector<int32_t>& at(int32_t type, int32_t number) const;
 };
 
+// The language's view of the room: the current room's lists, or an empty one
+// while no room is current.
+class WorldScriptView : public IScriptWorld {
+public:
+    explicit WorldScriptView(const struct WorldState& w) : m_world(w) {}
+    int count() const override;
+    CInstance* at(int pos) const override;
+    int object_count(int32_t object_index) const override;
+    CInstance* object_at(int32_t object_index, int pos) const override;
+    ScriptInstance& part(CInstance& inst) const override { return inst; }
+    CInstance* make_detached() override;
+    void release_detached(CInstance* inst) override;
+
+private:
+    const WorldState& m_world;
+};
+
 struct WorldState {
+    WorldState() : script_view(*this) {}
+    WorldState(const WorldState&) = delete;
+    WorldState& operator=(const WorldState&) = delete;
+
     std::vector<std::unique_ptr<CObject>> objects;
     std::vector<std::string> library_init;
     std::vector<std::unique_ptr<CRoom>> rooms;  // templates
@@ -114,15 +105,32 @@ struct WorldState {
 
     GameState game;
     EventLists lists;
-    WorldHooks hooks;
+    // The boxes of the current room's instances, for the collision queries.
+    BoxGrid grid;
+    WorldScriptView script_view;
 };
 
-WorldState& world();
-// Creates rt.world, registers the world's built-in functions and variables,
-// and connects the script state's names and finders. After init_script.
-void init_world(Runtime& rt);
+extern const Subsystem kWorldSubsystem;
+
 // The instances scripts see: the current room's.
-RoomInstances& room_instances();
-bool transition_pending();
+RoomInstances& room_instances(WorldState& w);
+const RoomInstances& room_instances(const WorldState& w);
+bool transition_pending(const Runtime& r);
+
+// Runs f(inst) for each instance of a list that the code it runs may change:
+// the list is read again at every position and positions past its first
+// length are not visited; destroyed instances are skipped. f answers false
+// to stop.
+template <class List, class F>
+void for_each_live(List&& list_now, F&& f) {
+    const size_t n = list_now().size();
+    for (size_t k = 0; k < n; ++k) {
+        const auto& list = list_now();
+        if (k >= list.size()) return;
+        CInstance* inst = &*list[k];
+        if (inst->destroyed()) continue;
+        if (!f(inst)) return;
+    }
+}
 
 }  // namespace kx

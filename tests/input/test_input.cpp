@@ -16,8 +16,8 @@
 #include "support/capture_platform.h"
 #include "support/world_support.h"
 #include "world/game_loop.h"
-#include "world/input_main.h"
-#include "world/input_record.h"
+#include "input/input_main.h"
+#include "input/input_record.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 

@@ -2,10 +2,10 @@
 // loading from picture files.
 #include <gtest/gtest.h>
 
-#include "graphics/background_class.h"
+#include "sprites/background_class.h"
 #include "graphics/picture_file.h"
 #include "graphics/picture_test_util.h"
-#include "graphics/sprite_class.h"
+#include "sprites/sprite_class.h"
 
 namespace kx {
 namespace {

@@ -2,10 +2,8 @@
 
 #include "gamedata/scramble.h"
 #include "kxpack/game_source.h"
-#include "core/runtime.h"
 #include "platform/platform.h"
 #include "script/script_main.h"
-#include "script/script_state.h"
 
 namespace kx::pack {
 
@@ -38,8 +36,7 @@ public:
 };
 }  // namespace
 
-// The script list's record is the runner's own; kxpack fills and reads a
-// script list of a runtime of its own.
+// The script list's record is the runner's own.
 void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSource>>& scripts) {
     ScriptList list;
     for (const auto& s : scripts) {
@@ -53,11 +50,8 @@ void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSo
 
 bool read_scripts_section(CStream& st, std::vector<std::optional<ScriptSource>>& out) {
     out.clear();
-    Runtime tmp;
-    tmp.script = std::make_shared<ScriptState>();
-    RuntimeScope scope(tmp);
-    if (!load_scripts(st)) return false;
-    const ScriptList& list = tmp.script->scripts;
+    ScriptList list;
+    if (!load_scripts(list, st)) return false;
     for (int i = 0; i < list.count(); ++i) {
         if (const CScript* sc = list.at(i))
             out.push_back(ScriptSource{sc->name, sc->text});

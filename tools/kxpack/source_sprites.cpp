@@ -4,9 +4,9 @@
 #include <iterator>
 #include <memory>
 
-#include "core/runtime.h"
 #include "gamedata/game_data.h"
-#include "graphics/graphics_state.h"
+#include "sprites/background_main.h"
+#include "sprites/sprite_main.h"
 #include "graphics/picture_file.h"
 #include "kxpack/game_source.h"
 
@@ -321,7 +321,7 @@ void write_sprites_section(CStream& st, const std::vector<std::optional<SpriteSo
         sp->set_origin(s->xorig, s->yorig);
         list.add(s->name, std::move(sp));
     }
-    kx::write_sprites_section(st, list);
+    list.write_section(st);
 }
 
 void write_backgrounds_section(CStream& st,
@@ -336,78 +336,60 @@ void write_backgrounds_section(CStream& st,
         bg->set_stored(b->width, b->height, b->transparent, b->smooth, b->preload, b->image);
         list.add(b->name, std::move(bg));
     }
-    kx::write_backgrounds_section(st, list);
+    list.write_section(st);
 }
 
-namespace {
-// Runs the runner's reader on a runtime of its own, so nothing leaks into
-// (or out of) the caller's.
-template <class Read, class Convert>
-bool read_with_runtime(Read read, Convert convert) {
-    Runtime tmp;
-    init_graphics_resources(tmp);
-    RuntimeScope scope(tmp);
-    bool ok = false;
-    try {
-        ok = read();
-    } catch (...) {
-        convert(*tmp.graphics);
-        throw;
-    }
-    convert(*tmp.graphics);
-    return ok;
-}
-}  // namespace
-
+// The lists are read here without a runtime: without a texture link they
+// make no textures.
 bool read_sprites_section(CStream& st, std::vector<std::optional<SpriteSource>>& out) {
     out.clear();
-    return read_with_runtime([&] { return kx::read_sprites_section(st); },
-                             [&](const GraphicsState& g) {
-                                 for (int32_t i = 0; i < g.sprites.count(); ++i) {
-                                     const CSprite* sp = g.sprites.get(i);
-                                     if (!sp) {
-                                         out.emplace_back();
-                                         continue;
-                                     }
-                                     SpriteSource s;
-                                     s.name = g.sprites.name(i);
-                                     s.width = sp->width();
-                                     s.height = sp->height();
-                                     s.xorig = sp->xoffset();
-                                     s.yorig = sp->yoffset();
-                                     s.bbox_mode = sp->bbox_mode();
-                                     s.bbox = sp->bbox();
-                                     s.transparent = sp->transparent();
-                                     s.smooth = sp->smooth();
-                                     s.preload = sp->preload();
-                                     s.precise = sp->precise();
-                                     s.frames = sp->subimages();
-                                     out.push_back(std::move(s));
-                                 }
-                             });
+    SpriteList list;
+    const bool ok = list.read_section(st);
+    for (int32_t i = 0; i < list.count(); ++i) {
+        const CSprite* sp = list.get(i);
+        if (!sp) {
+            out.emplace_back();
+            continue;
+        }
+        SpriteSource s;
+        s.name = list.name(i);
+        s.width = sp->width();
+        s.height = sp->height();
+        s.xorig = sp->xoffset();
+        s.yorig = sp->yoffset();
+        s.bbox_mode = sp->bbox_mode();
+        s.bbox = sp->bbox();
+        s.transparent = sp->transparent();
+        s.smooth = sp->smooth();
+        s.preload = sp->preload();
+        s.precise = sp->precise();
+        s.frames = sp->subimages();
+        out.push_back(std::move(s));
+    }
+    return ok;
 }
 
 bool read_backgrounds_section(CStream& st, std::vector<std::optional<BackgroundSource>>& out) {
     out.clear();
-    return read_with_runtime([&] { return kx::read_backgrounds_section(st); },
-                             [&](const GraphicsState& g) {
-                                 for (int32_t i = 0; i < g.backgrounds.count(); ++i) {
-                                     const CBackground* bg = g.backgrounds.get(i);
-                                     if (!bg) {
-                                         out.emplace_back();
-                                         continue;
-                                     }
-                                     BackgroundSource b;
-                                     b.name = g.backgrounds.name(i);
-                                     b.width = bg->width();
-                                     b.height = bg->height();
-                                     b.transparent = bg->transparent();
-                                     b.smooth = bg->smooth();
-                                     b.preload = bg->preload();
-                                     b.image = bg->image();
-                                     out.push_back(std::move(b));
-                                 }
-                             });
+    BackgroundList list;
+    const bool ok = list.read_section(st);
+    for (int32_t i = 0; i < list.count(); ++i) {
+        const CBackground* bg = list.get(i);
+        if (!bg) {
+            out.emplace_back();
+            continue;
+        }
+        BackgroundSource b;
+        b.name = list.name(i);
+        b.width = bg->width();
+        b.height = bg->height();
+        b.transparent = bg->transparent();
+        b.smooth = bg->smooth();
+        b.preload = bg->preload();
+        b.image = bg->image();
+        out.push_back(std::move(b));
+    }
+    return ok;
 }
 
 }  // namespace kx::pack

@@ -1,7 +1,7 @@
 #pragma once
 // The game's backgrounds: a list of CBackground by id.
-#include "graphics/background_class.h"
-#include "graphics/sprite_resource_list.h"
+#include "sprites/background_class.h"
+#include "sprites/resource_list.h"
 
 namespace kx {
 

@@ -1,9 +1,13 @@
-#include "world/input_main.h"
+#include "input/input_main.h"
 
+#include "collision/collision_shape.h"
+#include "core/runtime.h"
+#include "graphics/frame_main.h"
 #include "platform/joystick.h"
 #include "platform/platform.h"
 #include "script/code_function.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "world/game_loop.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
@@ -14,11 +18,8 @@ namespace {
 
 using Kind = InputEvent::Kind;
 
-InputDevices* devices() {
-    return rt().input.get();
-}
-InputState& state() {
-    return world().game.input;
+InputState& state(Runtime& r) {
+    return r.get<WorldState>().game.input;
 }
 bool valid_key(int k) {
     return k >= 0 && k <= 255;
@@ -37,12 +38,12 @@ void write_line(InputDevices& d, const RecordedInput& r) {
     d.record->flush();
 }
 
-void write_record(InputDevices& d, const InputEvent& e) {
+void write_record(Runtime& rt, InputDevices& d, const InputEvent& e) {
     if (!d.record) return;
-    const WorldState& w = world();
+    const WorldState& w = rt.get<WorldState>();
     // Before the first room and while a transition is pending, what such an
     // event changes never reaches the game; replaying it later would.
-    if (wiped_by_room_entry(e.kind) && (!w.current || transition_pending())) return;
+    if (wiped_by_room_entry(e.kind) && (!w.current || transition_pending(rt))) return;
     RecordedInput r;
     r.step = w.game.steps_done;
     r.call = d.in_call && d.call_step == r.step ? d.call_count : 0;
@@ -55,9 +56,8 @@ class Sink : public IInputSink {
 public:
     explicit Sink(Runtime& r) : m_rt(r) {}
     void on_input(const InputEvent& e) override {
-        RuntimeScope scope(m_rt);
-        if (m_rt.input) write_record(*m_rt.input, e);
-        input_handle(e);
+        write_record(m_rt, m_rt.get<InputDevices>(), e);
+        input_handle(m_rt, e);
     }
 
 private:
@@ -73,10 +73,10 @@ enum class Due { Now, StepEnd, Messages };
 
 // Replayed events reach the handlers in file order, each once the point where
 // it arrived in the recorded run has been reached (or passed).
-void deliver_replay(Due when) {
-    InputDevices* d = devices();
-    if (!d) return;
-    const long long s = world().game.steps_done;
+void deliver_replay(Runtime& rt, Due when) {
+    InputDevices* d = &rt.get<InputDevices>();
+    const InputState& in = state(rt);
+    const long long s = rt.get<WorldState>().game.steps_done;
     const long long calls = d->call_step == s ? d->call_count : 0;
     while (d->replay_next < d->replay.size()) {
         const RecordedInput& r = d->replay[d->replay_next];
@@ -90,14 +90,14 @@ void deliver_replay(Due when) {
         if (!due) break;
         InputEvent e = r.event;
         if ((e.kind == Kind::MouseDown || e.kind == Kind::MouseUp) && !r.has_position) {
-            e.x = d->window_x;
-            e.y = d->window_y;
+            e.x = in.window_x;
+            e.y = in.window_y;
         }
         // A replayed event keeps the place it was recorded at, so recording a
         // replay gives the same file back.
         if (d->record) write_line(*d, r);
         ++d->replay_next;
-        input_handle(e);
+        input_handle(rt, e);
     }
 }
 
@@ -105,43 +105,37 @@ int mouse_slot(int code) {
     return code == 2 ? 2 : code == 3 ? 3 : 1;
 }
 
-void set_mouse_window(InputDevices& d, int x, int y) {
-    d.window_x = x;
-    d.window_y = y;
-    double rx, ry;
-    mouse_room_position(rx, ry);
-    state().mouse_x = rx;
-    state().mouse_y = ry;
-}
-
-bool point_in(CInstance& i, double x, double y) {
-    const auto& test = world().hooks.point_in_instance;
-    if (test) return test(i, x, y);
-    return x >= i.bbox_left && x <= i.bbox_right && y >= i.bbox_top && y <= i.bbox_bottom;
+void set_mouse_window(Runtime& rt, int x, int y) {
+    InputState& in = state(rt);
+    in.window_x = x;
+    in.window_y = y;
+    mouse_room_position(rt, in.mouse_x, in.mouse_y);
 }
 
 // Performs mouse event n for the instances of the objects that have it, when
 // pick says so for the instance.
 template <typename Pick>
-void instances_event(int32_t n, Pick pick) {
-    for (int32_t o : world().lists.at(ev::Mouse, n)) {
-        const size_t count = room_instances().exact(o).size();
-        for (size_t k = 0; k < count; ++k) {
-            const auto& list = room_instances().exact(o);
-            if (k >= list.size()) break;
-            CInstance* inst = list[k];
-            if (!inst->destroyed() && pick(*inst)) perform_event(inst, inst, o, ev::Mouse, n);
-        }
-    }
+void instances_event(Runtime& rt, int32_t n, Pick pick) {
+    WorldState& w = rt.get<WorldState>();
+    for (int32_t o : w.lists.at(ev::Mouse, n))
+        for_each_live([&]() -> auto& { return room_instances(w).exact(o); },
+                      [&](CInstance* inst) {
+                          if (pick(*inst)) perform_event(rt, inst, inst, o, ev::Mouse, n);
+                          return true;
+                      });
 }
 
-void instance_event(int32_t n) {
-    const InputDevices& d = *devices();
-    instances_event(n, [&](CInstance& i) { return point_in(i, d.room_x, d.room_y); });
+bool mouse_in(Runtime& rt, const CInstance& i, double x, double y) {
+    return point_in(rt.get<SpriteState>().sprites, i, x, y, true);
 }
 
-void keyboard_events() {
-    const InputState& in = state();
+void instance_event(Runtime& rt, int32_t n) {
+    const InputDevices& d = rt.get<InputDevices>();
+    instances_event(rt, n, [&](CInstance& i) { return mouse_in(rt, i, d.room_x, d.room_y); });
+}
+
+void keyboard_events(Runtime& rt) {
+    const InputState& in = state(rt);
     for (int32_t type : {ev::Keyboard, ev::KeyPress, ev::KeyRelease}) {
         bool any = false;
         for (int k = 8; k <= 255; ++k) {
@@ -150,62 +144,85 @@ void keyboard_events() {
                                                    : in.key_released[at(k)];
             if (!on) continue;
             any = true;
-            dispatch_event(type, k);
+            dispatch_event(rt, type, k);
         }
-        dispatch_event(type, any ? 1 : 0);
+        dispatch_event(rt, type, any ? 1 : 0);
     }
 }
 
-void joystick_events() {
+void joystick_events(Runtime& rt) {
     for (int id = 1; id <= 2; ++id) {
-        const JoystickState j = joystick_state(id);
+        const JoystickState j = joystick_state(rt, id);
         if (!j.present) continue;
         const int32_t base = id == 1 ? 16 : 31;
-        if (j.axes[0] < 20000) dispatch_event(ev::Mouse, base);
-        if (j.axes[0] > 44000) dispatch_event(ev::Mouse, base + 1);
-        if (j.axes[1] < 20000) dispatch_event(ev::Mouse, base + 2);
-        if (j.axes[1] > 44000) dispatch_event(ev::Mouse, base + 3);
+        if (j.axes[0] < 20000) dispatch_event(rt, ev::Mouse, base);
+        if (j.axes[0] > 44000) dispatch_event(rt, ev::Mouse, base + 1);
+        if (j.axes[1] < 20000) dispatch_event(rt, ev::Mouse, base + 2);
+        if (j.axes[1] > 44000) dispatch_event(rt, ev::Mouse, base + 3);
         for (int b = 0; b < 8; ++b)
-            if (j.buttons & (1u << b)) dispatch_event(ev::Mouse, base + 5 + b);
+            if (j.buttons & (1u << b)) dispatch_event(rt, ev::Mouse, base + 5 + b);
     }
 }
 
-void mouse_events() {
-    InputDevices& d = *devices();
-    InputState& in = state();
+void mouse_events(Runtime& rt) {
+    InputDevices& d = rt.get<InputDevices>();
+    InputState& in = state(rt);
     d.previous_x = d.room_x;
     d.previous_y = d.room_y;
-    mouse_room_position(d.room_x, d.room_y);
+    mouse_room_position(rt, d.room_x, d.room_y);
     in.mouse_x = d.room_x;
     in.mouse_y = d.room_y;
     bool any = false;
     for (int b = 1; b <= 3; ++b) {
         if (!in.button_held[at(b)] && !in.button_pressed[at(b)]) continue;
         any = true;
-        instance_event(b - 1);
-        dispatch_event(ev::Mouse, b + 49);
+        instance_event(rt, b - 1);
+        dispatch_event(rt, ev::Mouse, b + 49);
     }
-    if (!any) instance_event(3);
+    if (!any) instance_event(rt, 3);
     for (int b = 1; b <= 3; ++b) {
         if (!in.button_pressed[at(b)]) continue;
-        instance_event(b + 3);
-        dispatch_event(ev::Mouse, 12);
-        dispatch_event(ev::Mouse, b + 52);
+        instance_event(rt, b + 3);
+        dispatch_event(rt, ev::Mouse, 12);
+        dispatch_event(rt, ev::Mouse, b + 52);
     }
     for (int b = 1; b <= 3; ++b) {
         if (!in.button_released[at(b)]) continue;
-        instance_event(b + 6);
-        dispatch_event(ev::Mouse, 13);
-        dispatch_event(ev::Mouse, b + 55);
+        instance_event(rt, b + 6);
+        dispatch_event(rt, ev::Mouse, 13);
+        dispatch_event(rt, ev::Mouse, b + 55);
     }
-    instances_event(10, [&](CInstance& i) {
-        return point_in(i, d.room_x, d.room_y) && !point_in(i, d.previous_x, d.previous_y);
+    instances_event(rt, 10, [&](CInstance& i) {
+        return mouse_in(rt, i, d.room_x, d.room_y) && !mouse_in(rt, i, d.previous_x, d.previous_y);
     });
-    instances_event(11, [&](CInstance& i) {
-        return point_in(i, d.previous_x, d.previous_y) && !point_in(i, d.room_x, d.room_y);
+    instances_event(rt, 11, [&](CInstance& i) {
+        return mouse_in(rt, i, d.previous_x, d.previous_y) && !mouse_in(rt, i, d.room_x, d.room_y);
     });
-    if (in.wheel_up) dispatch_event(ev::Mouse, 60);
-    if (in.wheel_down) dispatch_event(ev::Mouse, 61);
+    if (in.wheel_up) dispatch_event(rt, ev::Mouse, 60);
+    if (in.wheel_down) dispatch_event(rt, ev::Mouse, 61);
+}
+
+void step_events(Runtime& rt) {
+    deliver_replay(rt, Due::Now);
+    keyboard_events(rt);
+    if (transition_pending(rt)) return;
+    joystick_events(rt);
+    if (transition_pending(rt)) return;
+    mouse_events(rt);
+}
+
+void step_end(Runtime& rt) {
+    InputState& in = state(rt);
+    in.key_pressed.fill(false);
+    in.key_released.fill(false);
+    in.button_pressed.fill(false);
+    in.button_released.fill(false);
+    in.wheel_up = in.wheel_down = false;
+    deliver_replay(rt, Due::StepEnd);
+}
+
+void messages_processed(Runtime& rt) {
+    deliver_replay(rt, Due::Messages);
 }
 
 }  // namespace
@@ -219,10 +236,9 @@ InputDevices::~InputDevices() {
         owner->platform->windows()->set_input_sink(nullptr);
 }
 
-void input_handle(const InputEvent& e) {
-    InputDevices* d = devices();
-    if (!d || !rt().world) return;
-    InputState& in = state();
+void input_handle(Runtime& rt, const InputEvent& e) {
+    InputDevices* d = &rt.get<InputDevices>();
+    InputState& in = state(rt);
     switch (e.kind) {
         case Kind::KeyDown:
         case Kind::KeyUp: {
@@ -255,7 +271,7 @@ void input_handle(const InputEvent& e) {
         }
         case Kind::MouseDown:
         case Kind::MouseUp: {
-            set_mouse_window(*d, e.x, e.y);
+            set_mouse_window(rt, e.x, e.y);
             const size_t b = at(mouse_slot(e.code));
             if (e.kind == Kind::MouseDown) {
                 in.mouse_button = in.mouse_lastbutton = static_cast<int32_t>(b);
@@ -274,7 +290,7 @@ void input_handle(const InputEvent& e) {
             in.wheel_down = true;
             return;
         case Kind::MouseMove:
-            set_mouse_window(*d, e.x, e.y);
+            set_mouse_window(rt, e.x, e.y);
             return;
         case Kind::CloseRequest:
             // The window stays; the game sees Escape.
@@ -282,87 +298,45 @@ void input_handle(const InputEvent& e) {
             in.keyboard_key = in.keyboard_lastkey = 27;
             return;
         case Kind::FocusGained:
-            world().game.active = true;
+            rt.get<WorldState>().game.active = true;
             return;
         case Kind::FocusLost:
-            world().game.active = false;
+            rt.get<WorldState>().game.active = false;
             d->physical.fill(false);  // key-ups go to whichever window has the focus
             return;
     }
 }
 
-void input_clear() {
-    InputState& in = state();
-    const double x = in.mouse_x, y = in.mouse_y;
-    in = InputState();
-    in.mouse_x = x;
-    in.mouse_y = y;
-}
-
-void input_call() {
-    InputDevices* d = devices();
-    if (!d) return;
-    const long long s = world().game.steps_done;
-    if (d->call_step != s) {
-        d->call_step = s;
-        d->call_count = 0;
+void input_call(Runtime& rt) {
+    InputDevices& d = rt.get<InputDevices>();
+    const long long s = rt.get<WorldState>().game.steps_done;
+    if (d.call_step != s) {
+        d.call_step = s;
+        d.call_count = 0;
     }
-    ++d->call_count;
-    d->in_call = true;
-    if (rt().platform && rt().platform->windows()) rt().platform->windows()->process_messages();
-    d->in_call = false;
-    deliver_replay(Due::Now);
+    ++d.call_count;
+    d.in_call = true;
+    if (rt.platform && rt.platform->windows()) rt.platform->windows()->process_messages();
+    d.in_call = false;
+    deliver_replay(rt, Due::Now);
 }
 
-bool input_may_arrive() {
-    if (!rt().platform || !rt().platform->windows() || !rt().platform->windows()->headless())
+bool input_may_arrive(Runtime& rt) {
+    if (!rt.platform || !rt.platform->windows() || !rt.platform->windows()->headless())
         return true;
-    const InputDevices* d = devices();
-    if (!d || d->replay_next >= d->replay.size()) return false;
-    const RecordedInput& r = d->replay[d->replay_next];
-    const long long s = world().game.steps_done;
-    return r.step == s && r.call > (d->call_step == s ? d->call_count : 0);
+    const InputDevices& d = rt.get<InputDevices>();
+    if (d.replay_next >= d.replay.size()) return false;
+    const RecordedInput& r = d.replay[d.replay_next];
+    const long long s = rt.get<WorldState>().game.steps_done;
+    return r.step == s && r.call > (d.call_step == s ? d.call_count : 0);
 }
 
-void mouse_room_position(double& x, double& y) {
-    const InputDevices* d = devices();
-    const int wx = d ? d->window_x : 0, wy = d ? d->window_y : 0;
-    const auto& map = world().hooks.window_to_room;
-    if (map) {
-        map(wx, wy, x, y);
-    } else {
-        x = wx;
-        y = wy;
-    }
-}
-
-void input_step_events() {
-    if (!devices()) return;
-    deliver_replay(Due::Now);
-    keyboard_events();
-    if (transition_pending()) return;
-    joystick_events();
-    if (transition_pending()) return;
-    mouse_events();
-}
-
-void input_step_end() {
-    InputState& in = state();
-    in.key_pressed.fill(false);
-    in.key_released.fill(false);
-    in.button_pressed.fill(false);
-    in.button_released.fill(false);
-    in.wheel_up = in.wheel_down = false;
-    deliver_replay(Due::StepEnd);
-}
-
-JoystickState joystick_state(int id) {
+JoystickState joystick_state(Runtime& rt, int id) {
     id = id == 2 ? 2 : 1;
-    InputDevices* d = devices();
-    IJoysticks* device = rt().platform ? rt().platform->joysticks() : nullptr;
-    if (!d) return visible_joystick_state(device ? device->state(id) : JoystickState());
+    InputDevices* d = &rt.get<InputDevices>();
+    IJoysticks* device = rt.platform ? rt.platform->joysticks() : nullptr;
     JoystickTrack& t = d->joysticks[at(id - 1)];
-    const long long s = rt().world ? world().game.steps_done : 0;
+    const long long s = rt.get<WorldState>().game.steps_done;
     const long long calls = d->call_step == s ? d->call_count : 0;
     if (t.step != s || t.call != calls) {
         t.step = s;
@@ -398,26 +372,9 @@ JoystickState joystick_state(int id) {
     return j;
 }
 
-void init_input(Runtime& rt) {
-    auto d = std::make_shared<InputDevices>();
-    d->owner = &rt;
-    d->sink = std::make_unique<Sink>(rt);
-    rt.input = d;
-    WorldHooks& h = rt.world->hooks;
-    h.input_events = input_step_events;
-    h.input_step_end = input_step_end;
-    h.input_messages = [] { deliver_replay(Due::Messages); };
-    if (rt.platform && rt.platform->windows())
-        rt.platform->windows()->set_input_sink(d->sink.get());
-    register_function_input(rt.script->functions);
-}
-
-bool open_input_files(const std::string& replay, const std::string& record, std::string& error) {
-    InputDevices* d = devices();
-    if (!d) {
-        error = "input is not set up";
-        return false;
-    }
+bool open_input_files(Runtime& rt, const std::string& replay, const std::string& record,
+                      std::string& error) {
+    InputDevices* d = &rt.get<InputDevices>();
     d->replay.clear();
     d->replay_next = 0;
     d->joysticks = {};
@@ -449,5 +406,44 @@ bool open_input_files(const std::string& replay, const std::string& record, std:
     }
     return true;
 }
+
+namespace {
+
+void create(Runtime& rt) {
+    InputDevices& d = rt.emplace<InputDevices>();
+    d.owner = &rt;
+    d.sink = std::make_unique<Sink>(rt);
+    if (rt.platform && rt.platform->windows()) rt.platform->windows()->set_input_sink(d.sink.get());
+}
+
+void register_builtins(Runtime& rt) {
+    ScriptState& st = rt.get<ScriptState>();
+    register_function_input(st.functions);
+    register_variables_input(st.builtins);
+}
+
+bool open_files(Runtime& rt) {
+    std::string error;
+    if (open_input_files(rt, rt.options.input_file, rt.options.record_file, error)) return true;
+    rt.platform->console()->err_line("kxrun: " + error);
+    return false;
+}
+
+constexpr LoadStep kLoadSteps[] = {{LoadStage::Input, open_files}};
+constexpr PhaseStep kPhases[] = {
+    {Phase::InputEvents, step_events},
+    {Phase::StepEnd, step_end},
+    {Phase::Messages, messages_processed},
+};
+
+}  // namespace
+
+const Subsystem kInputSubsystem{
+    .name = "input",
+    .create = create,
+    .register_builtins = register_builtins,
+    .load_steps = kLoadSteps,
+    .phases = kPhases,
+};
 
 }  // namespace kx

@@ -1,4 +1,4 @@
-#include "graphics/sprite_class.h"
+#include "sprites/sprite_class.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,9 +6,8 @@
 #include <iterator>
 
 #include "graphics/bitmap32_stream.h"
-#include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
-#include "graphics/sprite_resource_list.h"
+#include "sprites/resource_list.h"
 
 namespace kx {
 
@@ -106,7 +105,9 @@ void CSprite::write(CStream& s) const {
 
 void CSprite::clear() {
     free_textures();
+    const TextureLink* link = m_link;  // the list's, not the contents'
     *this = CSprite();
+    m_link = link;
 }
 
 CBitmap32 CSprite::make_subimage(const CBitmap32& image, bool is32bit) const {
@@ -280,17 +281,17 @@ void CSprite::set_stored(int32_t width, int32_t height, int32_t mode, const Bitm
 
 void CSprite::make_textures() {
     free_textures();
-    TextureMaker* tm = texture_maker();
+    ITextureMaker* tm = texture_maker();
     m_textures.assign(m_images.size(), -1);
     if (!tm) return;
     for (size_t i = 0; i < m_images.size(); ++i) {
         m_textures[i] = tm->make(m_images[i]);
-        if (m_preload && m_textures[i] >= 0 && tm->preload) tm->preload(m_textures[i]);
+        if (m_preload && m_textures[i] >= 0) tm->preload(m_textures[i]);
     }
 }
 
 void CSprite::free_textures() {
-    if (TextureMaker* tm = texture_maker(); tm && tm->free)
+    if (ITextureMaker* tm = texture_maker())
         for (int32_t id : m_textures)
             if (id >= 0) tm->free(id);
     m_textures.clear();

@@ -1,4 +1,4 @@
-#include "world/input_record.h"
+#include "input/input_record.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "graphics/sprite_main.h"
+#include "sprites/sprite_main.h"
 
 namespace kx {
 

@@ -1,12 +1,11 @@
-#include "graphics/background_class.h"
+#include "sprites/background_class.h"
 
 #include <fstream>
 #include <iterator>
 
 #include "graphics/bitmap32_stream.h"
-#include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
-#include "graphics/sprite_resource_list.h"
+#include "sprites/resource_list.h"
 
 namespace kx {
 
@@ -38,7 +37,9 @@ void CBackground::write(CStream& s) const {
 
 void CBackground::clear() {
     free_texture();
+    const TextureLink* link = m_link;  // the list's, not the contents'
     *this = CBackground();
+    m_link = link;
 }
 
 void CBackground::assign(const CBackground& other) {
@@ -113,15 +114,15 @@ void CBackground::alpha_from_background(const CBackground& other) {
 
 void CBackground::make_texture() {
     free_texture();
-    TextureMaker* tm = texture_maker();
+    ITextureMaker* tm = texture_maker();
     if (!tm || !m_image.exists) return;
     m_texture = tm->make(m_image);
-    if (m_preload && m_texture >= 0 && tm->preload) tm->preload(m_texture);
+    if (m_preload && m_texture >= 0) tm->preload(m_texture);
 }
 
 void CBackground::free_texture() {
     if (m_texture >= 0)
-        if (TextureMaker* tm = texture_maker(); tm && tm->free) tm->free(m_texture);
+        if (ITextureMaker* tm = texture_maker()) tm->free(m_texture);
     m_texture = -1;
 }
 

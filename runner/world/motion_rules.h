@@ -1,15 +1,15 @@
 #pragma once
-// The rules that tie speed and direction to hspeed and vspeed. Every write of
-// those four fields goes through these setters: the built-in variables (which
-// live below this library, hence inline here), the action functions and the
-// motion code itself.
+// The rules that tie speed and direction to hspeed and vspeed, and friction
+// and gravity. Every write of those four fields goes through these setters:
+// the built-in variables, the action functions and the motion step.
 #include <cmath>
+#include <numbers>
 
-#include "script/instance_min.h"
+#include "world/instance.h"
 
 namespace kx::motion_rules {
 
-inline constexpr double kPi = 3.14159265358979323846;
+inline constexpr double kPi = std::numbers::pi;
 
 // Trigonometry leaves noise such as 2.9999999 behind; near-integers snap.
 inline double snap_integer(double v) {

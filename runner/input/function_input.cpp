@@ -1,9 +1,13 @@
-// The keyboard_*, mouse_*, joystick_* and io_* built-in functions.
+// The keyboard_*, mouse_*, joystick_* and io_* built-in functions, and the
+// keyboard and mouse variables.
+#include "core/runtime.h"
+#include "graphics/frame_main.h"
+#include "input/input_main.h"
 #include "platform/joystick.h"
 #include "platform/platform.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
-#include "world/input_main.h"
+#include "script/variable_main.h"
 #include "world/world_state.h"
 
 namespace kx {
@@ -11,7 +15,10 @@ namespace kx {
 namespace {
 
 InputState& state() {
-    return world().game.input;
+    return rt().get<WorldState>().game.input;
+}
+InputDevices& devices() {
+    return rt().get<InputDevices>();
 }
 int32_t arg_i(const RValue& v) {
     return round_to_i32(v.real);
@@ -41,13 +48,13 @@ bool button_query(const std::array<bool, 4>& buttons, int32_t b) {
 }
 
 void synthesise(InputEvent::Kind kind, int32_t key) {
-    if (key >= 0 && key <= 255) input_handle({kind, key});
+    if (key >= 0 && key <= 255) input_handle(rt(), {kind, key});
 }
 
 bool numlock_now() {
     const IWindowSystem* w = rt().platform ? rt().platform->windows() : nullptr;
     const bool platform_on = w && w->numlock_on();
-    return platform_on != (rt().input && rt().input->numlock_flipped);
+    return platform_on != devices().numlock_flipped;
 }
 
 KX_HANDLER(f_keyboard_check) {
@@ -63,17 +70,17 @@ KX_HANDLER(f_keyboard_check_direct) {
     const int32_t k = arg_i(args[0]);
     if (k < 0 || k > 255) return;
     const IWindowSystem* w = rt().platform ? rt().platform->windows() : nullptr;
-    set_bool(result, (w && w->key_down_now(k)) || (rt().input && rt().input->physical[at(k)]));
+    set_bool(result, (w && w->key_down_now(k)) || devices().physical[at(k)]);
 }
 KX_HANDLER(f_keyboard_get_numlock) {
     set_bool(result, numlock_now());
 }
 KX_HANDLER(f_keyboard_set_numlock) {
     const bool on = args[0].real >= 0.5;
-    if (numlock_now() == on || !rt().input) return;
+    if (numlock_now() == on) return;
     synthesise(InputEvent::Kind::KeyDown, 144);
     synthesise(InputEvent::Kind::KeyUp, 144);
-    rt().input->numlock_flipped = !rt().input->numlock_flipped;
+    devices().numlock_flipped = !devices().numlock_flipped;
 }
 KX_HANDLER(f_keyboard_key_press) {
     synthesise(InputEvent::Kind::KeyDown, arg_i(args[0]));
@@ -83,18 +90,17 @@ KX_HANDLER(f_keyboard_key_release) {
 }
 KX_HANDLER(f_keyboard_set_map) {
     const int32_t k = arg_i(args[0]);
-    if (k >= 0 && k <= 255 && rt().input) rt().input->key_map[at(k)] = arg_i(args[1]);
+    if (k >= 0 && k <= 255) devices().key_map[at(k)] = arg_i(args[1]);
 }
 KX_HANDLER(f_keyboard_get_map) {
     const int32_t k = arg_i(args[0]);
-    result.set_real(k >= 0 && k <= 255 && rt().input ? rt().input->key_map[at(k)] : k);
+    result.set_real(k >= 0 && k <= 255 ? devices().key_map[at(k)] : k);
 }
 KX_HANDLER(f_keyboard_unset_map) {
-    if (!rt().input) return;
-    for (int k = 0; k < 256; ++k) rt().input->key_map[at(k)] = k;
+    for (int k = 0; k < 256; ++k) devices().key_map[at(k)] = k;
 }
 KX_HANDLER(f_keyboard_clear) {
-    input_call();
+    input_call(rt());
     const int32_t k = arg_i(args[0]);
     if (k < 0 || k > 255) return;
     InputState& in = state();
@@ -106,8 +112,8 @@ void sleep_50ms() {
 KX_HANDLER(f_keyboard_wait) {
     state().keyboard_lastkey = 0;
     for (;;) {
-        input_call();
-        if (state().keyboard_lastkey != 0 || !input_may_arrive()) return;
+        input_call(rt());
+        if (state().keyboard_lastkey != 0 || !input_may_arrive(rt())) return;
         sleep_50ms();
     }
 }
@@ -121,7 +127,7 @@ KX_HANDLER(f_mouse_check_button_released) {
     set_bool(result, button_query(state().button_released, arg_i(args[0])));
 }
 KX_HANDLER(f_mouse_clear) {
-    input_call();
+    input_call(rt());
     const int32_t b = arg_i(args[0]);
     if (b < 1 || b > 3) return;
     InputState& in = state();
@@ -130,21 +136,21 @@ KX_HANDLER(f_mouse_clear) {
 KX_HANDLER(f_mouse_wait) {
     state().mouse_lastbutton = 0;
     for (;;) {
-        input_call();
-        if (state().mouse_lastbutton != 0 || !input_may_arrive()) return;
+        input_call(rt());
+        if (state().mouse_lastbutton != 0 || !input_may_arrive(rt())) return;
         sleep_50ms();
     }
 }
 KX_HANDLER(f_io_clear) {
-    input_call();
-    input_clear();
+    input_call(rt());
+    state().clear();
 }
 KX_HANDLER(f_io_handle) {
-    input_call();
+    input_call(rt());
 }
 
 JoystickState joy(const RValue* args) {
-    return joystick_state(arg_i(args[0]) == 2 ? 2 : 1);
+    return joystick_state(rt(), arg_i(args[0]) == 2 ? 2 : 1);
 }
 KX_HANDLER(f_joystick_exists) {
     set_bool(result, joy(args).present);
@@ -232,6 +238,57 @@ constexpr BuiltinDef kFunctions[] = {
 
 void register_function_input(FunctionTable& table) {
     table.add(kFunctions);
+}
+
+namespace {
+
+int32_t to_int(const RValue& v) {
+    return round_to_i32(v.real);
+}
+
+// Getters and setters follow the built-in handler convention.
+#define GET(body)                                     \
+    +[](CInstance*, int32_t, RValue& o) -> bool {     \
+        InputState& in = state();                     \
+        (void)in;                                     \
+        body;                                         \
+        return true;                                  \
+    }
+#define SET(body)                                         \
+    +[](CInstance*, int32_t, const RValue& v) -> bool {   \
+        InputState& in = state();                         \
+        body;                                             \
+        return true;                                      \
+    }
+
+const BuiltinVarDef kVariables[] = {
+    // Mapped when read: views may have moved since the last mouse phase.
+    {"mouse_x", GET(double x; double y; mouse_room_position(rt(), x, y); o.set_real(x)), nullptr,
+     false},
+    {"mouse_y", GET(double x; double y; mouse_room_position(rt(), x, y); o.set_real(y)), nullptr,
+     false},
+    {"mouse_button", GET(o.set_real(in.mouse_button)),
+     SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) in.mouse_button = b), true},
+    {"mouse_lastbutton", GET(o.set_real(in.mouse_lastbutton)),
+     SET(const int32_t b = to_int(v); if (b >= 1 && b <= 3) in.mouse_lastbutton = b), true},
+    {"keyboard_key", GET(o.set_real(in.keyboard_key)),
+     SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) in.keyboard_key = k), true},
+    {"keyboard_lastkey", GET(o.set_real(in.keyboard_lastkey)),
+     SET(const int32_t k = to_int(v); if (k >= 0 && k <= 255) in.keyboard_lastkey = k), true},
+    {"keyboard_lastchar", GET(o.set_string(KxString(in.keyboard_lastchar))),
+     SET(const std::string s = v.str.str(); if (!s.empty()) in.keyboard_lastchar = s.substr(0, 1)),
+     true},
+    {"keyboard_string", GET(o.set_string(KxString(in.keyboard_string))),
+     SET(in.keyboard_string = v.str.str()), true},
+};
+
+#undef GET
+#undef SET
+
+}  // namespace
+
+void register_variables_input(BuiltinVariableTable& table) {
+    table.add(kVariables);
 }
 
 }  // namespace kx

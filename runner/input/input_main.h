@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "core/subsystem.h"
+#include "input/input_record.h"
 #include "platform/input_events.h"
 #include "platform/joystick.h"
-#include "world/input_record.h"
 
 namespace kx {
+
+struct Runtime;
 
 // One joystick as the game's reads see it. Reads are counted per place (the
 // steps done and the input calls made since), so a state first seen at a
@@ -28,7 +30,8 @@ struct JoystickTrack {
 };
 
 // What input keeps beyond the game's input state (which rooms clear): the key
-// map, where the mouse is, and the recording and replay of events.
+// map, the mouse's room position at the mouse phase, and the recording and
+// replay of events.
 struct InputDevices {
     InputDevices();
     ~InputDevices();
@@ -38,7 +41,6 @@ struct InputDevices {
     Runtime* owner = nullptr;
     std::unique_ptr<IInputSink> sink;
     std::array<int32_t, 256> key_map{};  // virtual key -> key index; identity at start
-    int window_x = 0, window_y = 0;      // mouse in window client coordinates
     double room_x = 0, room_y = 0;       // mouse in the room at this step's mouse phase
     double previous_x = 0, previous_y = 0;
     // Keys down as the handlers saw them, unmapped: the direct check of replayed
@@ -60,35 +62,31 @@ struct InputDevices {
     std::string record_path;
 };
 
-// Creates rt.input, registers the keyboard_*, mouse_*, joystick_* and io_*
-// functions, fills the world's input hooks and becomes the platform's input
-// sink. After init_world.
-void init_input(Runtime& rt);
+// The input subsystem: the platform's input sink, the keyboard, mouse and
+// joystick events of a step, recorded input, and the input built-ins.
+extern const Subsystem kInputSubsystem;
+
 // --input / --record: opens the files before the game starts; false with a
 // message in error.
-bool open_input_files(const std::string& replay, const std::string& record, std::string& error);
+bool open_input_files(Runtime& r, const std::string& replay, const std::string& record,
+                      std::string& error);
 
 // The window's input handlers: the state changes one event makes.
-void input_handle(const InputEvent& e);
-// io_clear without processing messages. The mouse's room position stays.
-void input_clear();
+void input_handle(Runtime& r, const InputEvent& e);
 // Processes pending window messages as one of the game's input calls, then
 // delivers the replayed events recorded there.
-void input_call();
+void input_call(Runtime& r);
 // False only when no input can ever arrive any more: a headless run whose
 // replay holds nothing for the rest of this step's input calls.
-bool input_may_arrive();
-// The mouse in room coordinates through the view under it (mouse_x, mouse_y).
-void mouse_room_position(double& x, double& y);
-// Step parts: keyboard, joystick and mouse events; the end-of-step clearing.
-void input_step_events();
-void input_step_end();
+bool input_may_arrive(Runtime& r);
 // The state of joystick id (2, or 1 for any other number) as the game reads
 // it: the device's, or the replay's when one is playing; the neutral state
 // when it cannot be read. Recorded when it differs from the last recorded.
-JoystickState joystick_state(int id);
+JoystickState joystick_state(Runtime& r, int id);
 
 class FunctionTable;
+class BuiltinVariableTable;
 void register_function_input(FunctionTable& table);
+void register_variables_input(BuiltinVariableTable& table);
 
 }  // namespace kx

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gamedata/cstream.h"
+#include "sprites/texture_link.h"
 
 namespace kx {
 
@@ -32,6 +33,9 @@ class ResourceList {
 public:
     // kind names the defaults of new slots: "__new" + kind + index.
     explicit ResourceList(const char* kind) : m_kind(kind) {}
+
+    // The items' way to the texture table (none: no textures).
+    void set_texture_link(const TextureLink* link) { m_link = link; }
 
     int32_t count() const { return static_cast<int32_t>(m_items.size()); }
     bool exists(int32_t id) const { return get(id) != nullptr; }
@@ -59,6 +63,7 @@ public:
     }
     // Appends a slot: an object (or none, an empty slot) and its name.
     int32_t add(std::string name, std::unique_ptr<T> item) {
+        if (item) item->set_texture_link(m_link);
         m_items.push_back(std::move(item));
         m_names.push_back(m_items.back() ? std::move(name) : std::string());
         return count() - 1;
@@ -87,6 +92,7 @@ public:
         auto& slot = m_items[static_cast<size_t>(id)];
         if (!slot) {
             slot = std::make_unique<T>();
+            slot->set_texture_link(m_link);
             if (m_names[static_cast<size_t>(id)].empty())
                 m_names[static_cast<size_t>(id)] = default_name(id);
         }
@@ -112,6 +118,7 @@ public:
         auto& slot = m_items[static_cast<size_t>(id)];
         if (!slot) {
             slot = std::make_unique<T>();
+            slot->set_texture_link(m_link);
             if (m_names[static_cast<size_t>(id)].empty())
                 m_names[static_cast<size_t>(id)] = default_name(id);
         }
@@ -143,6 +150,7 @@ public:
             }
             std::string name = s.read_string();
             auto item = std::make_unique<T>();
+            item->set_texture_link(m_link);
             if (!item->read(s)) return false;
             add(std::move(name), std::move(item));
         }
@@ -177,6 +185,7 @@ private:
     }
 
     const char* m_kind;
+    const TextureLink* m_link = nullptr;
     std::vector<std::unique_ptr<T>> m_items;
     std::vector<std::string> m_names;
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "gamedata/cstream.h"
+#include "sprites/texture_link.h"
 #include "graphics/bitmap32.h"
 
 namespace kx {
@@ -38,7 +39,8 @@ public:
     void gradient(int32_t w, int32_t h, uint32_t colour1, uint32_t colour2, int kind, bool preload);
     void alpha_from_background(const CBackground& other);
 
-    // Through the runtime's texture maker; without one the texture is -1.
+    // Through the link's maker (none: no texture); the list sets the link.
+    void set_texture_link(const TextureLink* link) { m_link = link; }
     void make_texture();
     void free_texture();
 
@@ -64,6 +66,8 @@ private:
     int32_t m_width = 0, m_height = 0;
     bool m_transparent = false, m_smooth = false, m_preload = false;
     CBitmap32 m_image;
+    const TextureLink* m_link = nullptr;
+    ITextureMaker* texture_maker() const { return m_link ? m_link->maker : nullptr; }
     int32_t m_texture = -1;
 };
 

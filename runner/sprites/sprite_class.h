@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "gamedata/cstream.h"
+#include "sprites/texture_link.h"
 #include "graphics/bitmap32.h"
 
 namespace kx {
@@ -81,8 +82,9 @@ public:
         m_yoffset = y;
     }
 
-    // Textures through the runtime's texture maker; without one every
-    // subimage has none (-1).
+    // Textures through the link's maker; without one every subimage has
+    // none (-1). The list a sprite lives in sets the link.
+    void set_texture_link(const TextureLink* link) { m_link = link; }
     void make_textures();
     void free_textures();
     int32_t subimage_texture(int32_t subimg) const;
@@ -137,6 +139,8 @@ private:
     BitmapBox m_bbox{0, 0, 0, 0};
     bool m_transparent = true, m_smooth = false, m_preload = true, m_precise = true;
     std::vector<CBitmap32> m_images;
+    const TextureLink* m_link = nullptr;
+    ITextureMaker* texture_maker() const { return m_link ? m_link->maker : nullptr; }
     std::vector<int32_t> m_textures;
     std::vector<CMask> m_masks;
     bool m_has_masks = false;

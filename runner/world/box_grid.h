@@ -2,8 +2,8 @@
 // A uniform grid over the bounding boxes of the room's instances, so that a
 // query looks only at instances near its box.
 //
-// The world frees instances without telling us (removal of destroyed ones,
-// leaving a room, loading a game), so the grid never trusts a pointer it has
+// Instances are freed without the grid being told (removal of destroyed
+// ones, leaving a room, loading a game), so it never trusts a pointer it has
 // not seen in the room's lists since the last sync: sync() rebuilds it at
 // the first query of every step, whenever the list sizes stop matching what
 // it saw plus the new instances it was told about, and whenever the room
@@ -12,17 +12,18 @@
 #include <unordered_map>
 #include <vector>
 
-#include "collision/collision_shape.h"
+#include "world/instance_box.h"
 
 namespace kx {
 
 class RoomInstances;
 class CRoom;
+struct WorldState;
 
-class CollisionIndex {
+class BoxGrid {
 public:
     // Makes the grid agree with the current room's active and deactivated lists.
-    void sync();
+    void sync(const WorldState& w);
     // Forget everything; the next sync rebuilds.
     void invalidate() { m_valid = false; }
     // The instance's box changed (or a new instance got its first box).
@@ -31,11 +32,11 @@ public:
     // Call after sync().
     void candidates(const RBox& q, std::vector<CInstance*>& out);
     // Position in the room's active list, or -1.
-    int32_t active_rank(CInstance* inst);
+    int32_t active_rank(const WorldState& w, CInstance* inst);
     // Position in the list of exactly its own object, or -1.
-    int32_t exact_rank(CInstance* inst);
+    int32_t exact_rank(const WorldState& w, CInstance* inst);
     // Position in the list of object obj and its descendants, or -1.
-    int32_t family_rank(int32_t obj, CInstance* inst);
+    int32_t family_rank(const WorldState& w, int32_t obj, CInstance* inst);
 
     size_t size() const { return m_slots.size(); }
     // Full rebuilds so far (for tests of when the grid rebuilds).
@@ -74,7 +75,7 @@ private:
         std::vector<uint32_t> m_values;
         size_t m_count = 0;
     };
-    void rebuild();
+    void rebuild(const WorldState& w);
     void insert(CInstance* inst);
     void place(uint32_t slot);
     void unplace(uint32_t slot);

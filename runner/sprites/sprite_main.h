@@ -1,7 +1,7 @@
 #pragma once
 // The game's sprites: a list of CSprite by id.
-#include "graphics/sprite_class.h"
-#include "graphics/sprite_resource_list.h"
+#include "sprites/sprite_class.h"
+#include "sprites/resource_list.h"
 
 namespace kx {
 

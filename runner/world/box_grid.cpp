@@ -1,4 +1,4 @@
-#include "collision/collision_index.h"
+#include "world/box_grid.h"
 
 #include <algorithm>
 
@@ -12,11 +12,10 @@ namespace {
 constexpr int64_t kMargin = 512;        // pixels of grid around the room
 constexpr int64_t kMaxFiledCells = 64;  // a box over more cells stays loose
 constexpr size_t kMaxPending = 256;
-constexpr int32_t kNoSpriteBox = -100000;
 
 }  // namespace
 
-void CollisionIndex::SlotMap::clear(size_t expected) {
+void BoxGrid::SlotMap::clear(size_t expected) {
     size_t cap = 16;
     while (cap < 2 * expected + 16) cap *= 2;
     m_keys.assign(cap, nullptr);
@@ -24,12 +23,12 @@ void CollisionIndex::SlotMap::clear(size_t expected) {
     m_count = 0;
 }
 
-size_t CollisionIndex::SlotMap::home(const CInstance* key) const {
+size_t BoxGrid::SlotMap::home(const CInstance* key) const {
     const uint64_t h = (reinterpret_cast<uintptr_t>(key) >> 4) * 0x9E3779B97F4A7C15ull;
     return static_cast<size_t>(h >> 20) & (m_keys.size() - 1);
 }
 
-uint32_t CollisionIndex::SlotMap::find(const CInstance* key) const {
+uint32_t BoxGrid::SlotMap::find(const CInstance* key) const {
     if (m_keys.empty()) return kNone;
     for (size_t k = home(key);; k = (k + 1) & (m_keys.size() - 1)) {
         if (m_keys[k] == key) return m_values[k];
@@ -37,7 +36,7 @@ uint32_t CollisionIndex::SlotMap::find(const CInstance* key) const {
     }
 }
 
-void CollisionIndex::SlotMap::insert(const CInstance* key, uint32_t value) {
+void BoxGrid::SlotMap::insert(const CInstance* key, uint32_t value) {
     if (2 * (m_count + 1) > m_keys.size()) {
         std::vector<const CInstance*> keys = std::move(m_keys);
         std::vector<uint32_t> values = std::move(m_values);
@@ -52,7 +51,7 @@ void CollisionIndex::SlotMap::insert(const CInstance* key, uint32_t value) {
     m_values[k] = value;
 }
 
-CollisionIndex::CellRange CollisionIndex::cells_of(const RBox& b) const {
+BoxGrid::CellRange BoxGrid::cells_of(const RBox& b) const {
     CellRange r;
     const int64_t x0 = (static_cast<int64_t>(b.left) - m_x0) >> m_shift;
     const int64_t y0 = (static_cast<int64_t>(b.top) - m_y0) >> m_shift;
@@ -65,18 +64,18 @@ CollisionIndex::CellRange CollisionIndex::cells_of(const RBox& b) const {
     return r;
 }
 
-bool CollisionIndex::inside_grid(const RBox& b) const {
+bool BoxGrid::inside_grid(const RBox& b) const {
     const int64_t w = static_cast<int64_t>(m_width) << m_shift;
     const int64_t h = static_cast<int64_t>(m_height) << m_shift;
     return b.left >= m_x0 && b.top >= m_y0 && b.right < m_x0 + w && b.bottom < m_y0 + h;
 }
 
-CollisionIndex::Slot* CollisionIndex::slot_of(const CInstance* inst) {
+BoxGrid::Slot* BoxGrid::slot_of(const CInstance* inst) {
     const uint32_t n = m_slot_of.find(inst);
     return n == SlotMap::kNone ? nullptr : &m_slots[n];
 }
 
-void CollisionIndex::place(uint32_t n) {
+void BoxGrid::place(uint32_t n) {
     Slot& s = m_slots[n];
     s.cells = cells_of(s.box);
     s.loose = !inside_grid(s.box) || s.cells.count() > kMaxFiledCells;
@@ -88,7 +87,7 @@ void CollisionIndex::place(uint32_t n) {
         for (int32_t cx = s.cells.cx0; cx <= s.cells.cx1; ++cx) cell(cx, cy).push_back({s.box, n});
 }
 
-void CollisionIndex::unplace(uint32_t n) {
+void BoxGrid::unplace(uint32_t n) {
     const Slot& s = m_slots[n];
     auto drop = [n](std::vector<uint32_t>& v) {
         auto it = std::find(v.begin(), v.end(), n);
@@ -113,7 +112,7 @@ void CollisionIndex::unplace(uint32_t n) {
         }
 }
 
-void CollisionIndex::insert(CInstance* inst) {
+void BoxGrid::insert(CInstance* inst) {
     if (m_slot_of.find(inst) != SlotMap::kNone) return;
     const uint32_t n = static_cast<uint32_t>(m_slots.size());
     Slot s;
@@ -124,10 +123,9 @@ void CollisionIndex::insert(CInstance* inst) {
     place(n);
 }
 
-void CollisionIndex::rebuild() {
+void BoxGrid::rebuild(const WorldState& w) {
     ++m_rebuilds;
-    RoomInstances& list = room_instances();
-    const WorldState& w = world();
+    const RoomInstances& list = room_instances(w);
     const size_t n = list.active().size() + list.deactivated().size();
     m_slots.clear();
     m_slot_of.clear(n);
@@ -145,8 +143,8 @@ void CollisionIndex::rebuild() {
         for (const auto* l : {&list.active(), &list.deactivated()})
             for (const auto& i : *l) {
                 // Instances without a mask sprite share one point far away.
-                if (i->bbox_left == kNoSpriteBox && i->bbox_right == kNoSpriteBox &&
-                    i->bbox_top == kNoSpriteBox && i->bbox_bottom == kNoSpriteBox)
+                if (i->bbox_left == kNoBox && i->bbox_right == kNoBox &&
+                    i->bbox_top == kNoBox && i->bbox_bottom == kNoBox)
                     continue;
                 xs.push_back(static_cast<int32_t>((int64_t{i->bbox_left} + i->bbox_right) / 2));
                 ys.push_back(static_cast<int32_t>((int64_t{i->bbox_top} + i->bbox_bottom) / 2));
@@ -191,25 +189,24 @@ void CollisionIndex::rebuild() {
     m_valid = true;
 }
 
-void CollisionIndex::sync() {
-    const WorldState& w = world();
-    RoomInstances& list = room_instances();
+void BoxGrid::sync(const WorldState& w) {
+    const RoomInstances& list = room_instances(w);
     if (!m_valid || &list != m_list || w.current != m_room || w.game.steps_done != m_step ||
         list.deactivated().size() != m_deactivated ||
         list.active().size() != m_active + m_pending.size())
-        return rebuild();
+        return rebuild(w);
     if (m_pending.empty()) return;
     // New instances are appended: they must be exactly the last ones listed.
     const auto& active = list.active();
     for (size_t k = m_active; k < active.size(); ++k)
         if (std::find(m_pending.begin(), m_pending.end(), active[k].get()) == m_pending.end())
-            return rebuild();
+            return rebuild(w);
     for (size_t k = m_active; k < active.size(); ++k) insert(active[k].get());
     m_active = active.size();
     m_pending.clear();
 }
 
-void CollisionIndex::moved(CInstance& inst) {
+void BoxGrid::moved(CInstance& inst) {
     if (!m_valid) return;
     const uint32_t n = m_slot_of.find(&inst);
     if (n == SlotMap::kNone) {
@@ -240,7 +237,7 @@ void CollisionIndex::moved(CInstance& inst) {
     place(n);
 }
 
-void CollisionIndex::candidates(const RBox& q, std::vector<CInstance*>& out) {
+void BoxGrid::candidates(const RBox& q, std::vector<CInstance*>& out) {
     out.clear();
     if (++m_stamp == 0) {
         for (Slot& s : m_slots) s.stamp = 0;
@@ -271,10 +268,10 @@ void CollisionIndex::candidates(const RBox& q, std::vector<CInstance*>& out) {
     for (uint32_t n : m_loose) take(n);
 }
 
-int32_t CollisionIndex::active_rank(CInstance* inst) {
+int32_t BoxGrid::active_rank(const WorldState& w, CInstance* inst) {
     Slot* s = slot_of(inst);
     if (!s || inst->deactivated) return -1;
-    const RoomInstances& list = room_instances();
+    const RoomInstances& list = room_instances(w);
     auto valid = [&] {
         return s->active_rank >= 0 && s->active_rank < list.count() &&
                list.at(s->active_rank) == inst;
@@ -286,10 +283,10 @@ int32_t CollisionIndex::active_rank(CInstance* inst) {
     return valid() ? s->active_rank : -1;
 }
 
-int32_t CollisionIndex::exact_rank(CInstance* inst) {
+int32_t BoxGrid::exact_rank(const WorldState& w, CInstance* inst) {
     Slot* s = slot_of(inst);
     if (!s || inst->deactivated) return -1;
-    const auto& list = room_instances().exact(inst->object_index());
+    const auto& list = room_instances(w).exact(inst->object_index());
     auto valid = [&] {
         return s->exact_rank >= 0 && static_cast<size_t>(s->exact_rank) < list.size() &&
                list[static_cast<size_t>(s->exact_rank)] == inst;
@@ -300,11 +297,11 @@ int32_t CollisionIndex::exact_rank(CInstance* inst) {
     return valid() ? s->exact_rank : -1;
 }
 
-int32_t CollisionIndex::family_rank(int32_t obj, CInstance* inst) {
+int32_t BoxGrid::family_rank(const WorldState& w, int32_t obj, CInstance* inst) {
     if (obj < 0 || inst->deactivated) return -1;
     const int32_t own = inst->object_index();
-    if (own != obj && !object_is_ancestor(own, obj)) return -1;
-    const auto& list = room_instances().family(obj);
+    if (own != obj && !object_is_ancestor(w, own, obj)) return -1;
+    const auto& list = room_instances(w).family(obj);
     const size_t o = static_cast<size_t>(obj);
     if (o >= m_family.size()) {
         m_family.resize(o + 1);

@@ -1,4 +1,4 @@
-#include "graphics/background_main.h"
+#include "sprites/background_main.h"
 
 namespace kx {
 
