@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numbers>
 #include <utility>
 #include <vector>
 
@@ -13,7 +14,6 @@
 namespace kx {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int32_t kNoBox = -100000;
 
 // Where an instance's mask sits in the room, for mapping room pixels into it.
@@ -44,7 +44,7 @@ MaskView view_of(const CInstance& i, const CSprite& s) {
     v.ry = round_i32(i.y);
     v.xscale = i.image_xscale;
     v.yscale = i.image_yscale;
-    const double a = -i.image_angle * kPi / 180;
+    const double a = -i.image_angle * std::numbers::pi / 180;
     v.c = std::cos(a);
     v.s = std::sin(a);
     return v;
@@ -233,7 +233,7 @@ void compute_instance_bbox(CInstance& i) {
         i.bbox_bottom = round_i32(i.y + ys * (sb.bottom - yo));
         if (i.bbox_bottom < i.bbox_top) std::swap(i.bbox_top, i.bbox_bottom);
     } else {
-        const double a = i.image_angle * kPi / 180;
+        const double a = i.image_angle * std::numbers::pi / 180;
         const double c = std::cos(a), sn = std::sin(a);
         const double x1 = (std::min(sb.left, sb.right) - xo) * xs;
         const double x2 = (std::max(sb.left, sb.right) - xo) * xs;

@@ -2,6 +2,7 @@
 // collisions, the collision-driven moves and the distances.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "collision/collision_main.h"
@@ -16,7 +17,6 @@
 namespace kx {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int32_t kNoone = -4;
 constexpr double kFar = 1000000;
 
@@ -46,7 +46,7 @@ int32_t self_or_other(int32_t obj, const CInstance* self, const CInstance* other
 void speed_from_components(CInstance& i) {
     i.speed = std::hypot(i.hspeed, i.vspeed);
     if (i.hspeed == 0 && i.vspeed == 0) return;
-    double d = std::atan2(-i.vspeed, i.hspeed) * 180 / kPi;
+    double d = std::atan2(-i.vspeed, i.hspeed) * 180 / std::numbers::pi;
     if (d < 0) d += 360;
     i.direction = d;
 }
@@ -56,7 +56,7 @@ void set_direction(CInstance& i, double dir) {
     if (d < 0) d += 360;
     if (d >= 360) d = 0;
     i.direction = d;
-    const double r = d * kPi / 180;
+    const double r = d * std::numbers::pi / 180;
     i.hspeed = i.speed * std::cos(r);
     i.vspeed = -i.speed * std::sin(r);
 }
@@ -89,7 +89,8 @@ bool beyond_all(const CInstance& self, double dx, double dy, bool solid_only) {
 
 void contact(CInstance& self, double dir, double maxdist, bool solid_only) {
     if (!free_at(self, self.x, self.y, solid_only)) return;
-    const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
+    const double dx = std::cos(dir * std::numbers::pi / 180),
+                 dy = -std::sin(dir * std::numbers::pi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit; ++k) {
         // A walk of a billion steps into empty space must not take minutes:
@@ -110,7 +111,8 @@ void contact(CInstance& self, double dir, double maxdist, bool solid_only) {
 }
 
 void outside(CInstance& self, double dir, double maxdist, bool solid_only) {
-    const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
+    const double dx = std::cos(dir * std::numbers::pi / 180),
+                 dy = -std::sin(dir * std::numbers::pi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit && !free_at(self, self.x, self.y, solid_only); ++k)
         set_position(self, self.x + dx, self.y + dy);
@@ -135,7 +137,7 @@ void bounce(CInstance& self, bool advanced, bool solid_only) {
         double a = m;
         for (int t = 0; t < 35; ++t) {
             a += step;
-            const double r = a * kPi / 180;
+            const double r = a * std::numbers::pi / 180;
             if (free_at(self, self.x + std::cos(r) * self.speed, self.y - std::sin(r) * self.speed,
                         solid_only))
                 return a;

@@ -3,12 +3,13 @@
 #include <climits>
 #include <cmath>
 #include <fstream>
+#include <numbers>
 #include <string>
 
 #include "core/runtime.h"
+#include "graphics/function_args.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
-#include "graphics/function_args.h"
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
@@ -152,8 +153,8 @@ KX_HANDLER(fn_draw_surface_ext) {
     const RSurface* s = surface_or_report(id_arg(args, 0));
     if (!s) return;
     draw_texture_ext(active_graphics(), s->texture, I(args, 6), R(args, 7),
-                     R(args, 5) * M_PI / 180.0, 0, 0, R(args, 1), R(args, 2), R(args, 3),
-                     R(args, 4));
+                     R(args, 5) * std::numbers::pi / 180.0, 0, 0, R(args, 1), R(args, 2),
+                     R(args, 3), R(args, 4));
 }
 void surface_stretched(const RValue* args, int64_t colour, double alpha) {
     const RSurface* s = surface_or_report(id_arg(args, 0));
@@ -186,9 +187,9 @@ KX_HANDLER(fn_draw_surface_general) {
     const RSurface* s = surface_or_report(id_arg(args, 0));
     if (!s) return;
     draw_texture_general(active_graphics(), s->texture, I(args, 10), I(args, 11), I(args, 12),
-                         I(args, 13), R(args, 14), R(args, 9) * M_PI / 180.0, R(args, 1),
-                         R(args, 2), R(args, 3), R(args, 4), R(args, 5), R(args, 6), R(args, 7),
-                         R(args, 8));
+                         I(args, 13), R(args, 14), R(args, 9) * std::numbers::pi / 180.0,
+                         R(args, 1), R(args, 2), R(args, 3), R(args, 4), R(args, 5), R(args, 6),
+                         R(args, 7), R(args, 8));
 }
 KX_HANDLER(fn_draw_surface_tiled) {
     const RSurface* s = surface_or_report(id_arg(args, 0));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "gamedata/cstream.h"
 
@@ -11,7 +12,6 @@ namespace {
 
 constexpr int32_t kSectionVersion = 420;
 constexpr int32_t kRecordVersion = 530;
-constexpr double kPi = 3.14159265358979323846;
 
 RPathPoint mid(const RPathPoint& a, const RPathPoint& b) {
     return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.speed + b.speed) / 2};
@@ -166,7 +166,7 @@ void CPath::flip() {
 void CPath::rotate(double degrees) {
     double cx, cy;
     centre(cx, cy);
-    const double a = degrees * kPi / 180, c = std::cos(a), s = std::sin(a);
+    const double a = degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
     for (auto& p : m_points) {
         const double dx = p.x - cx, dy = p.y - cy;
         p.x = cx + c * dx + s * dy;

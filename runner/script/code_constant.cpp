@@ -1,6 +1,7 @@
 #include "script/code_constant.h"
 
 #include <iterator>
+#include <numbers>
 #include <string>
 
 #include "core/runtime.h"
@@ -14,8 +15,6 @@
 namespace kx {
 
 namespace {
-
-constexpr double kPi = 3.141592653589793;
 
 struct BuiltinConstant {
     const char* name;
@@ -32,7 +31,7 @@ constexpr BuiltinConstant kBuiltinConstants[] = {
     {"local", -7},
     {"true", 1},
     {"false", 0},
-    {"pi", kPi},
+    {"pi", std::numbers::pi},
     {"pr_pointlist", 1},
     {"pr_linelist", 2},
     {"pr_linestrip", 3},

@@ -263,8 +263,6 @@ void report_function_error(std::string_view name) {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
 double x0(const RValue* args) {
     return arg_real(args[0]);
 }
@@ -352,10 +350,10 @@ KX_HANDLER(fn_arctan) {
     result.set_real(std::atan(x0(args)));
 }
 KX_HANDLER(fn_degtorad) {
-    result.set_real(x0(args) * kPi / 180.0);
+    result.set_real(x0(args) * std::numbers::pi / 180.0);
 }
 KX_HANDLER(fn_radtodeg) {
-    result.set_real(x0(args) * 180.0 / kPi);
+    result.set_real(x0(args) * 180.0 / std::numbers::pi);
 }
 
 KX_HANDLER(fn_arctan2) {
@@ -460,7 +458,7 @@ KX_HANDLER(fn_point_direction) {
     const double dx = arg_real(args[2]) - arg_real(args[0]);
     const double dy = arg_real(args[3]) - arg_real(args[1]);
     if (dx == 0) return result.set_real(dy > 0 ? 270.0 : dy < 0 ? 90.0 : 0.0);
-    const double a = std::atan2(dy, dx) * 180.0 / kPi;
+    const double a = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
     result.set_real(a > 0 ? 360.0 - a : -a);
 }
 
@@ -473,11 +471,11 @@ double snap_to_integer(double v) {
 
 KX_HANDLER(fn_lengthdir_x) {
     const double len = arg_real(args[0]);
-    result.set_real(snap_to_integer(len * std::cos(arg_real(args[1]) * kPi / 180.0)));
+    result.set_real(snap_to_integer(len * std::cos(arg_real(args[1]) * std::numbers::pi / 180.0)));
 }
 KX_HANDLER(fn_lengthdir_y) {
     const double len = arg_real(args[0]);
-    result.set_real(snap_to_integer(-len * std::sin(arg_real(args[1]) * kPi / 180.0)));
+    result.set_real(snap_to_integer(-len * std::sin(arg_real(args[1]) * std::numbers::pi / 180.0)));
 }
 
 #undef KX_HANDLER

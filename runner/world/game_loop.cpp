@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <exception>
+#include <numbers>
 
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
@@ -36,24 +37,22 @@ int64_t now_us() {
     return rt().platform->clock()->now_us();
 }
 
-constexpr double kPi = 3.14159265358979323846;
-
 void motion(CInstance& i) {
     // Friction slows the speed towards 0; gravity pulls along its direction.
     if (i.friction != 0 && i.speed != 0) {
         double s =
             i.speed > 0 ? std::max(0.0, i.speed - i.friction) : std::min(0.0, i.speed + i.friction);
-        const double rad = i.direction * kPi / 180;
+        const double rad = i.direction * std::numbers::pi / 180;
         i.speed = s;
         i.hspeed = s * std::cos(rad);
         i.vspeed = -s * std::sin(rad);
     }
     if (i.gravity != 0) {
-        const double g = i.gravity_direction * kPi / 180;
+        const double g = i.gravity_direction * std::numbers::pi / 180;
         i.hspeed += i.gravity * std::cos(g);
         i.vspeed -= i.gravity * std::sin(g);
         i.speed = std::hypot(i.hspeed, i.vspeed);
-        double d = std::atan2(-i.vspeed, i.hspeed) * 180 / kPi;
+        double d = std::atan2(-i.vspeed, i.hspeed) * 180 / std::numbers::pi;
         if (d < 0) d += 360;
         i.direction = d;
     }
