@@ -7,6 +7,7 @@
 
 #include "collision/collision_main.h"
 #include "collision/collision_shape.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/function_string.h"
@@ -20,15 +21,6 @@ namespace {
 constexpr int32_t kNoone = -4;
 constexpr double kFar = 1000000;
 
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-int32_t I(const RValue* a, int i) {
-    return round_i32(arg_real(a[i]));
-}
-bool B(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
-}
 void set_bool(RValue& r, bool v) {
     r = RValue(v ? 1.0 : 0.0);
 }
@@ -182,42 +174,44 @@ void each_at_point(double x, double y, F f) {
 }
 
 KX_HANDLER(fn_place_free) {
-    set_bool(result, self && free_at(*self, R(args, 0), R(args, 1), true));
+    set_bool(result, self && free_at(*self, arg_real(args[0]), arg_real(args[1]), true));
 }
 KX_HANDLER(fn_place_empty) {
-    set_bool(result, self && free_at(*self, R(args, 0), R(args, 1), false));
+    set_bool(result, self && free_at(*self, arg_real(args[0]), arg_real(args[1]), false));
 }
 KX_HANDLER(fn_place_meeting) {
-    const int32_t obj = self_or_other(I(args, 2), self, other);
-    set_bool(result, self && instance_place_at(*self, R(args, 0), R(args, 1), obj));
+    const int32_t obj = self_or_other(arg_i32(args[2]), self, other);
+    set_bool(result, self && instance_place_at(*self, arg_real(args[0]), arg_real(args[1]), obj));
 }
 KX_HANDLER(fn_instance_place) {
-    set_id(result, self ? instance_place_at(*self, R(args, 0), R(args, 1), I(args, 2)) : nullptr);
+    set_id(result,
+           self ? instance_place_at(*self, arg_real(args[0]), arg_real(args[1]), arg_i32(args[2]))
+                : nullptr);
 }
 KX_HANDLER(fn_position_empty) {
-    set_bool(result,
-             !shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, -3, true, nullptr));
+    set_bool(result, !shape_collision(ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0,
+                                      -3, true, nullptr));
 }
 KX_HANDLER(fn_position_meeting) {
-    const int32_t obj = self_or_other(I(args, 2), self, other);
-    set_bool(result,
-             shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, obj, true, nullptr));
+    const int32_t obj = self_or_other(arg_i32(args[2]), self, other);
+    set_bool(result, shape_collision(ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0,
+                                     obj, true, nullptr));
 }
 KX_HANDLER(fn_instance_position) {
-    set_id(result, shape_collision(ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, I(args, 2), true,
-                                   nullptr));
+    set_id(result, shape_collision(ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0,
+                                   arg_i32(args[2]), true, nullptr));
 }
 KX_HANDLER(fn_position_destroy) {
     const int f = rt().script->functions.find("instance_destroy");
     if (f < 0) return;
     const BuiltinHandler destroy = rt().script->functions.at(f).handler;
-    each_at_point(R(args, 0), R(args, 1), [&](CInstance* i) {
+    each_at_point(arg_real(args[0]), arg_real(args[1]), [&](CInstance* i) {
         RValue ignored;
         destroy(i, i, 0, ignored, nullptr);
     });
 }
 KX_HANDLER(fn_position_change) {
-    const int32_t obj = I(args, 2);
+    const int32_t obj = arg_i32(args[2]);
     if (!object_exists(obj)) {
         report_with_context("Asking to change into non-existing object: " + std::to_string(obj),
                             false);
@@ -226,8 +220,8 @@ KX_HANDLER(fn_position_change) {
     const int f = rt().script->functions.find("instance_change");
     if (f < 0) return;
     const BuiltinHandler change = rt().script->functions.at(f).handler;
-    const RValue change_args[2] = {RValue(static_cast<double>(obj)), RValue(R(args, 3))};
-    each_at_point(R(args, 0), R(args, 1), [&](CInstance* i) {
+    const RValue change_args[2] = {RValue(static_cast<double>(obj)), RValue(arg_real(args[3]))};
+    each_at_point(arg_real(args[0]), arg_real(args[1]), [&](CInstance* i) {
         RValue ignored;
         change(i, i, 2, ignored, change_args);
     });
@@ -235,58 +229,60 @@ KX_HANDLER(fn_position_change) {
 
 void shape_handler(ShapeKind kind, CInstance* self, RValue& result, double x1, double y1, double x2,
                    double y2, const RValue* a, int obj_at) {
-    const CInstance* notme = B(a, obj_at + 2) ? self : nullptr;
-    set_id(result, shape_collision(kind, x1, y1, x2, y2, I(a, obj_at), B(a, obj_at + 1), notme));
+    const CInstance* notme = arg_bool(a[obj_at + 2]) ? self : nullptr;
+    set_id(result, shape_collision(kind, x1, y1, x2, y2, arg_i32(a[obj_at]),
+                                   arg_bool(a[obj_at + 1]), notme));
 }
 KX_HANDLER(fn_collision_point) {
-    shape_handler(ShapeKind::Point, self, result, R(args, 0), R(args, 1), 0, 0, args, 2);
+    shape_handler(ShapeKind::Point, self, result, arg_real(args[0]), arg_real(args[1]), 0, 0, args,
+                  2);
 }
 KX_HANDLER(fn_collision_rectangle) {
-    shape_handler(ShapeKind::Rectangle, self, result, R(args, 0), R(args, 1), R(args, 2),
-                  R(args, 3), args, 4);
+    shape_handler(ShapeKind::Rectangle, self, result, arg_real(args[0]), arg_real(args[1]),
+                  arg_real(args[2]), arg_real(args[3]), args, 4);
 }
 KX_HANDLER(fn_collision_ellipse) {
-    shape_handler(ShapeKind::Ellipse, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
-                  args, 4);
+    shape_handler(ShapeKind::Ellipse, self, result, arg_real(args[0]), arg_real(args[1]),
+                  arg_real(args[2]), arg_real(args[3]), args, 4);
 }
 KX_HANDLER(fn_collision_circle) {
-    const double xc = R(args, 0), yc = R(args, 1), r = R(args, 2);
+    const double xc = arg_real(args[0]), yc = arg_real(args[1]), r = arg_real(args[2]);
     shape_handler(ShapeKind::Ellipse, self, result, xc - r, yc - r, xc + r, yc + r, args, 3);
 }
 KX_HANDLER(fn_collision_line) {
-    shape_handler(ShapeKind::Line, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
-                  args, 4);
+    shape_handler(ShapeKind::Line, self, result, arg_real(args[0]), arg_real(args[1]),
+                  arg_real(args[2]), arg_real(args[3]), args, 4);
 }
 
 KX_HANDLER(fn_move_contact) {
     if (!self) return;
     if (free_at(*self, self->x, self->y, true))
-        contact(*self, R(args, 0), -1, true);
+        contact(*self, arg_real(args[0]), -1, true);
     else
-        outside(*self, R(args, 0), -1, true);
+        outside(*self, arg_real(args[0]), -1, true);
 }
 KX_HANDLER(fn_move_contact_solid) {
-    if (self) contact(*self, R(args, 0), R(args, 1), true);
+    if (self) contact(*self, arg_real(args[0]), arg_real(args[1]), true);
 }
 KX_HANDLER(fn_move_contact_all) {
-    if (self) contact(*self, R(args, 0), R(args, 1), false);
+    if (self) contact(*self, arg_real(args[0]), arg_real(args[1]), false);
 }
 KX_HANDLER(fn_move_outside_solid) {
-    if (self) outside(*self, R(args, 0), R(args, 1), true);
+    if (self) outside(*self, arg_real(args[0]), arg_real(args[1]), true);
 }
 KX_HANDLER(fn_move_outside_all) {
-    if (self) outside(*self, R(args, 0), R(args, 1), false);
+    if (self) outside(*self, arg_real(args[0]), arg_real(args[1]), false);
 }
 KX_HANDLER(fn_move_bounce_solid) {
-    if (self) bounce(*self, B(args, 0), true);
+    if (self) bounce(*self, arg_bool(args[0]), true);
 }
 KX_HANDLER(fn_move_bounce_all) {
-    if (self) bounce(*self, B(args, 0), false);
+    if (self) bounce(*self, arg_bool(args[0]), false);
 }
 
 KX_HANDLER(fn_distance_to_point) {
     if (!self) return;
-    const double x = R(args, 0), y = R(args, 1);
+    const double x = arg_real(args[0]), y = arg_real(args[1]);
     double dx = 0, dy = 0;
     if (x > self->bbox_right)
         dx = x - self->bbox_right;
@@ -301,7 +297,7 @@ KX_HANDLER(fn_distance_to_point) {
 KX_HANDLER(fn_distance_to_object) {
     result = RValue(kFar);
     if (!self) return;
-    const int32_t obj = I(args, 0);
+    const int32_t obj = arg_i32(args[0]);
     RoomInstances& list = room_instances();
     double best = kFar;
     if (obj == -2) {

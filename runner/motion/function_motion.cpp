@@ -5,6 +5,7 @@
 #include "core/runtime.h"
 #include "motion/motion_main.h"
 #include "motion/motion_speed.h"
+#include "script/builtin_args.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
@@ -14,13 +15,6 @@
 
 namespace kx {
 namespace {
-
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-bool B(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
-}
 
 double room_width() {
     return world().current ? world().current->width : 0;
@@ -35,16 +29,16 @@ bool place_free(CInstance& self, double x, double y) {
 }
 
 KX_HANDLER(fn_motion_set) {
-    if (self) motion_rules::motion_set(*self, R(args, 0), R(args, 1));
+    if (self) motion_rules::motion_set(*self, arg_real(args[0]), arg_real(args[1]));
 }
 KX_HANDLER(fn_motion_add) {
-    if (self) motion_rules::motion_add(*self, R(args, 0), R(args, 1));
+    if (self) motion_rules::motion_add(*self, arg_real(args[0]), arg_real(args[1]));
 }
 KX_HANDLER(fn_move_towards_point) {
     if (!self) return;
-    motion_rules::set_hspeed(*self, R(args, 0) - self->x);
-    motion_rules::set_vspeed(*self, R(args, 1) - self->y);
-    motion_rules::set_speed(*self, R(args, 2));
+    motion_rules::set_hspeed(*self, arg_real(args[0]) - self->x);
+    motion_rules::set_vspeed(*self, arg_real(args[1]) - self->y);
+    motion_rules::set_speed(*self, arg_real(args[2]));
 }
 
 double snapped(double v, double snap) {
@@ -52,7 +46,7 @@ double snapped(double v, double snap) {
 }
 KX_HANDLER(fn_move_snap) {
     if (!self) return;
-    const double hs = R(args, 0), vs = R(args, 1);
+    const double hs = arg_real(args[0]), vs = arg_real(args[1]);
     double x = self->x, y = self->y;
     if (hs > 0) x = snapped(x, hs);
     if (vs > 0) y = snapped(y, vs);
@@ -60,7 +54,7 @@ KX_HANDLER(fn_move_snap) {
 }
 KX_HANDLER(fn_place_snapped) {
     if (!self) return;
-    const double hs = R(args, 0), vs = R(args, 1);
+    const double hs = arg_real(args[0]), vs = arg_real(args[1]);
     const bool ok = (!(hs > 0) || std::fabs(self->x - snapped(self->x, hs)) < 0.001) &&
                     (!(vs > 0) || std::fabs(self->y - snapped(self->y, vs)) < 0.001);
     result.set_real(ok ? 1 : 0);
@@ -85,7 +79,7 @@ KX_HANDLER(fn_move_random) {
         y0 = round_even(self->y - self->bbox_top);
         y1 = round_even(self->y + rh - self->bbox_bottom);
     }
-    const int64_t hs = round_even(R(args, 0)), vs = round_even(R(args, 1));
+    const int64_t hs = round_even(arg_real(args[0])), vs = round_even(arg_real(args[1]));
     for (int attempt = 0; attempt < 100; ++attempt) {
         double cx = random_in(x0, x1);
         double cy = random_in(y0, y1);
@@ -100,13 +94,13 @@ KX_HANDLER(fn_move_random) {
 
 KX_HANDLER(fn_move_wrap) {
     if (!self) return;
-    const double m = R(args, 2), rw = room_width(), rh = room_height();
+    const double m = arg_real(args[2]), rw = room_width(), rh = room_height();
     double x = self->x, y = self->y;
-    if (B(args, 0)) {
+    if (arg_bool(args[0])) {
         if (x < -m) x += rw + 2 * m;
         if (x > rw + m) x -= rw + 2 * m;
     }
-    if (B(args, 1)) {
+    if (arg_bool(args[1])) {
         if (y < -m) y += rh + 2 * m;
         if (y > rh + m) y -= rh + 2 * m;
     }
@@ -115,10 +109,10 @@ KX_HANDLER(fn_move_wrap) {
 
 KX_HANDLER(fn_path_start) {
     if (!self) return;
-    const int64_t endaction = round_even(R(args, 2));
-    path_start(*self, round_even(R(args, 0)), R(args, 1),
+    const int64_t endaction = round_even(arg_real(args[2]));
+    path_start(*self, round_even(arg_real(args[0])), arg_real(args[1]),
                endaction < INT32_MIN || endaction > INT32_MAX ? 0 : static_cast<int32_t>(endaction),
-               B(args, 3));
+               arg_bool(args[3]));
 }
 KX_HANDLER(fn_path_end) {
     if (self) self->path_index = -1;

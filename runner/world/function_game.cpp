@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
@@ -22,9 +23,6 @@ namespace {
 constexpr int32_t kSaveVersion = 540;
 int32_t& request() {
     return rt().script->transition_request;
-}
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
 }
 
 void abort_with(const std::string& message) {
@@ -164,7 +162,7 @@ bool load_game(const std::string& fname) {
 namespace {
 
 void f_room_goto(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    request_room(arg_i(a[0]));
+    request_room(arg_held_i32(a[0]));
 }
 void f_room_goto_previous(CInstance*, CInstance*, int, RValue&, const RValue*) {
     const int32_t cur = world().room_index;
@@ -186,11 +184,11 @@ void f_room_restart(CInstance*, CInstance*, int, RValue&, const RValue*) {
     request_room(world().room_index);
 }
 void f_room_previous(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t n = arg_i(a[0]);
+    const int32_t n = arg_held_i32(a[0]);
     r.set_real(room_exists(n) ? room_previous(n) : -1);
 }
 void f_room_next(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t n = arg_i(a[0]);
+    const int32_t n = arg_held_i32(a[0]);
     r.set_real(room_exists(n) ? room_next(n) : -1);
 }
 void f_game_end(CInstance*, CInstance*, int, RValue&, const RValue*) {

@@ -1,6 +1,7 @@
 // The keyboard_*, mouse_*, joystick_* and io_* built-in functions.
 #include "platform/joystick.h"
 #include "platform/platform.h"
+#include "script/builtin_args.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
 #include "world/input_main.h"
@@ -12,9 +13,6 @@ namespace {
 
 InputState& state() {
     return world().game.input;
-}
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
 }
 size_t at(int32_t k) {
     return static_cast<size_t>(k);
@@ -51,16 +49,16 @@ bool numlock_now() {
 }
 
 KX_HANDLER(f_keyboard_check) {
-    set_bool(result, key_query(state().key_held, arg_i(args[0])));
+    set_bool(result, key_query(state().key_held, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_keyboard_check_pressed) {
-    set_bool(result, key_query(state().key_pressed, arg_i(args[0])));
+    set_bool(result, key_query(state().key_pressed, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_keyboard_check_released) {
-    set_bool(result, key_query(state().key_released, arg_i(args[0])));
+    set_bool(result, key_query(state().key_released, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_keyboard_check_direct) {
-    const int32_t k = arg_i(args[0]);
+    const int32_t k = arg_held_i32(args[0]);
     if (k < 0 || k > 255) return;
     const IWindowSystem* w = rt().platform ? rt().platform->windows() : nullptr;
     set_bool(result, (w && w->key_down_now(k)) || (rt().input && rt().input->physical[at(k)]));
@@ -76,17 +74,17 @@ KX_HANDLER(f_keyboard_set_numlock) {
     rt().input->numlock_flipped = !rt().input->numlock_flipped;
 }
 KX_HANDLER(f_keyboard_key_press) {
-    synthesise(InputEvent::Kind::KeyDown, arg_i(args[0]));
+    synthesise(InputEvent::Kind::KeyDown, arg_held_i32(args[0]));
 }
 KX_HANDLER(f_keyboard_key_release) {
-    synthesise(InputEvent::Kind::KeyUp, arg_i(args[0]));
+    synthesise(InputEvent::Kind::KeyUp, arg_held_i32(args[0]));
 }
 KX_HANDLER(f_keyboard_set_map) {
-    const int32_t k = arg_i(args[0]);
-    if (k >= 0 && k <= 255 && rt().input) rt().input->key_map[at(k)] = arg_i(args[1]);
+    const int32_t k = arg_held_i32(args[0]);
+    if (k >= 0 && k <= 255 && rt().input) rt().input->key_map[at(k)] = arg_held_i32(args[1]);
 }
 KX_HANDLER(f_keyboard_get_map) {
-    const int32_t k = arg_i(args[0]);
+    const int32_t k = arg_held_i32(args[0]);
     result.set_real(k >= 0 && k <= 255 && rt().input ? rt().input->key_map[at(k)] : k);
 }
 KX_HANDLER(f_keyboard_unset_map) {
@@ -95,7 +93,7 @@ KX_HANDLER(f_keyboard_unset_map) {
 }
 KX_HANDLER(f_keyboard_clear) {
     input_call();
-    const int32_t k = arg_i(args[0]);
+    const int32_t k = arg_held_i32(args[0]);
     if (k < 0 || k > 255) return;
     InputState& in = state();
     in.key_held[at(k)] = in.key_pressed[at(k)] = in.key_released[at(k)] = false;
@@ -112,17 +110,17 @@ KX_HANDLER(f_keyboard_wait) {
     }
 }
 KX_HANDLER(f_mouse_check_button) {
-    set_bool(result, button_query(state().button_held, arg_i(args[0])));
+    set_bool(result, button_query(state().button_held, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_mouse_check_button_pressed) {
-    set_bool(result, button_query(state().button_pressed, arg_i(args[0])));
+    set_bool(result, button_query(state().button_pressed, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_mouse_check_button_released) {
-    set_bool(result, button_query(state().button_released, arg_i(args[0])));
+    set_bool(result, button_query(state().button_released, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_mouse_clear) {
     input_call();
-    const int32_t b = arg_i(args[0]);
+    const int32_t b = arg_held_i32(args[0]);
     if (b < 1 || b > 3) return;
     InputState& in = state();
     in.button_held[at(b)] = in.button_pressed[at(b)] = in.button_released[at(b)] = false;
@@ -144,7 +142,7 @@ KX_HANDLER(f_io_handle) {
 }
 
 JoystickState joy(const RValue* args) {
-    return joystick_state(arg_i(args[0]) == 2 ? 2 : 1);
+    return joystick_state(arg_held_i32(args[0]) == 2 ? 2 : 1);
 }
 KX_HANDLER(f_joystick_exists) {
     set_bool(result, joy(args).present);
@@ -167,7 +165,7 @@ KX_HANDLER(f_joystick_has_pov) {
 }
 KX_HANDLER(f_joystick_check_button) {
     const JoystickState j = joy(args);
-    const int32_t b = arg_i(args[1]);
+    const int32_t b = arg_held_i32(args[1]);
     set_bool(result, j.present && b >= 1 && b <= 32 && (j.buttons >> (b - 1)) & 1u);
 }
 template <int Axis>

@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
@@ -301,9 +302,6 @@ RoomInstances& ri() {
 bool alive(const CInstance* i) {
     return i && !i->destroyed() && !i->deactivated;
 }
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
-}
 
 // Calls f for every instance that an object designator (-3 or an object index)
 // names, not destroyed; f answers false to stop.
@@ -321,7 +319,7 @@ void each_of(int32_t obj, F f) {
 }
 
 void f_instance_create(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t obj = arg_i(a[2]);
+    const int32_t obj = arg_held_i32(a[2]);
     if (!object_exists(obj)) {
         report_with_context("Creating instance for non-existing object: " + std::to_string(obj),
                             false);
@@ -351,7 +349,7 @@ void f_instance_destroy(CInstance* self, CInstance*, int, RValue&, const RValue*
 }
 
 void f_instance_change(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+    const int32_t obj = arg_held_i32(a[0]);
     if (!self) return;
     if (!object_exists(obj)) {
         report_with_context("Asking to change into non-existing object: " + std::to_string(obj),
@@ -369,7 +367,7 @@ void f_instance_change(CInstance* self, CInstance*, int, RValue&, const RValue* 
 }
 
 void f_instance_sprite(CInstance* self, CInstance*, int, RValue&, const RValue* a) {
-    const int32_t spr = arg_i(a[0]);
+    const int32_t spr = arg_held_i32(a[0]);
     const auto& exists = world().hooks.sprite_exists;
     if (exists && exists(spr)) {
         if (self) set_sprite(*self, spr);
@@ -392,11 +390,11 @@ bool designator_present(CInstance* self, CInstance* other, int32_t obj) {
 }
 
 void f_instance_exists(CInstance* self, CInstance* other, int, RValue& r, const RValue* a) {
-    r.set_real(designator_present(self, other, arg_i(a[0])) ? 1 : 0);
+    r.set_real(designator_present(self, other, arg_held_i32(a[0])) ? 1 : 0);
 }
 
 void f_instance_number(CInstance* self, CInstance* other, int, RValue& r, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+    const int32_t obj = arg_held_i32(a[0]);
     if (obj == scope::Self || obj == scope::Other || obj >= kInstanceIdBase) {
         r.set_real(designator_present(self, other, obj) ? 1 : 0);
         return;
@@ -410,8 +408,8 @@ void f_instance_number(CInstance* self, CInstance* other, int, RValue& r, const 
 }
 
 void f_instance_find(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
-    const int32_t n = arg_i(a[1]);
+    const int32_t obj = arg_held_i32(a[0]);
+    const int32_t n = arg_held_i32(a[1]);
     r.set_real(scope::Noone);
     if (obj >= kInstanceIdBase) {
         if (n == 0 && ri().find_id(obj)) r.set_real(obj);
@@ -431,7 +429,7 @@ void nearest_or_furthest(const RValue* a, RValue& r, bool nearest) {
     const double x = a[0].real, y = a[1].real;
     double best = nearest ? 1e10 : -1;
     int32_t id = scope::Noone;
-    each_of(arg_i(a[2]), [&](CInstance* i) {
+    each_of(arg_held_i32(a[2]), [&](CInstance* i) {
         const double d = (i->x - x) * (i->x - x) + (i->y - y) * (i->y - y);
         if (nearest ? d < best : d > best) {
             best = d;
@@ -462,7 +460,7 @@ void f_instance_deactivate_all(CInstance* self, CInstance*, int, RValue&, const 
 
 void f_instance_deactivate_object(CInstance* self, CInstance* other, int, RValue&,
                                   const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+    const int32_t obj = arg_held_i32(a[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = true;
     } else if (obj == scope::Other) {
@@ -492,7 +490,7 @@ void f_instance_activate_all(CInstance*, CInstance*, int, RValue&, const RValue*
 }
 
 void f_instance_activate_object(CInstance* self, CInstance* other, int, RValue&, const RValue* a) {
-    const int32_t obj = arg_i(a[0]);
+    const int32_t obj = arg_held_i32(a[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = false;
     } else if (obj == scope::Other) {

@@ -2,6 +2,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
@@ -160,15 +161,11 @@ bool add_code_moment(int32_t timeline, int32_t time, const std::string& code) {
 
 namespace {
 
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
-}
-
 void f_timeline_exists(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    r.set_real(timeline_get(arg_i(a[0])) ? 1 : 0);
+    r.set_real(timeline_get(arg_held_i32(a[0])) ? 1 : 0);
 }
 void f_timeline_get_name(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    const CTimeLine* t = timeline_get(arg_i(a[0]));
+    const CTimeLine* t = timeline_get(arg_held_i32(a[0]));
     r.set_string(KxString(t ? t->name : std::string("<undefined>")));
 }
 void f_timeline_add(CInstance*, CInstance*, int, RValue& r, const RValue*) {
@@ -179,14 +176,14 @@ void f_timeline_add(CInstance*, CInstance*, int, RValue& r, const RValue*) {
     r.set_real(static_cast<double>(list.size() - 1));
 }
 void f_timeline_delete(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    const int32_t i = arg_i(a[0]);
+    const int32_t i = arg_held_i32(a[0]);
     if (timeline_get(i)) world().timelines[static_cast<size_t>(i)].reset();
 }
 void f_timeline_moment_add(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    add_code_moment(arg_i(a[0]), arg_i(a[1]), a[2].str.str());
+    add_code_moment(arg_held_i32(a[0]), arg_held_i32(a[1]), a[2].str.str());
 }
 void f_timeline_moment_clear(CInstance*, CInstance*, int, RValue&, const RValue* a) {
-    if (CTimeLine* t = timeline_get(arg_i(a[0]))) t->remove(arg_i(a[1]));
+    if (CTimeLine* t = timeline_get(arg_held_i32(a[0]))) t->remove(arg_held_i32(a[1]));
 }
 
 constexpr BuiltinDef kFunctions[] = {
