@@ -43,7 +43,7 @@ MaskView view_of(const CInstance& i, const CSprite& s) {
     v.ry = round_to_i32(i.y);
     v.xscale = i.image_xscale;
     v.yscale = i.image_yscale;
-    const double a = -i.image_angle * kPi / 180;
+    const double a = -i.image_angle * std::numbers::pi / 180;
     v.c = std::cos(a);
     v.s = std::sin(a);
     return v;

@@ -8,6 +8,7 @@
 #include "collision/collision_main.h"
 #include "collision/collision_shape.h"
 #include "core/runtime.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_operator.h"
 #include "script/code_function.h"
@@ -21,19 +22,9 @@
 namespace kx {
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 constexpr int32_t kNoone = -4;
 constexpr double kFar = 1000000;
 
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-int32_t I(const RValue* a, int i) {
-    return round_to_i32(arg_real(a[i]));
-}
-bool B(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
-}
 void set_bool(RValue& r, bool v) {
     r = RValue(v ? 1.0 : 0.0);
 }
@@ -51,7 +42,7 @@ int32_t self_or_other(int32_t obj, const CInstance* self, const CInstance* other
 void speed_from_components(CInstance& i) {
     i.speed = std::hypot(i.hspeed, i.vspeed);
     if (i.hspeed == 0 && i.vspeed == 0) return;
-    double d = std::atan2(-i.vspeed, i.hspeed) * 180 / kPi;
+    double d = std::atan2(-i.vspeed, i.hspeed) * 180 / std::numbers::pi;
     if (d < 0) d += 360;
     i.direction = d;
 }
@@ -61,7 +52,7 @@ void set_direction(CInstance& i, double dir) {
     if (d < 0) d += 360;
     if (d >= 360) d = 0;
     i.direction = d;
-    const double r = d * kPi / 180;
+    const double r = d * std::numbers::pi / 180;
     i.hspeed = i.speed * std::cos(r);
     i.vspeed = -i.speed * std::sin(r);
 }
@@ -94,7 +85,7 @@ bool beyond_all(Runtime& r, const CInstance& self, double dx, double dy, bool so
 
 void contact(Runtime& r, CInstance& self, double dir, double maxdist, bool solid_only) {
     if (!free_at(r, self, self.x, self.y, solid_only)) return;
-    const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
+    const double dx = std::cos(dir * std::numbers::pi / 180), dy = -std::sin(dir * std::numbers::pi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit; ++k) {
         // A walk of a billion steps into empty space must not take minutes:
@@ -115,7 +106,7 @@ void contact(Runtime& r, CInstance& self, double dir, double maxdist, bool solid
 }
 
 void outside(Runtime& r, CInstance& self, double dir, double maxdist, bool solid_only) {
-    const double dx = std::cos(dir * kPi / 180), dy = -std::sin(dir * kPi / 180);
+    const double dx = std::cos(dir * std::numbers::pi / 180), dy = -std::sin(dir * std::numbers::pi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit && !free_at(r, self, self.x, self.y, solid_only); ++k)
         set_position(r, self, self.x + dx, self.y + dy);
@@ -140,7 +131,7 @@ void bounce(Runtime& r, CInstance& self, bool advanced, bool solid_only) {
         double a = m;
         for (int t = 0; t < 35; ++t) {
             a += step;
-            const double rad = a * kPi / 180;
+            const double rad = a * std::numbers::pi / 180;
             if (free_at(r, self, self.x + std::cos(rad) * self.speed,
                         self.y - std::sin(rad) * self.speed,
                         solid_only))
@@ -187,29 +178,29 @@ void each_at_point(Runtime& r, double x, double y, F f) {
 }
 
 KX_HANDLER(fn_place_free) {
-    set_bool(result, self && free_at(rt(), *self, R(args, 0), R(args, 1), true));
+    set_bool(result, self && free_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), true));
 }
 KX_HANDLER(fn_place_empty) {
-    set_bool(result, self && free_at(rt(), *self, R(args, 0), R(args, 1), false));
+    set_bool(result, self && free_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), false));
 }
 KX_HANDLER(fn_place_meeting) {
-    const int32_t obj = self_or_other(I(args, 2), self, other);
-    set_bool(result, self && instance_place_at(rt(), *self, R(args, 0), R(args, 1), obj));
+    const int32_t obj = self_or_other(arg_i32(args[2]), self, other);
+    set_bool(result, self && instance_place_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), obj));
 }
 KX_HANDLER(fn_instance_place) {
-    set_id(result, self ? instance_place_at(rt(), *self, R(args, 0), R(args, 1), I(args, 2)) : nullptr);
+    set_id(result, self ? instance_place_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), arg_i32(args[2])) : nullptr);
 }
 KX_HANDLER(fn_position_empty) {
     set_bool(result,
-             !shape_collision(rt(), ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, -3, true, nullptr));
+             !shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0, -3, true, nullptr));
 }
 KX_HANDLER(fn_position_meeting) {
-    const int32_t obj = self_or_other(I(args, 2), self, other);
+    const int32_t obj = self_or_other(arg_i32(args[2]), self, other);
     set_bool(result,
-             shape_collision(rt(), ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, obj, true, nullptr));
+             shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0, obj, true, nullptr));
 }
 KX_HANDLER(fn_instance_position) {
-    set_id(result, shape_collision(rt(), ShapeKind::Point, R(args, 0), R(args, 1), 0, 0, I(args, 2), true,
+    set_id(result, shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0, arg_i32(args[2]), true,
                                    nullptr));
 }
 KX_HANDLER(fn_position_destroy) {
@@ -218,14 +209,14 @@ KX_HANDLER(fn_position_destroy) {
     const int f = functions.find("instance_destroy");
     if (f < 0) return;
     const BuiltinHandler destroy = functions.at(f).handler;
-    each_at_point(r, R(args, 0), R(args, 1), [&](CInstance* i) {
+    each_at_point(r, arg_real(args[0]), arg_real(args[1]), [&](CInstance* i) {
         RValue ignored;
         destroy(i, i, 0, ignored, nullptr);
     });
 }
 KX_HANDLER(fn_position_change) {
     Runtime& r = rt();
-    const int32_t obj = I(args, 2);
+    const int32_t obj = arg_i32(args[2]);
     if (!object_exists(r.get<WorldState>(), obj)) {
         report_with_context(r, "Asking to change into non-existing object: " + std::to_string(obj),
                             false);
@@ -235,8 +226,8 @@ KX_HANDLER(fn_position_change) {
     const int f = functions.find("instance_change");
     if (f < 0) return;
     const BuiltinHandler change = functions.at(f).handler;
-    const RValue change_args[2] = {RValue(static_cast<double>(obj)), RValue(R(args, 3))};
-    each_at_point(r, R(args, 0), R(args, 1), [&](CInstance* i) {
+    const RValue change_args[2] = {RValue(static_cast<double>(obj)), RValue(arg_real(args[3]))};
+    each_at_point(r, arg_real(args[0]), arg_real(args[1]), [&](CInstance* i) {
         RValue ignored;
         change(i, i, 2, ignored, change_args);
     });
@@ -244,59 +235,60 @@ KX_HANDLER(fn_position_change) {
 
 void shape_handler(ShapeKind kind, CInstance* self, RValue& result, double x1, double y1, double x2,
                    double y2, const RValue* a, int obj_at) {
-    const CInstance* notme = B(a, obj_at + 2) ? self : nullptr;
-    set_id(result, shape_collision(rt(), kind, x1, y1, x2, y2, I(a, obj_at), B(a, obj_at + 1), notme));
+    const CInstance* notme = arg_bool(a[obj_at + 2]) ? self : nullptr;
+    set_id(result, shape_collision(rt(), kind, x1, y1, x2, y2, arg_i32(a[obj_at]), arg_bool(a[obj_at + 1]), notme));
 }
 KX_HANDLER(fn_collision_point) {
-    shape_handler(ShapeKind::Point, self, result, R(args, 0), R(args, 1), 0, 0, args, 2);
+    shape_handler(ShapeKind::Point, self, result, arg_real(args[0]), arg_real(args[1]), 0, 0, args,
+                  2);
 }
 KX_HANDLER(fn_collision_rectangle) {
-    shape_handler(ShapeKind::Rectangle, self, result, R(args, 0), R(args, 1), R(args, 2),
-                  R(args, 3), args, 4);
+    shape_handler(ShapeKind::Rectangle, self, result, arg_real(args[0]), arg_real(args[1]),
+                  arg_real(args[2]), arg_real(args[3]), args, 4);
 }
 KX_HANDLER(fn_collision_ellipse) {
-    shape_handler(ShapeKind::Ellipse, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
-                  args, 4);
+    shape_handler(ShapeKind::Ellipse, self, result, arg_real(args[0]), arg_real(args[1]),
+                  arg_real(args[2]), arg_real(args[3]), args, 4);
 }
 KX_HANDLER(fn_collision_circle) {
-    const double xc = R(args, 0), yc = R(args, 1), rad = R(args, 2);
+    const double xc = arg_real(args[0]), yc = arg_real(args[1]), rad = arg_real(args[2]);
     shape_handler(ShapeKind::Ellipse, self, result, xc - rad, yc - rad, xc + rad, yc + rad, args,
                   3);
 }
 KX_HANDLER(fn_collision_line) {
-    shape_handler(ShapeKind::Line, self, result, R(args, 0), R(args, 1), R(args, 2), R(args, 3),
-                  args, 4);
+    shape_handler(ShapeKind::Line, self, result, arg_real(args[0]), arg_real(args[1]),
+                  arg_real(args[2]), arg_real(args[3]), args, 4);
 }
 
 KX_HANDLER(fn_move_contact) {
     if (!self) return;
     if (free_at(rt(), *self, self->x, self->y, true))
-        contact(rt(), *self, R(args, 0), -1, true);
+        contact(rt(), *self, arg_real(args[0]), -1, true);
     else
-        outside(rt(), *self, R(args, 0), -1, true);
+        outside(rt(), *self, arg_real(args[0]), -1, true);
 }
 KX_HANDLER(fn_move_contact_solid) {
-    if (self) contact(rt(), *self, R(args, 0), R(args, 1), true);
+    if (self) contact(rt(), *self, arg_real(args[0]), arg_real(args[1]), true);
 }
 KX_HANDLER(fn_move_contact_all) {
-    if (self) contact(rt(), *self, R(args, 0), R(args, 1), false);
+    if (self) contact(rt(), *self, arg_real(args[0]), arg_real(args[1]), false);
 }
 KX_HANDLER(fn_move_outside_solid) {
-    if (self) outside(rt(), *self, R(args, 0), R(args, 1), true);
+    if (self) outside(rt(), *self, arg_real(args[0]), arg_real(args[1]), true);
 }
 KX_HANDLER(fn_move_outside_all) {
-    if (self) outside(rt(), *self, R(args, 0), R(args, 1), false);
+    if (self) outside(rt(), *self, arg_real(args[0]), arg_real(args[1]), false);
 }
 KX_HANDLER(fn_move_bounce_solid) {
-    if (self) bounce(rt(), *self, B(args, 0), true);
+    if (self) bounce(rt(), *self, arg_bool(args[0]), true);
 }
 KX_HANDLER(fn_move_bounce_all) {
-    if (self) bounce(rt(), *self, B(args, 0), false);
+    if (self) bounce(rt(), *self, arg_bool(args[0]), false);
 }
 
 KX_HANDLER(fn_distance_to_point) {
     if (!self) return;
-    const double x = R(args, 0), y = R(args, 1);
+    const double x = arg_real(args[0]), y = arg_real(args[1]);
     double dx = 0, dy = 0;
     if (x > self->bbox_right)
         dx = x - self->bbox_right;
@@ -311,7 +303,7 @@ KX_HANDLER(fn_distance_to_point) {
 KX_HANDLER(fn_distance_to_object) {
     result = RValue(kFar);
     if (!self) return;
-    const int32_t obj = I(args, 0);
+    const int32_t obj = arg_i32(args[0]);
     RoomInstances& list = room_instances(rt().get<WorldState>());
     double best = kFar;
     if (obj == -2) {
@@ -350,7 +342,7 @@ KX_HANDLER(fn_move_random) {
         y0 = round_even(self->y - self->bbox_top);
         y1 = round_even(self->y + rh - self->bbox_bottom);
     }
-    const int64_t hs = round_even(R(args, 0)), vs = round_even(R(args, 1));
+    const int64_t hs = round_even(arg_real(args[0])), vs = round_even(arg_real(args[1]));
     for (int attempt = 0; attempt < 100; ++attempt) {
         double cx = random_in(x0, x1);
         double cy = random_in(y0, y1);

@@ -1,71 +1,81 @@
 #include "gamedata/game_info.h"
 
 #include "gamedata/cstream.h"
+#include "gamedata/record_io.h"
 
 namespace kx {
 
-bool read_game_information(CStream& s, GameInformation& g) {
-    if (s.read_int() != kGameInfoVersion) return false;
-    g.background_color = s.read_int();
-    g.over_game_window = s.read_bool();
-    g.caption = s.read_string();
-    g.left = s.read_int();
-    g.top = s.read_int();
-    g.width = s.read_int();
-    g.height = s.read_int();
-    g.border = s.read_bool();
-    g.sizeable = s.read_bool();
-    g.stay_on_top = s.read_bool();
-    g.pause_game = s.read_bool();
-    CStream text = s.read_compressed();
-    g.text.assign(reinterpret_cast<const char*>(text.bytes().data()), text.size());
+namespace {
+
+template <class IO, class Info>
+bool game_information_record(IO& io, Info& g) {
+    if (!io.version(kGameInfoVersion)) return false;
+    io.i(g.background_color);
+    io.b(g.over_game_window);
+    io.str(g.caption);
+    io.i(g.left);
+    io.i(g.top);
+    io.i(g.width);
+    io.i(g.height);
+    io.b(g.border);
+    io.b(g.sizeable);
+    io.b(g.stay_on_top);
+    io.b(g.pause_game);
+    io.compressed(g.text);
     return true;
 }
 
+template <class IO, class List>
+bool library_init_record(IO& io, List& texts) {
+    if (!io.version(kLibraryInitVersion)) return false;
+    return io.list(texts, 4, [&](auto& t) { io.str(t); });
+}
+
+template <class IO, class List>
+bool room_order_record(IO& io, List& rooms) {
+    if (!io.version(kRoomOrderVersion)) return false;
+    int32_t n = static_cast<int32_t>(rooms.size());
+    if (!io.count(n, 4)) return false;
+    if constexpr (IO::kReads) {
+        if (n == 0) return false;
+        rooms.resize(static_cast<size_t>(n));
+    }
+    for (auto& r : rooms) io.i(r);
+    return true;
+}
+
+}  // namespace
+
+bool read_game_information(CStream& s, GameInformation& g) {
+    RecordReader r{s};
+    return game_information_record(r, g);
+}
+
 void write_game_information(CStream& s, const GameInformation& g) {
-    s.write_int(kGameInfoVersion);
-    s.write_int(g.background_color);
-    s.write_bool(g.over_game_window);
-    s.write_string(g.caption);
-    s.write_int(g.left);
-    s.write_int(g.top);
-    s.write_int(g.width);
-    s.write_int(g.height);
-    s.write_bool(g.border);
-    s.write_bool(g.sizeable);
-    s.write_bool(g.stay_on_top);
-    s.write_bool(g.pause_game);
-    s.write_compressed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(g.text.data()), g.text.size()));
+    RecordWriter w{s};
+    game_information_record(w, g);
 }
 
 bool read_library_init(CStream& s, std::vector<std::string>& out) {
     out.clear();
-    if (s.read_int() != kLibraryInitVersion) return false;
-    int32_t n = s.read_int();
-    if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4) return false;
-    for (int32_t i = 0; i < n; ++i) out.push_back(s.read_string());
-    return true;
+    RecordReader r{s};
+    return library_init_record(r, out);
 }
 
 void write_library_init(CStream& s, const std::vector<std::string>& in) {
-    s.write_int(kLibraryInitVersion);
-    s.write_int(static_cast<int32_t>(in.size()));
-    for (const auto& t : in) s.write_string(t);
+    RecordWriter w{s};
+    library_init_record(w, in);
 }
 
 bool read_room_order(CStream& s, std::vector<int32_t>& out) {
     out.clear();
-    if (s.read_int() != kRoomOrderVersion) return false;
-    int32_t n = s.read_int();
-    if (n <= 0 || static_cast<size_t>(n) > s.remaining() / 4) return false;
-    for (int32_t i = 0; i < n; ++i) out.push_back(s.read_int());
-    return true;
+    RecordReader r{s};
+    return room_order_record(r, out);
 }
 
 void write_room_order(CStream& s, const std::vector<int32_t>& in) {
-    s.write_int(kRoomOrderVersion);
-    s.write_int(static_cast<int32_t>(in.size()));
-    for (int32_t r : in) s.write_int(r);
+    RecordWriter w{s};
+    room_order_record(w, in);
 }
 
 }  // namespace kx

@@ -7,10 +7,10 @@
 
 #include "core/runtime.h"
 #include "graphics/frame_main.h"
-#include "graphics/function_args.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
 #include "graphics/room_draw.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "world/room_class.h"
@@ -20,17 +20,11 @@ namespace kx {
 
 namespace {
 
-using draw_args::I;
-using draw_args::R;
-
 WindowState& win() {
     return rt().get<GraphicsState>().window;
 }
-bool flag(const RValue* a, int i) {
-    return R(a, i) >= 0.5;
-}
 int ii(const RValue* a, int i) {
-    const int64_t v = I(a, i);
+    const int64_t v = arg_int(a[i]);
     return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
 }
 
@@ -38,11 +32,11 @@ int ii(const RValue* a, int i) {
 
 KX_HANDLER(fn_set_synchronization) {
     GraphicsState& g = rt().get<GraphicsState>();
-    g.device.set_synchronization(flag(args, 0));
-    if (g.draw_device) g.draw_device->set_swap_interval(flag(args, 0) ? 1 : 0);
+    g.device.set_synchronization(arg_bool(args[0]));
+    if (g.draw_device) g.draw_device->set_swap_interval(arg_bool(args[0]) ? 1 : 0);
 }
 KX_HANDLER(fn_set_automatic_draw) {
-    rt().get<WorldState>().game.automatic_draw = flag(args, 0);
+    rt().get<WorldState>().game.automatic_draw = arg_bool(args[0]);
 }
 
 KX_HANDLER(fn_screen_redraw) {
@@ -88,7 +82,7 @@ KX_HANDLER(fn_screen_save_part) {
 
 KX_HANDLER(fn_draw_getpixel) {
     Runtime& r = rt();
-    const double x = R(args, 0), y = R(args, 1);
+    const double x = arg_real(args[0]), y = arg_real(args[1]);
     double qx = x, qy = y;
     const bool views = r.get<WorldState>().current && r.get<WorldState>().current->views_enabled;
     if (views) win().room_to_region(r.get<WorldState>().game.view_current, x, y, qx, qy);
@@ -154,7 +148,7 @@ KX_HANDLER(fn_display_mouse_set) {
 
 #define WINDOW_FLAG(name, setter, getter)        \
     KX_HANDLER(fn_window_set_##name) {           \
-        win().setter(flag(args, 0));             \
+        win().setter(arg_bool(args[0]));         \
     }                                            \
     KX_HANDLER(fn_window_get_##name) {           \
         result.set_real(win().getter() ? 1 : 0); \
@@ -180,7 +174,7 @@ KX_HANDLER(fn_window_get_cursor) {
     result.set_real(win().cursor());
 }
 KX_HANDLER(fn_window_set_color) {
-    win().set_colour(static_cast<int32_t>(I(args, 0)));
+    win().set_colour(static_cast<int32_t>(arg_int(args[0])));
 }
 KX_HANDLER(fn_window_get_color) {
     result.set_real(win().colour());
@@ -214,7 +208,7 @@ KX_HANDLER(fn_window_get_height) {
     result.set_real(win().client().h);
 }
 KX_HANDLER(fn_window_set_region_size) {
-    win().set_region_size(ii(args, 0), ii(args, 1), flag(args, 2));
+    win().set_region_size(ii(args, 0), ii(args, 1), arg_bool(args[2]));
 }
 KX_HANDLER(fn_window_get_region_width) {
     result.set_real(win().region_width());
@@ -223,7 +217,7 @@ KX_HANDLER(fn_window_get_region_height) {
     result.set_real(win().region_height());
 }
 KX_HANDLER(fn_window_set_region_scale) {
-    win().set_region_scale(R(args, 0), flag(args, 1));
+    win().set_region_scale(arg_real(args[0]), arg_bool(args[1]));
 }
 KX_HANDLER(fn_window_get_region_scale) {
     result.set_real(win().region_scale());
@@ -240,7 +234,7 @@ KX_HANDLER(fn_window_mouse_get_y) {
     result.set_real(std::round(y));
 }
 KX_HANDLER(fn_window_mouse_set) {
-    win().set_mouse_client(R(args, 0), R(args, 1));
+    win().set_mouse_client(arg_real(args[0]), arg_real(args[1]));
 }
 
 void view_mouse(int view, double& rx, double& ry) {
@@ -279,10 +273,10 @@ void move_mouse_to_room(int view, double x, double y) {
     win().set_mouse_client(cx, cy);
 }
 KX_HANDLER(fn_window_view_mouse_set) {
-    move_mouse_to_room(ii(args, 0), R(args, 1), R(args, 2));
+    move_mouse_to_room(ii(args, 0), arg_real(args[1]), arg_real(args[2]));
 }
 KX_HANDLER(fn_window_views_mouse_set) {
-    move_mouse_to_room(win().first_used_view(), R(args, 0), R(args, 1));
+    move_mouse_to_room(win().first_used_view(), arg_real(args[0]), arg_real(args[1]));
 }
 
 const BuiltinDef kDisplayFunctions[] = {

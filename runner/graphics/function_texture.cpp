@@ -3,13 +3,14 @@
 #include <climits>
 #include <cmath>
 #include <fstream>
+#include <numbers>
 #include <string>
 
 #include "core/runtime.h"
 #include "graphics/graphics_state.h"
 #include "graphics/picture_file.h"
-#include "graphics/function_args.h"
 #include "graphics/texture_main.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
@@ -36,16 +37,12 @@ TileArea room_tile_area() {
 
 namespace {
 
-using namespace draw_args;
-bool flag(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
-}
 int32_t clamp32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 // floor(image_index) of the caller, for a negative subimage.
 int64_t subimage_arg(CInstance* self, const RValue* a, int i) {
-    const int64_t k = I(a, i);
+    const int64_t k = arg_int(a[i]);
     if (k >= 0) return k;
     if (!self) return 0;
     const double f = std::floor(self->image_index);
@@ -62,7 +59,7 @@ const RSurface* surface_or_report(int32_t id) {
 
 KX_HANDLER(fn_sprite_get_texture) {
     GraphicsState& g = active_graphics();
-    const CSprite* s = active_sprites().sprites.get(id_arg(args, 0));
+    const CSprite* s = active_sprites().sprites.get(arg_id(args[0]));
     if (!s) {
         report_with_context(rt(), "Trying to get texture from non-existing sprite.", false);
         result.set_real(-1);
@@ -79,7 +76,7 @@ KX_HANDLER(fn_sprite_get_texture) {
 }
 
 KX_HANDLER(fn_background_get_texture) {
-    const CBackground* b = active_sprites().backgrounds.get(id_arg(args, 0));
+    const CBackground* b = active_sprites().backgrounds.get(arg_id(args[0]));
     if (!b) {
         report_with_context(rt(), "Trying to get texture from non-existing background.", false);
         result.set_real(-1);
@@ -89,22 +86,22 @@ KX_HANDLER(fn_background_get_texture) {
 }
 
 KX_HANDLER(fn_texture_exists) {
-    result.set_real(active_graphics().texture_table.exists(id_arg(args, 0)) ? 1 : 0);
+    result.set_real(active_graphics().texture_table.exists(arg_id(args[0])) ? 1 : 0);
 }
 KX_HANDLER(fn_texture_set_interpolation) {
-    active_graphics().device.set_interpolation(flag(args, 0));
+    active_graphics().device.set_interpolation(arg_bool(args[0]));
 }
 KX_HANDLER(fn_texture_set_blending) {
-    active_graphics().device.set_texture_blending(flag(args, 0));
+    active_graphics().device.set_texture_blending(arg_bool(args[0]));
 }
 KX_HANDLER(fn_texture_set_repeat) {
-    active_graphics().device.set_texture_repeat(flag(args, 0));
+    active_graphics().device.set_texture_repeat(arg_bool(args[0]));
 }
 KX_HANDLER(fn_texture_get_width) {
-    result.set_real(active_graphics().texture_table.width_fraction(id_arg(args, 0)));
+    result.set_real(active_graphics().texture_table.width_fraction(arg_id(args[0])));
 }
 KX_HANDLER(fn_texture_get_height) {
-    result.set_real(active_graphics().texture_table.height_fraction(id_arg(args, 0)));
+    result.set_real(active_graphics().texture_table.height_fraction(arg_id(args[0])));
 }
 // Every texture is resident on the device once uploaded, so preloading and
 // priorities have nothing to change.
@@ -112,7 +109,7 @@ KX_HANDLER(fn_texture_preload) {}
 KX_HANDLER(fn_texture_set_priority) {}
 
 KX_HANDLER(fn_surface_create) {
-    const int64_t w = I(args, 0), h = I(args, 1);
+    const int64_t w = arg_int(args[0]), h = arg_int(args[1]);
     GraphicsState& g = active_graphics();
     result.set_real(w < 1 || h < 1 || w > INT32_MAX || h > INT32_MAX
                         ? -1
@@ -120,26 +117,26 @@ KX_HANDLER(fn_surface_create) {
 }
 KX_HANDLER(fn_surface_free) {
     GraphicsState& g = active_graphics();
-    g.surfaces.free(g, id_arg(args, 0));
+    g.surfaces.free(g, arg_id(args[0]));
 }
 KX_HANDLER(fn_surface_exists) {
-    result.set_real(active_graphics().surfaces.exists(id_arg(args, 0)) ? 1 : 0);
+    result.set_real(active_graphics().surfaces.exists(arg_id(args[0])) ? 1 : 0);
 }
 KX_HANDLER(fn_surface_get_width) {
-    const RSurface* s = active_graphics().surfaces.get(id_arg(args, 0));
+    const RSurface* s = active_graphics().surfaces.get(arg_id(args[0]));
     result.set_real(s ? s->width : -1);
 }
 KX_HANDLER(fn_surface_get_height) {
-    const RSurface* s = active_graphics().surfaces.get(id_arg(args, 0));
+    const RSurface* s = active_graphics().surfaces.get(arg_id(args[0]));
     result.set_real(s ? s->height : -1);
 }
 KX_HANDLER(fn_surface_get_texture) {
-    const RSurface* s = active_graphics().surfaces.get(id_arg(args, 0));
+    const RSurface* s = active_graphics().surfaces.get(arg_id(args[0]));
     result.set_real(s ? s->texture : -1);
 }
 KX_HANDLER(fn_surface_set_target) {
     GraphicsState& g = active_graphics();
-    result.set_real(g.surfaces.set_target(g, id_arg(args, 0)) ? 1 : 0);
+    result.set_real(g.surfaces.set_target(g, arg_id(args[0])) ? 1 : 0);
 }
 KX_HANDLER(fn_surface_reset_target) {
     GraphicsState& g = active_graphics();
@@ -147,66 +144,69 @@ KX_HANDLER(fn_surface_reset_target) {
 }
 
 KX_HANDLER(fn_draw_surface) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
-    if (s) draw_texture(active_graphics(), s->texture, R(args, 1), R(args, 2));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
+    if (s) draw_texture(active_graphics(), s->texture, arg_real(args[1]), arg_real(args[2]));
 }
 KX_HANDLER(fn_draw_surface_ext) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    draw_texture_ext(active_graphics(), s->texture, I(args, 6), R(args, 7),
-                     R(args, 5) * M_PI / 180.0, 0, 0, R(args, 1), R(args, 2), R(args, 3),
-                     R(args, 4));
+    draw_texture_ext(active_graphics(), s->texture, arg_int(args[6]), arg_real(args[7]),
+                     arg_real(args[5]) * std::numbers::pi / 180.0, 0, 0, arg_real(args[1]),
+                     arg_real(args[2]), arg_real(args[3]), arg_real(args[4]));
 }
 void surface_stretched(const RValue* args, int64_t colour, double alpha) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    const double w = R(args, 3), h = R(args, 4);
+    const double w = arg_real(args[3]), h = arg_real(args[4]);
     if (!(w > 0 && h > 0 && s->width > 0 && s->height > 0)) return;
-    draw_texture_ext(active_graphics(), s->texture, colour, alpha, 0, 0, 0, R(args, 1), R(args, 2),
-                     w / s->width, h / s->height);
+    draw_texture_ext(active_graphics(), s->texture, colour, alpha, 0, 0, 0, arg_real(args[1]),
+                     arg_real(args[2]), w / s->width, h / s->height);
 }
 KX_HANDLER(fn_draw_surface_stretched) {
     surface_stretched(args, 0xffffff, 1);
 }
 KX_HANDLER(fn_draw_surface_stretched_ext) {
-    surface_stretched(args, I(args, 5), R(args, 6));
+    surface_stretched(args, arg_int(args[5]), arg_real(args[6]));
 }
 KX_HANDLER(fn_draw_surface_part) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    draw_texture_part(active_graphics(), s->texture, 0xffffff, 1, 0, R(args, 1), R(args, 2),
-                      R(args, 3), R(args, 4), R(args, 5), R(args, 6), 1, 1);
+    draw_texture_part(active_graphics(), s->texture, 0xffffff, 1, 0, arg_real(args[1]),
+                      arg_real(args[2]), arg_real(args[3]), arg_real(args[4]), arg_real(args[5]),
+                      arg_real(args[6]), 1, 1);
 }
 KX_HANDLER(fn_draw_surface_part_ext) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    draw_texture_part(active_graphics(), s->texture, I(args, 9), R(args, 10), 0, R(args, 1),
-                      R(args, 2), R(args, 3), R(args, 4), R(args, 5), R(args, 6), R(args, 7),
-                      R(args, 8));
+    draw_texture_part(active_graphics(), s->texture, arg_int(args[9]), arg_real(args[10]), 0,
+                      arg_real(args[1]), arg_real(args[2]), arg_real(args[3]), arg_real(args[4]),
+                      arg_real(args[5]), arg_real(args[6]), arg_real(args[7]), arg_real(args[8]));
 }
 KX_HANDLER(fn_draw_surface_general) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    draw_texture_general(active_graphics(), s->texture, I(args, 10), I(args, 11), I(args, 12),
-                         I(args, 13), R(args, 14), R(args, 9) * M_PI / 180.0, R(args, 1),
-                         R(args, 2), R(args, 3), R(args, 4), R(args, 5), R(args, 6), R(args, 7),
-                         R(args, 8));
+    draw_texture_general(active_graphics(), s->texture, arg_int(args[10]), arg_int(args[11]),
+                         arg_int(args[12]), arg_int(args[13]), arg_real(args[14]),
+                         arg_real(args[9]) * std::numbers::pi / 180.0, arg_real(args[1]),
+                         arg_real(args[2]), arg_real(args[3]), arg_real(args[4]), arg_real(args[5]),
+                         arg_real(args[6]), arg_real(args[7]), arg_real(args[8]));
 }
 KX_HANDLER(fn_draw_surface_tiled) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    draw_texture_tiled(active_graphics(), s->texture, true, true, 0xffffff, 1, R(args, 1),
-                       R(args, 2), 1, 1, 0, 0, room_tile_area());
+    draw_texture_tiled(active_graphics(), s->texture, true, true, 0xffffff, 1, arg_real(args[1]),
+                       arg_real(args[2]), 1, 1, 0, 0, room_tile_area());
 }
 KX_HANDLER(fn_draw_surface_tiled_ext) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
-    draw_texture_tiled(active_graphics(), s->texture, true, true, I(args, 5), R(args, 6),
-                       R(args, 1), R(args, 2), R(args, 3), R(args, 4), 0, 0, room_tile_area());
+    draw_texture_tiled(active_graphics(), s->texture, true, true, arg_int(args[5]),
+                       arg_real(args[6]), arg_real(args[1]), arg_real(args[2]), arg_real(args[3]),
+                       arg_real(args[4]), 0, 0, room_tile_area());
 }
 
 void save_surface(const RValue* args, int64_t x, int64_t y, int64_t w, int64_t h) {
-    const RSurface* s = surface_or_report(id_arg(args, 0));
+    const RSurface* s = surface_or_report(arg_id(args[0]));
     if (!s) return;
     const std::string_view name = arg_text(args[1]);
     if (name.empty()) {
@@ -215,7 +215,7 @@ void save_surface(const RValue* args, int64_t x, int64_t y, int64_t w, int64_t h
     }
     GraphicsState& g = active_graphics();
     const CBitmap32 image =
-        g.surfaces.grab(g, id_arg(args, 0), clamp32(x), clamp32(y), clamp32(w), clamp32(h));
+        g.surfaces.grab(g, arg_id(args[0]), clamp32(x), clamp32(y), clamp32(w), clamp32(h));
     const std::vector<uint8_t> bytes = encode_bmp(image, false);
     if (bytes.empty()) return;
     // Write failures are silent.
@@ -226,32 +226,32 @@ KX_HANDLER(fn_surface_save) {
     save_surface(args, 0, 0, INT32_MAX, INT32_MAX);
 }
 KX_HANDLER(fn_surface_save_part) {
-    save_surface(args, I(args, 2), I(args, 3), I(args, 4), I(args, 5));
+    save_surface(args, arg_int(args[2]), arg_int(args[3]), arg_int(args[4]), arg_int(args[5]));
 }
 KX_HANDLER(fn_surface_getpixel) {
-    if (!surface_or_report(id_arg(args, 0))) return;
+    if (!surface_or_report(arg_id(args[0]))) return;
     GraphicsState& g = active_graphics();
-    const int64_t x = I(args, 1), y = I(args, 2);
-    const RSurface* s = g.surfaces.get(id_arg(args, 0));
+    const int64_t x = arg_int(args[1]), y = arg_int(args[2]);
+    const RSurface* s = g.surfaces.get(arg_id(args[0]));
     if (x < 0 || y < 0 || x >= s->width || y >= s->height) return;
-    const CBitmap32 px = g.surfaces.grab(g, id_arg(args, 0), int32_t(x), int32_t(y), 1, 1);
+    const CBitmap32 px = g.surfaces.grab(g, arg_id(args[0]), int32_t(x), int32_t(y), 1, 1);
     if (px.exists) result.set_real(to_game_color(px.pixels[0]));
 }
 void copy_surface(const RValue* args, int64_t xs, int64_t ys, int64_t ws, int64_t hs) {
     GraphicsState& g = active_graphics();
-    const int32_t dest = id_arg(args, 0), src = id_arg(args, 3);
+    const int32_t dest = arg_id(args[0]), src = arg_id(args[3]);
     if (!g.surfaces.exists(dest) || !g.surfaces.exists(src)) {
         report_with_context(rt(), kNoSurface, false);
         return;
     }
-    g.surfaces.copy(g, dest, clamp32(I(args, 1)), clamp32(I(args, 2)), src, clamp32(xs),
+    g.surfaces.copy(g, dest, clamp32(arg_int(args[1])), clamp32(arg_int(args[2])), src, clamp32(xs),
                     clamp32(ys), clamp32(ws), clamp32(hs));
 }
 KX_HANDLER(fn_surface_copy) {
     copy_surface(args, 0, 0, INT32_MAX, INT32_MAX);
 }
 KX_HANDLER(fn_surface_copy_part) {
-    copy_surface(args, I(args, 4), I(args, 5), I(args, 6), I(args, 7));
+    copy_surface(args, arg_int(args[4]), arg_int(args[5]), arg_int(args[6]), arg_int(args[7]));
 }
 
 const BuiltinDef kTextureFunctions[] = {

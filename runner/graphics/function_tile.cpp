@@ -7,6 +7,7 @@
 #include "core/runtime.h"
 #include "graphics/graphics_state.h"
 #include "graphics/room_draw.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
@@ -17,17 +18,9 @@
 namespace kx {
 namespace {
 
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-int32_t I(const RValue* a, int i) {
-    const double v = arg_real(a[i]);
-    if (!std::isfinite(v)) return 0;
-    const int64_t n = round_even(std::clamp(v, -3e9, 3e9));
-    return n < INT32_MIN ? INT32_MIN : n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
-}
-bool B(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
+// An infinite number gives 0 here rather than saturating.
+int32_t finite_i32(const RValue& v) {
+    return std::isfinite(arg_real(v)) ? arg_i32(v) : 0;
 }
 
 std::vector<RTile>* tiles() {
@@ -38,7 +31,7 @@ std::vector<RTile>* tiles() {
 // The tile with the id in args[0], or null after reporting.
 RTile* tile_or_report(const RValue* a) {
     CRoom* room = rt().get<WorldState>().current;
-    const int pos = room ? room->find_tile(I(a, 0)) : -1;
+    const int pos = room ? room->find_tile(finite_i32(a[0])) : -1;
     if (pos < 0) {
         report_with_context(rt(), "Tile does not exist.", false);
         return nullptr;
@@ -57,8 +50,12 @@ void set_real(RValue& result, const RValue* a, double none, F field) {
     result = t ? field(*t) : none;
 }
 
-KX_HANDLER(fn_tile_get_x) { set_real(result, args, 0, [](const RTile& t) { return t.x; }); }
-KX_HANDLER(fn_tile_get_y) { set_real(result, args, 0, [](const RTile& t) { return t.y; }); }
+KX_HANDLER(fn_tile_get_x) {
+    set_real(result, args, 0, [](const RTile& t) { return t.x; });
+}
+KX_HANDLER(fn_tile_get_y) {
+    set_real(result, args, 0, [](const RTile& t) { return t.y; });
+}
 KX_HANDLER(fn_tile_get_left) {
     set_real(result, args, 0, [](const RTile& t) { return double(t.left); });
 }
@@ -71,7 +68,9 @@ KX_HANDLER(fn_tile_get_width) {
 KX_HANDLER(fn_tile_get_height) {
     set_real(result, args, 0, [](const RTile& t) { return double(t.height); });
 }
-KX_HANDLER(fn_tile_get_depth) { set_real(result, args, 0, [](const RTile& t) { return t.depth; }); }
+KX_HANDLER(fn_tile_get_depth) {
+    set_real(result, args, 0, [](const RTile& t) { return t.depth; });
+}
 KX_HANDLER(fn_tile_get_visible) {
     set_real(result, args, 0, [](const RTile& t) { return t.visible ? 1.0 : 0.0; });
 }
@@ -84,62 +83,64 @@ KX_HANDLER(fn_tile_get_yscale) {
 KX_HANDLER(fn_tile_get_blend) {
     set_real(result, args, 0, [](const RTile& t) { return double(t.blend); });
 }
-KX_HANDLER(fn_tile_get_alpha) { set_real(result, args, 0, [](const RTile& t) { return t.alpha; }); }
+KX_HANDLER(fn_tile_get_alpha) {
+    set_real(result, args, 0, [](const RTile& t) { return t.alpha; });
+}
 KX_HANDLER(fn_tile_get_background) {
     set_real(result, args, -1, [](const RTile& t) { return double(t.background); });
 }
 
 KX_HANDLER(fn_tile_set_visible) {
-    if (RTile* t = tile_or_report(args)) t->visible = B(args, 1);
+    if (RTile* t = tile_or_report(args)) t->visible = arg_bool(args[1]);
 }
 KX_HANDLER(fn_tile_set_background) {
     if (RTile* t = tile_or_report(args))
-        if (background_or_report(I(args, 1))) t->background = I(args, 1);
+        if (background_or_report(finite_i32(args[1]))) t->background = finite_i32(args[1]);
 }
 KX_HANDLER(fn_tile_set_region) {
     if (RTile* t = tile_or_report(args)) {
-        t->left = I(args, 1);
-        t->top = I(args, 2);
-        t->width = I(args, 3);
-        t->height = I(args, 4);
+        t->left = finite_i32(args[1]);
+        t->top = finite_i32(args[2]);
+        t->width = finite_i32(args[3]);
+        t->height = finite_i32(args[4]);
     }
 }
 KX_HANDLER(fn_tile_set_position) {
     if (RTile* t = tile_or_report(args)) {
-        t->x = R(args, 1);
-        t->y = R(args, 2);
+        t->x = arg_real(args[1]);
+        t->y = arg_real(args[2]);
     }
 }
 KX_HANDLER(fn_tile_set_depth) {
-    if (RTile* t = tile_or_report(args)) t->depth = R(args, 1);
+    if (RTile* t = tile_or_report(args)) t->depth = arg_real(args[1]);
 }
 KX_HANDLER(fn_tile_set_scale) {
     if (RTile* t = tile_or_report(args)) {
-        t->xscale = R(args, 1);
-        t->yscale = R(args, 2);
+        t->xscale = arg_real(args[1]);
+        t->yscale = arg_real(args[2]);
     }
 }
 KX_HANDLER(fn_tile_set_blend) {
-    if (RTile* t = tile_or_report(args)) t->blend = I(args, 1);
+    if (RTile* t = tile_or_report(args)) t->blend = finite_i32(args[1]);
 }
 KX_HANDLER(fn_tile_set_alpha) {
-    if (RTile* t = tile_or_report(args)) t->alpha = R(args, 1);
+    if (RTile* t = tile_or_report(args)) t->alpha = arg_real(args[1]);
 }
 
 KX_HANDLER(fn_tile_add) {
     result = -1.0;
-    if (!background_or_report(I(args, 0))) return;
+    if (!background_or_report(finite_i32(args[0]))) return;
     CRoom* room = rt().get<WorldState>().current;
     if (!room) return;
     RTile t;
-    t.background = I(args, 0);
-    t.left = I(args, 1);
-    t.top = I(args, 2);
-    t.width = I(args, 3);
-    t.height = I(args, 4);
-    t.x = R(args, 5);
-    t.y = R(args, 6);
-    t.depth = R(args, 7);
+    t.background = finite_i32(args[0]);
+    t.left = finite_i32(args[1]);
+    t.top = finite_i32(args[2]);
+    t.width = finite_i32(args[3]);
+    t.height = finite_i32(args[4]);
+    t.x = arg_real(args[5]);
+    t.y = arg_real(args[6]);
+    t.depth = arg_real(args[7]);
     result = double(room->add_tile(t, rt().get<WorldState>().last_tile_id));
 }
 
@@ -172,17 +173,18 @@ void each_of_depth(double depth, F f) {
 }
 
 KX_HANDLER(fn_tile_find) {
-    const double px = R(args, 0), py = R(args, 1);
-    const bool fg = B(args, 2);
-    result = first_id([&](const RTile& t) { return inside_open(t, px, py) && (t.depth < 0) == fg; });
+    const double px = arg_real(args[0]), py = arg_real(args[1]);
+    const bool fg = arg_bool(args[2]);
+    result =
+        first_id([&](const RTile& t) { return inside_open(t, px, py) && (t.depth < 0) == fg; });
 }
 KX_HANDLER(fn_tile_exists) {
     CRoom* room = rt().get<WorldState>().current;
-    result = room && room->find_tile(I(args, 0)) >= 0 ? 1.0 : 0.0;
+    result = room && room->find_tile(finite_i32(args[0])) >= 0 ? 1.0 : 0.0;
 }
 KX_HANDLER(fn_tile_delete) {
     CRoom* room = rt().get<WorldState>().current;
-    const int pos = room ? room->find_tile(I(args, 0)) : -1;
+    const int pos = room ? room->find_tile(finite_i32(args[0])) : -1;
     if (pos < 0) {
         report_with_context(rt(), "Tile does not exist.", false);
         return;
@@ -191,40 +193,40 @@ KX_HANDLER(fn_tile_delete) {
     room->last_found_tile = -1;
 }
 KX_HANDLER(fn_tile_delete_at) {
-    const double px = R(args, 0), py = R(args, 1);
-    const bool fg = B(args, 2);
+    const double px = arg_real(args[0]), py = arg_real(args[1]);
+    const bool fg = arg_bool(args[2]);
     erase_where([&](const RTile& t) {
         return inside_closed(t, px, py) && (fg ? t.depth <= 0 : t.depth >= 0);
     });
 }
 KX_HANDLER(fn_tile_layer_hide) {
-    each_of_depth(R(args, 0), [](RTile& t) { t.visible = false; });
+    each_of_depth(arg_real(args[0]), [](RTile& t) { t.visible = false; });
 }
 KX_HANDLER(fn_tile_layer_show) {
-    each_of_depth(R(args, 0), [](RTile& t) { t.visible = true; });
+    each_of_depth(arg_real(args[0]), [](RTile& t) { t.visible = true; });
 }
 KX_HANDLER(fn_tile_layer_delete) {
-    const double d = R(args, 0);
+    const double d = arg_real(args[0]);
     erase_where([&](const RTile& t) { return t.depth == d; });
 }
 KX_HANDLER(fn_tile_layer_shift) {
-    const double dx = R(args, 1), dy = R(args, 2);
-    each_of_depth(R(args, 0), [&](RTile& t) {
+    const double dx = arg_real(args[1]), dy = arg_real(args[2]);
+    each_of_depth(arg_real(args[0]), [&](RTile& t) {
         t.x += dx;
         t.y += dy;
     });
 }
 KX_HANDLER(fn_tile_layer_find) {
-    const double d = R(args, 0), px = R(args, 1), py = R(args, 2);
+    const double d = arg_real(args[0]), px = arg_real(args[1]), py = arg_real(args[2]);
     result = first_id([&](const RTile& t) { return t.depth == d && inside_open(t, px, py); });
 }
 KX_HANDLER(fn_tile_layer_delete_at) {
-    const double d = R(args, 0), px = R(args, 1), py = R(args, 2);
+    const double d = arg_real(args[0]), px = arg_real(args[1]), py = arg_real(args[2]);
     erase_where([&](const RTile& t) { return t.depth == d && inside_open(t, px, py); });
 }
 KX_HANDLER(fn_tile_layer_depth) {
-    const double nd = R(args, 1);
-    each_of_depth(R(args, 0), [&](RTile& t) { t.depth = nd; });
+    const double nd = arg_real(args[1]);
+    each_of_depth(arg_real(args[0]), [&](RTile& t) { t.depth = nd; });
 }
 
 const BuiltinDef kTileFunctions[] = {

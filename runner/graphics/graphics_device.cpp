@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "graphics/matrix.h"
 
@@ -154,7 +155,7 @@ void GraphicsDevice::set_viewport(int x, int y, int w, int h) {
 
 void GraphicsDevice::set_projection_2d(double x, double y, double w, double h, double angle) {
     if (!m_device) return;
-    const double a = -angle * M_PI / 180.0;
+    const double a = -angle * std::numbers::pi / 180.0;
     const float cx = static_cast<float>(x + w / 2), cy = static_cast<float>(y + h / 2);
     m_device->set_transform(TransformKind::World, matrix_identity());
     m_device->set_transform(

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "sprites/background_class.h"
 #include "graphics/graphics_state.h"
@@ -383,7 +384,7 @@ int32_t subimage_tex(const CSprite& s, int64_t subimg) {
     if (k < 0) k += n;
     return s.subimage_texture(static_cast<int32_t>(k));
 }
-constexpr double kDegToRad = M_PI / 180.0;
+constexpr double kDegToRad = std::numbers::pi / 180.0;
 }  // namespace
 
 void sprite_draw(GraphicsState& g, const CSprite& s, int64_t subimg, double x, double y) {

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numbers>
 
 #include "script/function_math.h"
 
 namespace kx {
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 int iround(double v) {
     if (!std::isfinite(v)) return 0;
@@ -326,7 +325,7 @@ bool WindowState::window_to_room_view(int index, double wx, double wy, double& r
     }
     // The view shows the room turned counter-clockwise by the angle; turn the
     // point back about the view's centre.
-    const double a = v.angle * kPi / 180;
+    const double a = v.angle * std::numbers::pi / 180;
     const double dx = lx - v.vw / 2, dy = ly - v.vh / 2;
     const double ux = dx * std::cos(a) - dy * std::sin(a);
     const double uy = dx * std::sin(a) + dy * std::cos(a);
@@ -355,7 +354,7 @@ bool WindowState::room_to_region(int index, double x, double y, double& qx, doub
     if (!maps(v)) return false;
     double lx = x - v.vx, ly = y - v.vy;
     if (std::abs(v.angle) >= 0.01) {
-        const double a = v.angle * kPi / 180;
+        const double a = v.angle * std::numbers::pi / 180;
         const double dx = lx - v.vw / 2, dy = ly - v.vh / 2;
         lx = v.vw / 2 + dx * std::cos(a) + dy * std::sin(a);
         ly = v.vh / 2 - dx * std::sin(a) + dy * std::cos(a);

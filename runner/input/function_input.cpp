@@ -5,6 +5,7 @@
 #include "input/input_main.h"
 #include "platform/joystick.h"
 #include "platform/platform.h"
+#include "script/builtin_args.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
 #include "script/variable_main.h"
@@ -19,9 +20,6 @@ InputState& state() {
 }
 InputDevices& devices() {
     return rt().get<InputDevices>();
-}
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
 }
 size_t at(int32_t k) {
     return static_cast<size_t>(k);
@@ -58,16 +56,16 @@ bool numlock_now() {
 }
 
 KX_HANDLER(f_keyboard_check) {
-    set_bool(result, key_query(state().key_held, arg_i(args[0])));
+    set_bool(result, key_query(state().key_held, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_keyboard_check_pressed) {
-    set_bool(result, key_query(state().key_pressed, arg_i(args[0])));
+    set_bool(result, key_query(state().key_pressed, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_keyboard_check_released) {
-    set_bool(result, key_query(state().key_released, arg_i(args[0])));
+    set_bool(result, key_query(state().key_released, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_keyboard_check_direct) {
-    const int32_t k = arg_i(args[0]);
+    const int32_t k = arg_held_i32(args[0]);
     if (k < 0 || k > 255) return;
     const IWindowSystem* w = rt().platform ? rt().platform->windows() : nullptr;
     set_bool(result, (w && w->key_down_now(k)) || devices().physical[at(k)]);
@@ -83,17 +81,17 @@ KX_HANDLER(f_keyboard_set_numlock) {
     devices().numlock_flipped = !devices().numlock_flipped;
 }
 KX_HANDLER(f_keyboard_key_press) {
-    synthesise(InputEvent::Kind::KeyDown, arg_i(args[0]));
+    synthesise(InputEvent::Kind::KeyDown, arg_held_i32(args[0]));
 }
 KX_HANDLER(f_keyboard_key_release) {
-    synthesise(InputEvent::Kind::KeyUp, arg_i(args[0]));
+    synthesise(InputEvent::Kind::KeyUp, arg_held_i32(args[0]));
 }
 KX_HANDLER(f_keyboard_set_map) {
-    const int32_t k = arg_i(args[0]);
-    if (k >= 0 && k <= 255) devices().key_map[at(k)] = arg_i(args[1]);
+    const int32_t k = arg_held_i32(args[0]);
+    if (k >= 0 && k <= 255) devices().key_map[at(k)] = arg_held_i32(args[1]);
 }
 KX_HANDLER(f_keyboard_get_map) {
-    const int32_t k = arg_i(args[0]);
+    const int32_t k = arg_held_i32(args[0]);
     result.set_real(k >= 0 && k <= 255 ? devices().key_map[at(k)] : k);
 }
 KX_HANDLER(f_keyboard_unset_map) {
@@ -101,7 +99,7 @@ KX_HANDLER(f_keyboard_unset_map) {
 }
 KX_HANDLER(f_keyboard_clear) {
     input_call(rt());
-    const int32_t k = arg_i(args[0]);
+    const int32_t k = arg_held_i32(args[0]);
     if (k < 0 || k > 255) return;
     InputState& in = state();
     in.key_held[at(k)] = in.key_pressed[at(k)] = in.key_released[at(k)] = false;
@@ -118,17 +116,17 @@ KX_HANDLER(f_keyboard_wait) {
     }
 }
 KX_HANDLER(f_mouse_check_button) {
-    set_bool(result, button_query(state().button_held, arg_i(args[0])));
+    set_bool(result, button_query(state().button_held, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_mouse_check_button_pressed) {
-    set_bool(result, button_query(state().button_pressed, arg_i(args[0])));
+    set_bool(result, button_query(state().button_pressed, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_mouse_check_button_released) {
-    set_bool(result, button_query(state().button_released, arg_i(args[0])));
+    set_bool(result, button_query(state().button_released, arg_held_i32(args[0])));
 }
 KX_HANDLER(f_mouse_clear) {
     input_call(rt());
-    const int32_t b = arg_i(args[0]);
+    const int32_t b = arg_held_i32(args[0]);
     if (b < 1 || b > 3) return;
     InputState& in = state();
     in.button_held[at(b)] = in.button_pressed[at(b)] = in.button_released[at(b)] = false;
@@ -150,7 +148,7 @@ KX_HANDLER(f_io_handle) {
 }
 
 JoystickState joy(const RValue* args) {
-    return joystick_state(rt(), arg_i(args[0]) == 2 ? 2 : 1);
+    return joystick_state(rt(), arg_held_i32(args[0]) == 2 ? 2 : 1);
 }
 KX_HANDLER(f_joystick_exists) {
     set_bool(result, joy(args).present);
@@ -173,7 +171,7 @@ KX_HANDLER(f_joystick_has_pov) {
 }
 KX_HANDLER(f_joystick_check_button) {
     const JoystickState j = joy(args);
-    const int32_t b = arg_i(args[1]);
+    const int32_t b = arg_held_i32(args[1]);
     set_bool(result, j.present && b >= 1 && b <= 32 && (j.buttons >> (b - 1)) & 1u);
 }
 template <int Axis>

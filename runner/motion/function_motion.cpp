@@ -3,6 +3,7 @@
 
 #include "core/runtime.h"
 #include "motion/motion_main.h"
+#include "script/builtin_args.h"
 #include "world/motion_rules.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
@@ -14,13 +15,6 @@
 namespace kx {
 namespace {
 
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-bool B(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
-}
-
 double room_width() {
     const CRoom* room = rt().get<WorldState>().current;
     return room ? room->width : 0;
@@ -31,16 +25,16 @@ double room_height() {
 }
 
 KX_HANDLER(fn_motion_set) {
-    if (self) motion_rules::motion_set(*self, R(args, 0), R(args, 1));
+    if (self) motion_rules::motion_set(*self, arg_real(args[0]), arg_real(args[1]));
 }
 KX_HANDLER(fn_motion_add) {
-    if (self) motion_rules::motion_add(*self, R(args, 0), R(args, 1));
+    if (self) motion_rules::motion_add(*self, arg_real(args[0]), arg_real(args[1]));
 }
 KX_HANDLER(fn_move_towards_point) {
     if (!self) return;
-    motion_rules::set_hspeed(*self, R(args, 0) - self->x);
-    motion_rules::set_vspeed(*self, R(args, 1) - self->y);
-    motion_rules::set_speed(*self, R(args, 2));
+    motion_rules::set_hspeed(*self, arg_real(args[0]) - self->x);
+    motion_rules::set_vspeed(*self, arg_real(args[1]) - self->y);
+    motion_rules::set_speed(*self, arg_real(args[2]));
 }
 
 double snapped(double v, double snap) {
@@ -48,7 +42,7 @@ double snapped(double v, double snap) {
 }
 KX_HANDLER(fn_move_snap) {
     if (!self) return;
-    const double hs = R(args, 0), vs = R(args, 1);
+    const double hs = arg_real(args[0]), vs = arg_real(args[1]);
     double x = self->x, y = self->y;
     if (hs > 0) x = snapped(x, hs);
     if (vs > 0) y = snapped(y, vs);
@@ -56,7 +50,7 @@ KX_HANDLER(fn_move_snap) {
 }
 KX_HANDLER(fn_place_snapped) {
     if (!self) return;
-    const double hs = R(args, 0), vs = R(args, 1);
+    const double hs = arg_real(args[0]), vs = arg_real(args[1]);
     const bool ok = (!(hs > 0) || std::fabs(self->x - snapped(self->x, hs)) < 0.001) &&
                     (!(vs > 0) || std::fabs(self->y - snapped(self->y, vs)) < 0.001);
     result.set_real(ok ? 1 : 0);
@@ -64,13 +58,13 @@ KX_HANDLER(fn_place_snapped) {
 
 KX_HANDLER(fn_move_wrap) {
     if (!self) return;
-    const double m = R(args, 2), rw = room_width(), rh = room_height();
+    const double m = arg_real(args[2]), rw = room_width(), rh = room_height();
     double x = self->x, y = self->y;
-    if (B(args, 0)) {
+    if (arg_bool(args[0])) {
         if (x < -m) x += rw + 2 * m;
         if (x > rw + m) x -= rw + 2 * m;
     }
-    if (B(args, 1)) {
+    if (arg_bool(args[1])) {
         if (y < -m) y += rh + 2 * m;
         if (y > rh + m) y -= rh + 2 * m;
     }
@@ -79,10 +73,10 @@ KX_HANDLER(fn_move_wrap) {
 
 KX_HANDLER(fn_path_start) {
     if (!self) return;
-    const int64_t endaction = round_even(R(args, 2));
-    path_start(rt(), *self, round_even(R(args, 0)), R(args, 1),
+    const int64_t endaction = round_even(arg_real(args[2]));
+    path_start(rt(), *self, round_even(arg_real(args[0])), arg_real(args[1]),
                endaction < INT32_MIN || endaction > INT32_MAX ? 0 : static_cast<int32_t>(endaction),
-               B(args, 3));
+               arg_bool(args[3]));
 }
 KX_HANDLER(fn_path_end) {
     if (self) self->path_index = -1;

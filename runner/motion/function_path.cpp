@@ -4,6 +4,7 @@
 
 #include "core/runtime.h"
 #include "motion/motion_main.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
@@ -12,35 +13,22 @@
 namespace kx {
 namespace {
 
-double R(const RValue* a, int i) {
-    return arg_real(a[i]);
-}
-int64_t I(const RValue* a, int i) {
-    return round_even(arg_real(a[i]));
-}
-int32_t I32(const RValue* a, int i) {
-    return static_cast<int32_t>(std::clamp<int64_t>(I(a, i), INT32_MIN, INT32_MAX));
-}
-bool B(const RValue* a, int i) {
-    return arg_real(a[i]) >= 0.5;
-}
-
 PathList& paths() {
     return rt().get<MotionState>().paths;
 }
 CPath* path_arg(const RValue* a) {
-    return paths().get(I(a, 0));
+    return paths().get(arg_int(a[0]));
 }
 RPathPoint point_args(const RValue* a, int first) {
-    return {R(a, first), R(a, first + 1), R(a, first + 2)};
+    return {arg_real(a[first]), arg_real(a[first + 1]), arg_real(a[first + 2])};
 }
 
 KX_HANDLER(fn_path_name) {
-    const int64_t i = I(args, 0);
+    const int64_t i = arg_int(args[0]);
     result = paths().exists(i) ? RValue(std::string_view(paths().name(i))) : RValue("<undefined>");
 }
 KX_HANDLER(fn_path_exists) {
-    result.set_real(paths().exists(I(args, 0)) ? 1 : 0);
+    result.set_real(paths().exists(arg_int(args[0])) ? 1 : 0);
 }
 
 template <class F>
@@ -70,22 +58,22 @@ RPathPoint control_point(const CPath& p, int64_t n) {
     return p.points()[static_cast<size_t>(n)];
 }
 KX_HANDLER(fn_path_get_point_x) {
-    query(result, args, [&](const CPath& p) { return control_point(p, I(args, 1)).x; });
+    query(result, args, [&](const CPath& p) { return control_point(p, arg_int(args[1])).x; });
 }
 KX_HANDLER(fn_path_get_point_y) {
-    query(result, args, [&](const CPath& p) { return control_point(p, I(args, 1)).y; });
+    query(result, args, [&](const CPath& p) { return control_point(p, arg_int(args[1])).y; });
 }
 KX_HANDLER(fn_path_get_point_speed) {
-    query(result, args, [&](const CPath& p) { return control_point(p, I(args, 1)).speed; });
+    query(result, args, [&](const CPath& p) { return control_point(p, arg_int(args[1])).speed; });
 }
 KX_HANDLER(fn_path_get_x) {
-    query(result, args, [&](const CPath& p) { return p.lookup(R(args, 1)).x; });
+    query(result, args, [&](const CPath& p) { return p.lookup(arg_real(args[1])).x; });
 }
 KX_HANDLER(fn_path_get_y) {
-    query(result, args, [&](const CPath& p) { return p.lookup(R(args, 1)).y; });
+    query(result, args, [&](const CPath& p) { return p.lookup(arg_real(args[1])).y; });
 }
 KX_HANDLER(fn_path_get_speed) {
-    query(result, args, [&](const CPath& p) { return p.lookup(R(args, 1)).speed; });
+    query(result, args, [&](const CPath& p) { return p.lookup(arg_real(args[1])).speed; });
 }
 
 template <class F>
@@ -93,13 +81,13 @@ void edit(const RValue* args, F f) {
     if (CPath* p = path_arg(args)) f(*p);
 }
 KX_HANDLER(fn_path_set_kind) {
-    edit(args, [&](CPath& p) { p.set_kind(I32(args, 1)); });
+    edit(args, [&](CPath& p) { p.set_kind(arg_i32(args[1])); });
 }
 KX_HANDLER(fn_path_set_closed) {
-    edit(args, [&](CPath& p) { p.set_closed(B(args, 1)); });
+    edit(args, [&](CPath& p) { p.set_closed(arg_bool(args[1])); });
 }
 KX_HANDLER(fn_path_set_precision) {
-    edit(args, [&](CPath& p) { p.set_precision(I32(args, 1)); });
+    edit(args, [&](CPath& p) { p.set_precision(arg_i32(args[1])); });
 }
 
 KX_HANDLER(fn_path_add) {
@@ -119,8 +107,8 @@ KX_HANDLER(fn_path_duplicate) {
     result.set_real(i);
 }
 KX_HANDLER(fn_path_assign) {
-    const int64_t ind = I(args, 0);
-    const CPath* src = paths().get(I(args, 1));
+    const int64_t ind = arg_int(args[0]);
+    const CPath* src = paths().get(arg_int(args[1]));
     if (!src || ind < 0 || ind >= paths().count()) {
         report_with_context(rt(), "Error assigning a path.", false);
         return;
@@ -136,7 +124,7 @@ KX_HANDLER(fn_path_append) {
         report_with_context(rt(), "Appending to non-existing path.", false);
         return;
     }
-    const CPath* src = paths().get(I(args, 1));
+    const CPath* src = paths().get(arg_int(args[1]));
     if (!src) {
         report_with_context(rt(), "Appending a non-existing path.", false);
         return;
@@ -144,7 +132,7 @@ KX_HANDLER(fn_path_append) {
     target->append(*src);
 }
 KX_HANDLER(fn_path_delete) {
-    const int64_t i = I(args, 0);
+    const int64_t i = arg_int(args[0]);
     if (!paths().exists(i)) {
         report_with_context(rt(), "Trying to delete non-existing path.", false);
         return;
@@ -157,13 +145,13 @@ KX_HANDLER(fn_path_add_point) {
     edit(args, [&](CPath& p) { p.add_point(point_args(args, 1)); });
 }
 KX_HANDLER(fn_path_insert_point) {
-    edit(args, [&](CPath& p) { p.insert_point(I(args, 1), point_args(args, 2)); });
+    edit(args, [&](CPath& p) { p.insert_point(arg_int(args[1]), point_args(args, 2)); });
 }
 KX_HANDLER(fn_path_change_point) {
-    edit(args, [&](CPath& p) { p.change_point(I(args, 1), point_args(args, 2)); });
+    edit(args, [&](CPath& p) { p.change_point(arg_int(args[1]), point_args(args, 2)); });
 }
 KX_HANDLER(fn_path_delete_point) {
-    edit(args, [&](CPath& p) { p.delete_point(I(args, 1)); });
+    edit(args, [&](CPath& p) { p.delete_point(arg_int(args[1])); });
 }
 KX_HANDLER(fn_path_clear_points) {
     edit(args, [](CPath& p) { p.clear_points(); });
@@ -178,13 +166,13 @@ KX_HANDLER(fn_path_flip) {
     edit(args, [](CPath& p) { p.flip(); });
 }
 KX_HANDLER(fn_path_rotate) {
-    edit(args, [&](CPath& p) { p.rotate(R(args, 1)); });
+    edit(args, [&](CPath& p) { p.rotate(arg_real(args[1])); });
 }
 KX_HANDLER(fn_path_scale) {
-    edit(args, [&](CPath& p) { p.scale(R(args, 1), R(args, 2)); });
+    edit(args, [&](CPath& p) { p.scale(arg_real(args[1]), arg_real(args[2])); });
 }
 KX_HANDLER(fn_path_shift) {
-    edit(args, [&](CPath& p) { p.shift(R(args, 1), R(args, 2)); });
+    edit(args, [&](CPath& p) { p.shift(arg_real(args[1]), arg_real(args[2])); });
 }
 
 const BuiltinDef kPathFunctions[] = {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
@@ -75,7 +76,7 @@ bool path_step(Runtime& r, CInstance& inst) {
             case 2: {
                 const RPathPoint a = p->lookup(0), b = p->lookup(1);
                 const double dx = b.x - a.x, dy = b.y - a.y;
-                const double o = inst.path_orientation * motion_rules::kPi / 180;
+                const double o = inst.path_orientation * std::numbers::pi / 180;
                 const double k = inst.path_scale;
                 const double rx = (std::cos(o) * dx + std::sin(o) * dy) * k;
                 const double ry = (std::cos(o) * dy - std::sin(o) * dx) * k;
@@ -108,7 +109,7 @@ bool path_step(Runtime& r, CInstance& inst) {
     inst.path_position = std::clamp(pos, 0.0, 1.0);
     const RPathPoint here = p->lookup(pos), first = p->lookup(0);
     const double px = here.x - first.x, py = here.y - first.y;
-    const double o = inst.path_orientation * motion_rules::kPi / 180;
+    const double o = inst.path_orientation * std::numbers::pi / 180;
     const double k = inst.path_scale;
     const double tx = (std::cos(o) * px + std::sin(o) * py) * k + inst.path_xstart;
     const double ty = (std::cos(o) * py - std::sin(o) * px) * k + inst.path_ystart;

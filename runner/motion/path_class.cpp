@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "gamedata/cstream.h"
+#include "gamedata/record_io.h"
 
 namespace kx {
 
@@ -11,7 +13,6 @@ namespace {
 
 constexpr int32_t kSectionVersion = 420;
 constexpr int32_t kRecordVersion = 530;
-constexpr double kPi = 3.14159265358979323846;
 
 RPathPoint mid(const RPathPoint& a, const RPathPoint& b) {
     return {(a.x + b.x) / 2, (a.y + b.y) / 2, (a.speed + b.speed) / 2};
@@ -166,7 +167,7 @@ void CPath::flip() {
 void CPath::rotate(double degrees) {
     double cx, cy;
     centre(cx, cy);
-    const double a = degrees * kPi / 180, c = std::cos(a), s = std::sin(a);
+    const double a = degrees * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
     for (auto& p : m_points) {
         const double dx = p.x - cx, dy = p.y - cy;
         p.x = cx + c * dx + s * dy;
@@ -214,36 +215,46 @@ std::vector<RPathPoint> CPath::draw_points(double x, double y, bool absolute) co
     return out;
 }
 
-bool CPath::read(CStream& s) {
-    if (s.read_int() != kRecordVersion) return false;
-    m_kind = stored_kind(s.read_int());
-    m_closed = s.read_bool();
-    m_precision = stored_precision(s.read_int());
-    const int32_t n = s.read_int();
-    if (n < 0) return false;
-    m_points.clear();
-    for (int32_t i = 0; i < n; ++i) {
-        RPathPoint p;
-        p.x = s.read_real();
-        p.y = s.read_real();
-        p.speed = s.read_real();
-        m_points.push_back(p);
+template <class IO, class Self>
+bool CPath::record_fields(IO& io, Self& p) {
+    if (!io.version(kRecordVersion)) return false;
+    io.i(p.m_kind);
+    if constexpr (IO::kReads) p.m_kind = stored_kind(p.m_kind);
+    io.b(p.m_closed);
+    io.i(p.m_precision);
+    if constexpr (IO::kReads) p.m_precision = stored_precision(p.m_precision);
+    auto point = [&](auto& q) {
+        io.r(q.x);
+        io.r(q.y);
+        io.r(q.speed);
+    };
+    int32_t n = static_cast<int32_t>(p.m_points.size());
+    io.i(n);
+    if constexpr (IO::kReads) {
+        // No bound on the count: a short record ends in a stream error.
+        if (n < 0) return false;
+        p.m_points.clear();
+        for (int32_t i = 0; i < n; ++i) {
+            RPathPoint q;
+            point(q);
+            p.m_points.push_back(q);
+        }
+    } else {
+        for (const auto& q : p.m_points) point(q);
     }
+    return true;
+}
+
+bool CPath::read(CStream& s) {
+    RecordReader io{s};
+    if (!record_fields(io, *this)) return false;
     rebuild();
     return true;
 }
 
 void CPath::write(CStream& s) const {
-    s.write_int(kRecordVersion);
-    s.write_int(m_kind);
-    s.write_bool(m_closed);
-    s.write_int(m_precision);
-    s.write_int(static_cast<int32_t>(m_points.size()));
-    for (const auto& p : m_points) {
-        s.write_real(p.x);
-        s.write_real(p.y);
-        s.write_real(p.speed);
-    }
+    RecordWriter io{s};
+    record_fields(io, *this);
 }
 
 CPath* PathList::get(int64_t index) {

@@ -58,6 +58,8 @@ public:
     void write(CStream& s) const;
 
 private:
+    template <class IO, class Self>
+    static bool record_fields(IO& io, Self& p);
     static int32_t stored_kind(int32_t kind);
     static int32_t stored_precision(int32_t precision);
     void rebuild();

@@ -1,6 +1,7 @@
 #include "script/code_constant.h"
 
 #include <iterator>
+#include <numbers>
 #include <string>
 
 #include "core/runtime.h"
@@ -17,8 +18,6 @@ namespace kx {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
 struct BuiltinConstant {
     const char* name;
     double value;
@@ -34,7 +33,7 @@ constexpr BuiltinConstant kBeforeKeys[] = {
     {"local", -7},
     {"true", 1},
     {"false", 0},
-    {"pi", kPi},
+    {"pi", std::numbers::pi},
     {"pr_pointlist", 1},
     {"pr_linelist", 2},
     {"pr_linestrip", 3},

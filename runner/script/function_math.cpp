@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/runtime.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/function_string.h"
@@ -263,12 +264,6 @@ void report_function_error(std::string_view name) {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
-double x0(const RValue* args) {
-    return arg_real(args[0]);
-}
-
 KX_HANDLER(fn_is_real) {
     result.set_real(args[0].is_real() ? 1.0 : 0.0);
 }
@@ -276,7 +271,7 @@ KX_HANDLER(fn_is_string) {
     result.set_real(args[0].is_string() ? 1.0 : 0.0);
 }
 KX_HANDLER(fn_random) {
-    result.set_real(rt().get<ScriptState>().random.next_real() * x0(args));
+    result.set_real(rt().get<ScriptState>().random.next_real() * arg_real(args[0]));
 }
 KX_HANDLER(fn_choose) {
     if (argc <= 0) return;
@@ -284,78 +279,78 @@ KX_HANDLER(fn_choose) {
 }
 
 KX_HANDLER(fn_abs) {
-    result.set_real(std::fabs(x0(args)));
+    result.set_real(std::fabs(arg_real(args[0])));
 }
 KX_HANDLER(fn_round) {
-    result.set_real(round_even_real(x0(args)));
+    result.set_real(round_even_real(arg_real(args[0])));
 }
 KX_HANDLER(fn_floor) {
-    result.set_real(wrap_int32(std::floor(x0(args))));
+    result.set_real(wrap_int32(std::floor(arg_real(args[0]))));
 }
 KX_HANDLER(fn_ceil) {
-    result.set_real(wrap_int32(std::ceil(x0(args))));
+    result.set_real(wrap_int32(std::ceil(arg_real(args[0]))));
 }
 KX_HANDLER(fn_sign) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     result.set_real(x > 0 ? 1.0 : x < 0 ? -1.0 : 0.0);
 }
 KX_HANDLER(fn_frac) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     result.set_real(x - std::trunc(x));
 }
 KX_HANDLER(fn_sqrt) {
-    result.set_real(std::sqrt(x0(args)));
+    result.set_real(std::sqrt(arg_real(args[0])));
 }
 KX_HANDLER(fn_sqr) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     result.set_real(x * x);
 }
 KX_HANDLER(fn_exp) {
-    result.set_real(std::exp(x0(args)));
+    result.set_real(std::exp(arg_real(args[0])));
 }
 
 KX_HANDLER(fn_ln) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     if (!(x > 0)) return report_function_error("ln");
     result.set_real(std::log(x));
 }
 KX_HANDLER(fn_log2) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     if (!(x > 0)) return report_function_error("log2");
     result.set_real(std::log2(x));
 }
 KX_HANDLER(fn_log10) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     if (!(x > 0)) return report_function_error("log10");
     result.set_real(std::log10(x));
 }
 KX_HANDLER(fn_sin) {
-    result.set_real(std::sin(x0(args)));
+    result.set_real(std::sin(arg_real(args[0])));
 }
 KX_HANDLER(fn_cos) {
-    result.set_real(std::cos(x0(args)));
+    result.set_real(std::cos(arg_real(args[0])));
 }
 KX_HANDLER(fn_tan) {
-    result.set_real(std::tan(x0(args)));
+    result.set_real(std::tan(arg_real(args[0])));
 }
 KX_HANDLER(fn_arcsin) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     if (!(std::fabs(x) <= 1)) return report_function_error("arcsin");
     result.set_real(std::asin(x));
 }
 KX_HANDLER(fn_arccos) {
-    const double x = x0(args);
+    const double x = arg_real(args[0]);
     if (!(std::fabs(x) <= 1)) return report_function_error("arccos");
     result.set_real(std::acos(x));
 }
 KX_HANDLER(fn_arctan) {
-    result.set_real(std::atan(x0(args)));
+    result.set_real(std::atan(arg_real(args[0])));
 }
 KX_HANDLER(fn_degtorad) {
-    result.set_real(x0(args) * kPi / 180.0);
+    result.set_real(arg_real(args[0]) * std::numbers::pi / 180.0);
 }
 KX_HANDLER(fn_radtodeg) {
-    result.set_real(x0(args) * 180.0 / kPi);
+    result.set_real(arg_real(args[0]) * 180.0 / std::numbers::pi);
 }
 
 KX_HANDLER(fn_arctan2) {
@@ -460,7 +455,7 @@ KX_HANDLER(fn_point_direction) {
     const double dx = arg_real(args[2]) - arg_real(args[0]);
     const double dy = arg_real(args[3]) - arg_real(args[1]);
     if (dx == 0) return result.set_real(dy > 0 ? 270.0 : dy < 0 ? 90.0 : 0.0);
-    const double a = std::atan2(dy, dx) * 180.0 / kPi;
+    const double a = std::atan2(dy, dx) * 180.0 / std::numbers::pi;
     result.set_real(a > 0 ? 360.0 - a : -a);
 }
 
@@ -473,11 +468,11 @@ double snap_to_integer(double v) {
 
 KX_HANDLER(fn_lengthdir_x) {
     const double len = arg_real(args[0]);
-    result.set_real(snap_to_integer(len * std::cos(arg_real(args[1]) * kPi / 180.0)));
+    result.set_real(snap_to_integer(len * std::cos(arg_real(args[1]) * std::numbers::pi / 180.0)));
 }
 KX_HANDLER(fn_lengthdir_y) {
     const double len = arg_real(args[0]);
-    result.set_real(snap_to_integer(-len * std::sin(arg_real(args[1]) * kPi / 180.0)));
+    result.set_real(snap_to_integer(-len * std::sin(arg_real(args[1]) * std::numbers::pi / 180.0)));
 }
 
 #undef KX_HANDLER

@@ -4,6 +4,7 @@
 
 #include "core/runtime.h"
 #include "platform/platform.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_operator.h"
 #include "script/script_state.h"
@@ -17,24 +18,20 @@ ScriptState& st() {
     return rt().get<ScriptState>();
 }
 
-int script_arg(const RValue& v) {
-    return round_to_i32(v.real);
-}
-
 void f_script_exists(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    r.set_real(st().scripts.exists(script_arg(a[0])) ? 1 : 0);
+    r.set_real(st().scripts.exists(arg_held_i32(a[0])) ? 1 : 0);
 }
 
 void f_script_get_name(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    r.set_string(KxString(st().scripts.name(script_arg(a[0]))));
+    r.set_string(KxString(st().scripts.name(arg_held_i32(a[0]))));
 }
 
 void f_script_get_text(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    r.set_string(KxString(st().scripts.text(script_arg(a[0]))));
+    r.set_string(KxString(st().scripts.text(arg_held_i32(a[0]))));
 }
 
 void f_script_execute(CInstance* self, CInstance* other, int argc, RValue& r, const RValue* a) {
-    const int index = argc > 0 ? script_arg(a[0]) : -1;
+    const int index = argc > 0 ? arg_held_i32(a[0]) : -1;
     Runtime& rn = rt();
     ScriptState& s = st();
     if (!s.scripts.exists(index)) {

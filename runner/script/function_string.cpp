@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "script/builtin_args.h"
 #include "script/function_math.h"
 
 namespace kx {
@@ -55,10 +56,6 @@ size_t count_occurrences(std::string_view pattern, std::string_view s) {
     return n;
 }
 
-int64_t position_arg(const RValue& v) {
-    return round_even(arg_real(v));
-}
-
 }  // namespace
 
 // ------------------------------------------------------------- conversions
@@ -77,9 +74,9 @@ void fn_string(CInstance*, CInstance*, int, RValue& result, const RValue* args) 
 
 void fn_string_format(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     if (args[0].is_string()) return set_same_text(result, args[0]);
-    const int64_t decimals = std::clamp<int64_t>(position_arg(args[2]), 0, 18);
+    const int64_t decimals = std::clamp<int64_t>(arg_int(args[2]), 0, 18);
     std::string s = real_to_fixed(args[0].real, static_cast<int>(decimals), 18);
-    const int64_t total = position_arg(args[1]);
+    const int64_t total = arg_int(args[1]);
     if (total > static_cast<int64_t>(kMaxResultBytes))
         return report_function_error("string_format");
     if (total > static_cast<int64_t>(s.size()))
@@ -115,8 +112,8 @@ void fn_string_pos(CInstance*, CInstance*, int, RValue& result, const RValue* ar
 void fn_string_copy(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     const std::string_view s = arg_text(args[0]);
     const auto len = static_cast<int64_t>(s.size());
-    const int64_t index = std::max<int64_t>(position_arg(args[1]), 1);
-    const int64_t count = position_arg(args[2]);
+    const int64_t index = std::max<int64_t>(arg_int(args[1]), 1);
+    const int64_t count = arg_int(args[2]);
     if (index > len || count < 0) return set_text(result, {});
     const int64_t n = std::min(count, len - index + 1);
     set_text(result, std::string(s.substr(static_cast<size_t>(index - 1), static_cast<size_t>(n))));
@@ -124,7 +121,7 @@ void fn_string_copy(CInstance*, CInstance*, int, RValue& result, const RValue* a
 
 void fn_string_char_at(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     const std::string_view s = arg_text(args[0]);
-    const int64_t index = std::max<int64_t>(position_arg(args[1]), 1);
+    const int64_t index = std::max<int64_t>(arg_int(args[1]), 1);
     if (index > static_cast<int64_t>(s.size())) return set_text(result, {});
     set_text(result, std::string(1, s[static_cast<size_t>(index - 1)]));
 }
@@ -132,8 +129,8 @@ void fn_string_char_at(CInstance*, CInstance*, int, RValue& result, const RValue
 void fn_string_delete(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     const std::string_view s = arg_text(args[0]);
     const auto len = static_cast<int64_t>(s.size());
-    const int64_t index = position_arg(args[1]);
-    const int64_t count = position_arg(args[2]);
+    const int64_t index = arg_int(args[1]);
+    const int64_t count = arg_int(args[2]);
     if (index < 1 || index > len || count <= 0) return set_same_text(result, args[0]);
     std::string out(s);
     out.erase(static_cast<size_t>(index - 1),
@@ -145,7 +142,7 @@ void fn_string_insert(CInstance*, CInstance*, int, RValue& result, const RValue*
     const std::string_view sub = arg_text(args[0]);
     const std::string_view s = arg_text(args[1]);
     const auto len = static_cast<int64_t>(s.size());
-    const int64_t index = std::clamp<int64_t>(position_arg(args[2]), 1, len + 1);
+    const int64_t index = std::clamp<int64_t>(arg_int(args[2]), 1, len + 1);
     std::string out;
     out.reserve(s.size() + sub.size());
     out.append(s.substr(0, static_cast<size_t>(index - 1)))
@@ -166,7 +163,7 @@ void fn_string_upper(CInstance*, CInstance*, int, RValue& result, const RValue* 
 
 void fn_string_repeat(CInstance*, CInstance*, int, RValue& result, const RValue* args) {
     const std::string_view s = arg_text(args[0]);
-    const int64_t count = position_arg(args[1]);
+    const int64_t count = arg_int(args[1]);
     if (count <= 0 || s.empty()) return set_text(result, {});
     if (static_cast<uint64_t>(count) > kMaxResultBytes / s.size())
         return report_function_error("string_repeat");

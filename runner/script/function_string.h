@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the math and the string handlers: how a handler reads its
-// arguments, and the string handlers that the one registration table names.
+// Shared by the math and the string handlers: the error they report, and the
+// string handlers that the one registration table names.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -10,15 +10,6 @@
 namespace kx {
 
 class CInstance;
-
-// Handlers never check kinds: a real argument read as text is empty and a
-// string argument read as a number is 0.
-inline double arg_real(const RValue& v) {
-    return v.is_real() ? v.real : 0.0;
-}
-inline std::string_view arg_text(const RValue& v) {
-    return v.is_string() ? v.str.view() : std::string_view();
-}
 
 // The longest text a string function builds; beyond it the function reports
 // its error instead of exhausting memory.

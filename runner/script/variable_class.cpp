@@ -1,6 +1,7 @@
 #include "script/variable_class.h"
 
 #include "gamedata/cstream.h"
+#include "gamedata/record_io.h"
 
 namespace kx {
 
@@ -66,18 +67,28 @@ const RValue* CVariableList::get(int32_t name_index, int32_t combined) const {
     return var ? var->cell(combined) : nullptr;
 }
 
+namespace {
+
+template <class IO, class V>
+void rvalue_record(IO& io, V& v) {
+    int32_t kind = static_cast<int32_t>(v.kind);
+    io.i(kind);
+    io.r(v.real);
+    io.str(v.str);
+    if constexpr (IO::kReads) v.kind = kind == 1 ? VKind::String : VKind::Real;
+}
+
+}  // namespace
+
 void write_rvalue(CStream& s, const RValue& v) {
-    s.write_int(static_cast<int32_t>(v.kind));
-    s.write_real(v.real);
-    s.write_string(std::string_view(v.str.c_str(), v.str.size()));  // never a null pointer
+    RecordWriter io{s};
+    rvalue_record(io, v);
 }
 
 RValue read_rvalue(CStream& s) {
     RValue v;
-    const int32_t kind = s.read_int();
-    v.real = s.read_real();
-    v.str = KxString(s.read_string());
-    v.kind = kind == 1 ? VKind::String : VKind::Real;
+    RecordReader io{s};
+    rvalue_record(io, v);
     return v;
 }
 

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "gamedata/record_io.h"
 #include "graphics/bitmap32_stream.h"
 #include "graphics/picture_file.h"
 #include "sprites/resource_list.h"

@@ -10,23 +10,11 @@
 
 #include "gamedata/cstream.h"
 #include "sprites/texture_link.h"
+#include "gamedata/record_io.h"
 
 namespace kx {
 
 inline constexpr int32_t kResourceSectionVersion = 400;
-
-// One field list serves both directions of a record: its template is
-// called with a reader or a writer.
-struct RecordReader {
-    CStream& s;
-    void i(int32_t& v) { v = s.read_int(); }
-    void b(bool& v) { v = s.read_bool(); }
-};
-struct RecordWriter {
-    CStream& s;
-    void i(const int32_t& v) { s.write_int(v); }
-    void b(const bool& v) { s.write_bool(v); }
-};
 
 template <class T>
 class ResourceList {

@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
@@ -21,10 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int32_t kSaveVersion = 540;
-
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
-}
 
 void abort_with(Runtime& r, const std::string& message) {
     report_with_context(r, message, true);
@@ -210,7 +207,7 @@ bool load_game(Runtime& r, const std::string& fname) {
 namespace {
 
 KX_HANDLER(f_room_goto) {
-    request_room(rt(), arg_i(args[0]));
+    request_room(rt(), arg_held_i32(args[0]));
 }
 KX_HANDLER(f_room_goto_previous) {
     Runtime& r = rt();
@@ -236,12 +233,12 @@ KX_HANDLER(f_room_restart) {
 }
 KX_HANDLER(f_room_previous) {
     const WorldState& w = rt().get<WorldState>();
-    const int32_t n = arg_i(args[0]);
+    const int32_t n = arg_held_i32(args[0]);
     result.set_real(room_exists(w, n) ? room_previous(w, n) : -1);
 }
 KX_HANDLER(f_room_next) {
     const WorldState& w = rt().get<WorldState>();
-    const int32_t n = arg_i(args[0]);
+    const int32_t n = arg_held_i32(args[0]);
     result.set_real(room_exists(w, n) ? room_next(w, n) : -1);
 }
 KX_HANDLER(f_game_end) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <numbers>
 
 #include "core/runtime.h"
 #include "gamedata/gamedata_state.h"

@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
@@ -290,9 +291,6 @@ namespace {
 bool alive(const CInstance* i) {
     return i && !i->destroyed() && !i->deactivated;
 }
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
-}
 
 // Calls f for every instance that an object designator (-3 or an object index)
 // names, not destroyed; f answers false to stop.
@@ -310,7 +308,7 @@ void each_of(RoomInstances& list, int32_t obj, F f) {
 
 KX_HANDLER(f_instance_create) {
     Runtime& r = rt();
-    const int32_t obj = arg_i(args[2]);
+    const int32_t obj = arg_held_i32(args[2]);
     if (!object_exists(r.get<WorldState>(), obj)) {
         report_with_context(r, "Creating instance for non-existing object: " + std::to_string(obj),
                             false);
@@ -342,7 +340,7 @@ KX_HANDLER(f_instance_destroy) {
 
 KX_HANDLER(f_instance_change) {
     Runtime& r = rt();
-    const int32_t obj = arg_i(args[0]);
+    const int32_t obj = arg_held_i32(args[0]);
     if (!self) return;
     WorldState& w = r.get<WorldState>();
     if (!object_exists(w, obj)) {
@@ -362,7 +360,7 @@ KX_HANDLER(f_instance_change) {
 
 KX_HANDLER(f_instance_sprite) {
     Runtime& r = rt();
-    const int32_t spr = arg_i(args[0]);
+    const int32_t spr = arg_held_i32(args[0]);
     if (r.get<SpriteState>().sprites.exists(spr)) {
         if (self) set_sprite(r, *self, spr);
     } else {
@@ -388,12 +386,12 @@ RoomInstances& current_list() {
 }
 
 KX_HANDLER(f_instance_exists) {
-    result.set_real(designator_present(current_list(), self, other, arg_i(args[0])) ? 1 : 0);
+    result.set_real(designator_present(current_list(), self, other, arg_held_i32(args[0])) ? 1 : 0);
 }
 
 KX_HANDLER(f_instance_number) {
     RoomInstances& list = current_list();
-    const int32_t obj = arg_i(args[0]);
+    const int32_t obj = arg_held_i32(args[0]);
     if (obj == scope::Self || obj == scope::Other || obj >= kInstanceIdBase) {
         result.set_real(designator_present(list, self, other, obj) ? 1 : 0);
         return;
@@ -408,8 +406,8 @@ KX_HANDLER(f_instance_number) {
 
 KX_HANDLER(f_instance_find) {
     RoomInstances& list = current_list();
-    const int32_t obj = arg_i(args[0]);
-    const int32_t n = arg_i(args[1]);
+    const int32_t obj = arg_held_i32(args[0]);
+    const int32_t n = arg_held_i32(args[1]);
     result.set_real(scope::Noone);
     if (obj >= kInstanceIdBase) {
         if (n == 0 && list.find_id(obj)) result.set_real(obj);
@@ -429,7 +427,7 @@ void nearest_or_furthest(const RValue* a, RValue& r, bool nearest) {
     const double x = a[0].real, y = a[1].real;
     double best = nearest ? 1e10 : -1;
     int32_t id = scope::Noone;
-    each_of(current_list(), arg_i(a[2]), [&](CInstance* i) {
+    each_of(current_list(), arg_held_i32(a[2]), [&](CInstance* i) {
         const double d = (i->x - x) * (i->x - x) + (i->y - y) * (i->y - y);
         if (nearest ? d < best : d > best) {
             best = d;
@@ -463,7 +461,7 @@ KX_HANDLER(f_instance_deactivate_all) {
 KX_HANDLER(f_instance_deactivate_object) {
     WorldState& w = rt().get<WorldState>();
     RoomInstances& list = room_instances(w);
-    const int32_t obj = arg_i(args[0]);
+    const int32_t obj = arg_held_i32(args[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = true;
     } else if (obj == scope::Other) {
@@ -499,7 +497,7 @@ KX_HANDLER(f_instance_activate_all) {
 KX_HANDLER(f_instance_activate_object) {
     WorldState& w = rt().get<WorldState>();
     RoomInstances& list = room_instances(w);
-    const int32_t obj = arg_i(args[0]);
+    const int32_t obj = arg_held_i32(args[0]);
     if (obj == scope::Self) {
         if (self) self->deactivated = false;
     } else if (obj == scope::Other) {

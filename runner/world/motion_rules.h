@@ -9,8 +9,6 @@
 
 namespace kx::motion_rules {
 
-inline constexpr double kPi = std::numbers::pi;
-
 // Trigonometry leaves noise such as 2.9999999 behind; near-integers snap.
 inline double snap_integer(double v) {
     const double r = std::round(v);
@@ -24,7 +22,7 @@ inline double reduce_direction(double d) {
 }
 
 inline void recompute_components(RInstanceState& i) {
-    const double r = i.direction * kPi / 180;
+    const double r = i.direction * std::numbers::pi / 180;
     i.hspeed = snap_integer(std::cos(r) * i.speed);
     i.vspeed = snap_integer(-std::sin(r) * i.speed);
 }
@@ -33,7 +31,7 @@ inline void recompute_components(RInstanceState& i) {
 inline void recompute_direction_speed(RInstanceState& i) {
     double d;
     if (i.hspeed != 0) {
-        const double a = std::atan2(i.vspeed, i.hspeed) * 180 / kPi;
+        const double a = std::atan2(i.vspeed, i.hspeed) * 180 / std::numbers::pi;
         d = a > 0 ? 360 - a : -a;
     } else {
         d = i.vspeed > 0 ? 270 : i.vspeed < 0 ? 90 : 0;
@@ -65,7 +63,7 @@ inline void set_vspeed(RInstanceState& i, double v) {
 
 // The components change unsnapped; direction and speed follow.
 inline void motion_add(RInstanceState& i, double dir, double speed) {
-    const double r = dir * kPi / 180;
+    const double r = dir * std::numbers::pi / 180;
     i.hspeed += std::cos(r) * speed;
     i.vspeed -= std::sin(r) * speed;
     recompute_direction_speed(i);

@@ -2,19 +2,9 @@
 
 #include "gamedata/cstream.h"
 #include "platform/virtual_keys.h"
+#include "gamedata/record_io.h"
 
 namespace kx {
-
-namespace {
-
-// A count read from the stream, refused when it cannot fit in what is left
-// (each entry takes at least min_bytes).
-bool read_count(CStream& s, int32_t& n, size_t min_bytes, int32_t max = INT32_MAX) {
-    n = s.read_int();
-    return n >= 0 && n <= max && static_cast<size_t>(n) <= s.remaining() / min_bytes;
-}
-
-}  // namespace
 
 CEvent& CObject::event_at(int32_t type, int32_t n) {
     return events[static_cast<size_t>(type)][n];
@@ -33,82 +23,85 @@ bool CObject::has_type(int32_t type) const {
     return false;
 }
 
-bool read_action(CStream& s, CAction& a) {
-    a = CAction();
-    if (s.read_int() != kActionVersion) return true;  // left empty; reading goes on
-    a.library_id = s.read_int();
-    a.action_id = s.read_int();
-    a.kind = s.read_int();
-    a.may_be_relative = s.read_bool();
-    a.is_question = s.read_bool();
-    a.uses_applies_to = s.read_bool();
-    a.exec_type = s.read_int();
-    a.function_name = s.read_string();
-    a.code = s.read_string();
-    a.arg_count = s.read_int();
-    if (a.arg_count < 0 || a.arg_count > kMaxActionArgsRun) return false;
-    int32_t k = 0;
-    if (!read_count(s, k, 4, kMaxActionArgs)) return false;
-    for (int32_t i = 0; i < k; ++i) a.arg_kinds.push_back(s.read_int());
-    a.applies_to = s.read_int();
-    a.relative = s.read_bool();
-    int32_t m = 0;
-    if (!read_count(s, m, 4, kMaxActionArgs)) return false;
-    for (int32_t i = 0; i < m; ++i) a.args.push_back(s.read_string());
-    a.negate = s.read_bool();
+namespace {
+
+template <class IO, class Action>
+bool action_record(IO& io, Action& a) {
+    if constexpr (IO::kReads) a = CAction();
+    if (!io.version(kActionVersion)) return true;  // left empty; reading goes on
+    io.i(a.library_id);
+    io.i(a.action_id);
+    io.i(a.kind);
+    io.b(a.may_be_relative);
+    io.b(a.is_question);
+    io.b(a.uses_applies_to);
+    io.i(a.exec_type);
+    io.str(a.function_name);
+    io.str(a.code);
+    io.i(a.arg_count);
+    if constexpr (IO::kReads)
+        if (a.arg_count < 0 || a.arg_count > kMaxActionArgsRun) return false;
+    if (!io.list(a.arg_kinds, 4, kMaxActionArgs, [&](auto& k) { io.i(k); })) return false;
+    io.i(a.applies_to);
+    io.b(a.relative);
+    if (!io.list(a.args, 4, kMaxActionArgs, [&](auto& t) { io.str(t); })) return false;
+    io.b(a.negate);
     return true;
+}
+
+template <class IO, class Event>
+bool event_record(IO& io, Event& e) {
+    if (!io.version(kEventVersion)) return false;
+    if (!io.list(e.actions, 4, [&](auto& a) { return action_record(io, a); })) return false;
+    if constexpr (IO::kReads) e.stored = true;
+    return true;
+}
+
+// Version 400 has no last event type: it is 8. Writing gives version 430.
+constexpr int32_t kObjectVersionOld = 400;
+constexpr int32_t kObjectVersion = 430;
+
+template <class IO, class Object>
+void object_fields(IO& io, Object& o) {
+    io.i(o.sprite);
+    io.b(o.solid);
+    io.b(o.visible);
+    io.i(o.depth);
+    io.b(o.persistent);
+    io.i(o.parent);
+    io.i(o.mask);
+}
+
+}  // namespace
+
+bool read_action(CStream& s, CAction& a) {
+    RecordReader io{s};
+    return action_record(io, a);
 }
 
 void write_action(CStream& s, const CAction& a) {
-    s.write_int(kActionVersion);
-    s.write_int(a.library_id);
-    s.write_int(a.action_id);
-    s.write_int(a.kind);
-    s.write_bool(a.may_be_relative);
-    s.write_bool(a.is_question);
-    s.write_bool(a.uses_applies_to);
-    s.write_int(a.exec_type);
-    s.write_string(a.function_name);
-    s.write_string(a.code);
-    s.write_int(a.arg_count);
-    s.write_int(static_cast<int32_t>(a.arg_kinds.size()));
-    for (int32_t k : a.arg_kinds) s.write_int(k);
-    s.write_int(a.applies_to);
-    s.write_bool(a.relative);
-    s.write_int(static_cast<int32_t>(a.args.size()));
-    for (const auto& t : a.args) s.write_string(t);
-    s.write_bool(a.negate);
+    RecordWriter io{s};
+    action_record(io, a);
 }
 
 bool read_event(CStream& s, CEvent& e) {
-    if (s.read_int() != kEventVersion) return false;
-    int32_t n = 0;
-    if (!read_count(s, n, 4)) return false;
-    e.actions.clear();
-    e.actions.resize(static_cast<size_t>(n));
-    for (CAction& a : e.actions)
-        if (!read_action(s, a)) return false;
-    e.stored = true;
-    return true;
+    RecordReader io{s};
+    return event_record(io, e);
 }
 
 void write_event(CStream& s, const CEvent& e) {
-    s.write_int(kEventVersion);
-    s.write_int(static_cast<int32_t>(e.actions.size()));
-    for (const CAction& a : e.actions) write_action(s, a);
+    RecordWriter io{s};
+    event_record(io, e);
 }
 
+// The reader takes the event numbers as they come until -1; the writer
+// picks the stored and present events, so the two walks stay apart.
 bool read_object(CStream& s, CObject& o) {
     const int32_t version = s.read_int();
-    if (version != 400 && version != 430) return false;
-    o.sprite = s.read_int();
-    o.solid = s.read_bool();
-    o.visible = s.read_bool();
-    o.depth = s.read_int();
-    o.persistent = s.read_bool();
-    o.parent = s.read_int();
-    o.mask = s.read_int();
-    const int32_t last = version == 400 ? 8 : s.read_int();
+    if (version != kObjectVersionOld && version != kObjectVersion) return false;
+    RecordReader io{s};
+    object_fields(io, o);
+    const int32_t last = version == kObjectVersionOld ? 8 : s.read_int();
     if (last >= kEventTypeCount) return false;
     o.last_type = last;
     for (int32_t t = 0; t <= last; ++t) {
@@ -123,14 +116,9 @@ bool read_object(CStream& s, CObject& o) {
 }
 
 void write_object(CStream& s, const CObject& o) {
-    s.write_int(430);
-    s.write_int(o.sprite);
-    s.write_bool(o.solid);
-    s.write_bool(o.visible);
-    s.write_int(o.depth);
-    s.write_bool(o.persistent);
-    s.write_int(o.parent);
-    s.write_int(o.mask);
+    s.write_int(kObjectVersion);
+    RecordWriter io{s};
+    object_fields(io, o);
     int32_t last = o.last_type;
     for (int32_t t = last + 1; t < kEventTypeCount; ++t)
         for (const auto& [n, e] : o.events[static_cast<size_t>(t)])
@@ -146,33 +134,29 @@ void write_object(CStream& s, const CObject& o) {
     }
 }
 
+namespace {
+
+template <class IO, class List>
+bool object_list_record(IO& io, List& list) {
+    if (!io.version(kObjectListVersion)) return false;
+    return io.list(list, 4, [&](auto& o) {
+        if (!io.slot(o)) return true;
+        io.str(o->name);
+        return io.record(*o, read_object, write_object);
+    });
+}
+
+}  // namespace
+
 bool read_object_list(CStream& s, std::vector<std::unique_ptr<CObject>>& out) {
     out.clear();
-    if (s.read_int() != kObjectListVersion) return false;
-    int32_t n = 0;
-    if (!read_count(s, n, 4)) return false;
-    for (int32_t i = 0; i < n; ++i) {
-        if (!s.read_bool()) {
-            out.emplace_back();
-            continue;
-        }
-        auto o = std::make_unique<CObject>();
-        o->name = s.read_string();
-        if (!read_object(s, *o)) return false;
-        out.push_back(std::move(o));
-    }
-    return true;
+    RecordReader io{s};
+    return object_list_record(io, out);
 }
 
 void write_object_list(CStream& s, const std::vector<const CObject*>& list) {
-    s.write_int(kObjectListVersion);
-    s.write_int(static_cast<int32_t>(list.size()));
-    for (const auto& o : list) {
-        s.write_bool(o != nullptr);
-        if (!o) continue;
-        s.write_string(o->name);
-        write_object(s, *o);
-    }
+    RecordWriter io{s};
+    object_list_record(io, list);
 }
 
 std::string key_name(int32_t key) {

@@ -5,6 +5,7 @@
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
 #include "platform/platform.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/code_operator.h"

@@ -3,146 +3,155 @@
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
 #include "sprites/sprite_state.h"
+#include "gamedata/record_io.h"
 #include "world/world_state.h"
 
 namespace kx {
 
 namespace {
 
-bool read_count(CStream& s, int32_t& n, size_t min_bytes) {
-    n = s.read_int();
-    return n >= 0 && static_cast<size_t>(n) <= s.remaining() / min_bytes;
+// The opening fields that the game-data record and the saved room share.
+template <class IO, class Room>
+void room_head(IO& io, Room& r) {
+    io.str(r.caption);
+    io.i(r.width);
+    io.i(r.height);
+    io.i(r.speed);
+    io.b(r.persistent);
+    io.i(r.color);
+    io.b(r.show_color);
+    io.str(r.code);
+}
+
+template <class IO, class Room>
+bool room_record(IO& io, Room& r) {
+    if (!io.version(kRoomRecordVersion)) return false;
+    room_head(io, r);
+    // Always eight layers and eight views; any other count is refused.
+    if (!io.fixed(8)) return false;
+    for (auto& l : r.layers) {
+        io.b(l.visible);
+        io.b(l.foreground);
+        io.i(l.index);
+        io.i(l.x);
+        io.i(l.y);
+        io.b(l.htiled);
+        io.b(l.vtiled);
+        io.i(l.hspeed);
+        io.i(l.vspeed);
+        io.b(l.stretch);
+    }
+    io.b(r.views_enabled);
+    if (!io.fixed(8)) return false;
+    for (auto& v : r.views) {
+        io.b(v.visible);
+        for (auto* f : {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport,
+                        &v.hport, &v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object})
+            io.i(*f);
+    }
+    if (!io.list(r.instances, 20, [&](auto& i) {
+            io.i(i.x);
+            io.i(i.y);
+            io.i(i.object);
+            io.i(i.id);
+            io.str(i.code);
+        }))
+        return false;
+    return io.list(r.tiles, 36, [&](auto& t) {
+        for (auto* f :
+             {&t.x, &t.y, &t.background, &t.left, &t.top, &t.width, &t.height, &t.depth, &t.id})
+            io.i(*f);
+    });
+}
+
+template <class IO, class Section>
+bool room_section(IO& io, Section& out) {
+    if (!io.version(kRoomListVersion)) return false;
+    if (!io.list(out.rooms, 4, [&](auto& r) {
+            if (!io.slot(r)) return true;
+            io.str(r->name);
+            return room_record(io, *r);
+        }))
+        return false;
+    io.i(out.last_instance_id);
+    io.i(out.last_tile_id);
+    return true;
+}
+
+// A saved room: the runtime's layers, views, instances and tiles, reals kept.
+// Reading needs the world the instances' objects belong to.
+template <class IO, class Room>
+bool room_save(IO& io, Room& r, const WorldState* w) {
+    if (!io.version(kRoomSaveVersion)) return false;
+    room_head(io, r);
+    if (!io.fixed(8)) return false;
+    for (auto& b : r.backs) {
+        io.b(b.visible);
+        io.b(b.foreground);
+        io.i(b.index);
+        io.r(b.x);
+        io.r(b.y);
+        io.b(b.htiled);
+        io.b(b.vtiled);
+        for (auto* v : {&b.xscale, &b.yscale, &b.hspeed, &b.vspeed}) io.r(*v);
+        io.i(b.blend);
+        io.r(b.alpha);
+    }
+    io.b(r.views_enabled);
+    if (!io.fixed(8)) return false;
+    for (auto& v : r.views) {
+        io.b(v.visible);
+        for (auto* f :
+             {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport, &v.hport})
+            io.i(*f);
+        io.r(v.angle);
+        for (auto* f : {&v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object}) io.i(*f);
+    }
+    for (auto* list : {&r.instances.active(), &r.instances.deactivated()}) {
+        // An instance record takes well over 100 bytes.
+        if (!io.list(*list, 100, [&](auto& i) {
+                if constexpr (IO::kReads)
+                    i = read_instance(*w, io.s);
+                else
+                    write_instance(io.s, *i);
+            }))
+            return false;
+    }
+    return io.list(r.tiles, 40, [&](auto& t) {
+        io.r(t.x);
+        io.r(t.y);
+        for (auto* f : {&t.background, &t.left, &t.top, &t.width, &t.height}) io.i(*f);
+        io.r(t.depth);
+        io.i(t.id);
+        io.r(t.xscale);
+        io.r(t.yscale);
+        io.i(t.blend);
+        io.r(t.alpha);
+        io.b(t.visible);
+    });
 }
 
 }  // namespace
 
 bool read_room_record(CStream& s, RoomRecord& r) {
-    if (s.read_int() != kRoomRecordVersion) return false;
-    r.caption = s.read_string();
-    r.width = s.read_int();
-    r.height = s.read_int();
-    r.speed = s.read_int();
-    r.persistent = s.read_bool();
-    r.color = s.read_int();
-    r.show_color = s.read_bool();
-    r.code = s.read_string();
-    // Always eight layers and eight views; any other count is refused.
-    if (s.read_int() != 8) return false;
-    for (auto& l : r.layers) {
-        l.visible = s.read_bool();
-        l.foreground = s.read_bool();
-        l.index = s.read_int();
-        l.x = s.read_int();
-        l.y = s.read_int();
-        l.htiled = s.read_bool();
-        l.vtiled = s.read_bool();
-        l.hspeed = s.read_int();
-        l.vspeed = s.read_int();
-        l.stretch = s.read_bool();
-    }
-    r.views_enabled = s.read_bool();
-    if (s.read_int() != 8) return false;
-    for (auto& v : r.views) {
-        v.visible = s.read_bool();
-        for (int32_t* f : {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport,
-                           &v.hport, &v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object})
-            *f = s.read_int();
-    }
-    int32_t n = 0;
-    if (!read_count(s, n, 20)) return false;
-    r.instances.resize(static_cast<size_t>(n));
-    for (auto& i : r.instances) {
-        i.x = s.read_int();
-        i.y = s.read_int();
-        i.object = s.read_int();
-        i.id = s.read_int();
-        i.code = s.read_string();
-    }
-    if (!read_count(s, n, 36)) return false;
-    r.tiles.resize(static_cast<size_t>(n));
-    for (auto& t : r.tiles)
-        for (int32_t* f :
-             {&t.x, &t.y, &t.background, &t.left, &t.top, &t.width, &t.height, &t.depth, &t.id})
-            *f = s.read_int();
-    return true;
+    RecordReader io{s};
+    return room_record(io, r);
 }
 
 void write_room_record(CStream& s, const RoomRecord& r) {
-    s.write_int(kRoomRecordVersion);
-    s.write_string(r.caption);
-    s.write_int(r.width);
-    s.write_int(r.height);
-    s.write_int(r.speed);
-    s.write_bool(r.persistent);
-    s.write_int(r.color);
-    s.write_bool(r.show_color);
-    s.write_string(r.code);
-    s.write_int(8);
-    for (const auto& l : r.layers) {
-        s.write_bool(l.visible);
-        s.write_bool(l.foreground);
-        s.write_int(l.index);
-        s.write_int(l.x);
-        s.write_int(l.y);
-        s.write_bool(l.htiled);
-        s.write_bool(l.vtiled);
-        s.write_int(l.hspeed);
-        s.write_int(l.vspeed);
-        s.write_bool(l.stretch);
-    }
-    s.write_bool(r.views_enabled);
-    s.write_int(8);
-    for (const auto& v : r.views) {
-        s.write_bool(v.visible);
-        for (int32_t f : {v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport,
-                          v.hborder, v.vborder, v.hspeed, v.vspeed, v.object})
-            s.write_int(f);
-    }
-    s.write_int(static_cast<int32_t>(r.instances.size()));
-    for (const auto& i : r.instances) {
-        s.write_int(i.x);
-        s.write_int(i.y);
-        s.write_int(i.object);
-        s.write_int(i.id);
-        s.write_string(i.code);
-    }
-    s.write_int(static_cast<int32_t>(r.tiles.size()));
-    for (const auto& t : r.tiles)
-        for (int32_t f : {t.x, t.y, t.background, t.left, t.top, t.width, t.height, t.depth, t.id})
-            s.write_int(f);
+    RecordWriter io{s};
+    room_record(io, r);
 }
 
 bool read_room_section(CStream& s, RoomSection& out) {
     out.rooms.clear();
-    if (s.read_int() != kRoomListVersion) return false;
-    int32_t n = 0;
-    if (!read_count(s, n, 4)) return false;
-    for (int32_t i = 0; i < n; ++i) {
-        if (!s.read_bool()) {
-            out.rooms.emplace_back();
-            continue;
-        }
-        auto r = std::make_shared<RoomRecord>();
-        r->name = s.read_string();
-        if (!read_room_record(s, *r)) return false;
-        out.rooms.push_back(std::move(r));
-    }
-    out.last_instance_id = s.read_int();
-    out.last_tile_id = s.read_int();
-    return true;
+    RecordReader io{s};
+    return room_section(io, out);
 }
 
 void write_room_section(CStream& s, const RoomSection& in) {
-    s.write_int(kRoomListVersion);
-    s.write_int(static_cast<int32_t>(in.rooms.size()));
-    for (const auto& r : in.rooms) {
-        s.write_bool(r != nullptr);
-        if (!r) continue;
-        s.write_string(r->name);
-        write_room_record(s, *r);
-    }
-    s.write_int(in.last_instance_id);
-    s.write_int(in.last_tile_id);
+    RecordWriter io{s};
+    room_section(io, in);
 }
 
 void CRoom::copy_from(Runtime& rt, const CRoom& src) {
@@ -254,114 +263,15 @@ std::unique_ptr<CRoom> room_from_record(Runtime& rt, const RoomRecord& r) {
 }
 
 void write_room(CStream& s, const CRoom& r) {
-    s.write_int(kRoomSaveVersion);
-    s.write_string(r.caption);
-    s.write_int(r.width);
-    s.write_int(r.height);
-    s.write_int(r.speed);
-    s.write_bool(r.persistent);
-    s.write_int(r.color);
-    s.write_bool(r.show_color);
-    s.write_string(r.code);
-    s.write_int(8);
-    for (const CBack& b : r.backs) {
-        s.write_bool(b.visible);
-        s.write_bool(b.foreground);
-        s.write_int(b.index);
-        s.write_real(b.x);
-        s.write_real(b.y);
-        s.write_bool(b.htiled);
-        s.write_bool(b.vtiled);
-        for (double v : {b.xscale, b.yscale, b.hspeed, b.vspeed}) s.write_real(v);
-        s.write_int(b.blend);
-        s.write_real(b.alpha);
-    }
-    s.write_bool(r.views_enabled);
-    s.write_int(8);
-    for (const CView& v : r.views) {
-        s.write_bool(v.visible);
-        for (int32_t f : {v.xview, v.yview, v.wview, v.hview, v.xport, v.yport, v.wport, v.hport})
-            s.write_int(f);
-        s.write_real(v.angle);
-        for (int32_t f : {v.hborder, v.vborder, v.hspeed, v.vspeed, v.object}) s.write_int(f);
-    }
-    for (const auto* list : {&r.instances.active(), &r.instances.deactivated()}) {
-        s.write_int(static_cast<int32_t>(list->size()));
-        for (const auto& i : *list) write_instance(s, *i);
-    }
-    s.write_int(static_cast<int32_t>(r.tiles.size()));
-    for (const RTile& t : r.tiles) {
-        s.write_real(t.x);
-        s.write_real(t.y);
-        for (int32_t f : {t.background, t.left, t.top, t.width, t.height}) s.write_int(f);
-        s.write_real(t.depth);
-        s.write_int(t.id);
-        s.write_real(t.xscale);
-        s.write_real(t.yscale);
-        s.write_int(t.blend);
-        s.write_real(t.alpha);
-        s.write_bool(t.visible);
-    }
+    RecordWriter io{s};
+    room_save(io, r, nullptr);
 }
 
 std::unique_ptr<CRoom> read_room(const WorldState& w, CStream& s) {
-    if (s.read_int() != kRoomSaveVersion) return nullptr;
     auto room = std::make_unique<CRoom>();
-    CRoom& r = *room;
-    r.caption = s.read_string();
-    r.width = s.read_int();
-    r.height = s.read_int();
-    r.speed = s.read_int();
-    r.persistent = s.read_bool();
-    r.color = s.read_int();
-    r.show_color = s.read_bool();
-    r.code = s.read_string();
-    if (s.read_int() != 8) return nullptr;
-    for (CBack& b : r.backs) {
-        b.visible = s.read_bool();
-        b.foreground = s.read_bool();
-        b.index = s.read_int();
-        b.x = s.read_real();
-        b.y = s.read_real();
-        b.htiled = s.read_bool();
-        b.vtiled = s.read_bool();
-        for (double* v : {&b.xscale, &b.yscale, &b.hspeed, &b.vspeed}) *v = s.read_real();
-        b.blend = s.read_int();
-        b.alpha = s.read_real();
-    }
-    r.views_enabled = s.read_bool();
-    if (s.read_int() != 8) return nullptr;
-    for (CView& v : r.views) {
-        v.visible = s.read_bool();
-        for (int32_t* f :
-             {&v.xview, &v.yview, &v.wview, &v.hview, &v.xport, &v.yport, &v.wport, &v.hport})
-            *f = s.read_int();
-        v.angle = s.read_real();
-        for (int32_t* f : {&v.hborder, &v.vborder, &v.hspeed, &v.vspeed, &v.object})
-            *f = s.read_int();
-    }
-    for (auto* list : {&r.instances.active(), &r.instances.deactivated()}) {
-        int32_t n = 0;
-        // An instance record takes well over 100 bytes.
-        if (!read_count(s, n, 100)) return nullptr;
-        for (int32_t i = 0; i < n; ++i) list->push_back(read_instance(w, s));
-    }
-    int32_t n = 0;
-    if (!read_count(s, n, 40)) return nullptr;
-    r.tiles.resize(static_cast<size_t>(n));
-    for (RTile& t : r.tiles) {
-        t.x = s.read_real();
-        t.y = s.read_real();
-        for (int32_t* f : {&t.background, &t.left, &t.top, &t.width, &t.height}) *f = s.read_int();
-        t.depth = s.read_real();
-        t.id = s.read_int();
-        t.xscale = s.read_real();
-        t.yscale = s.read_real();
-        t.blend = s.read_int();
-        t.alpha = s.read_real();
-        t.visible = s.read_bool();
-    }
-    r.instances.rebuild(w);
+    RecordReader io{s};
+    if (!room_save(io, *room, &w)) return nullptr;
+    room->instances.rebuild(w);
     return room;
 }
 

@@ -2,6 +2,8 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "gamedata/record_io.h"
+#include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
@@ -40,55 +42,55 @@ void CTimeLine::remove(int32_t time) {
     moments.erase(moments.begin() + at);
 }
 
-bool read_timeline(CStream& s, CTimeLine& t) {
-    if (s.read_int() != kTimeLineVersion) return false;
-    const int32_t n = s.read_int();
-    if (n < 0 || static_cast<size_t>(n) > s.remaining() / 12) return false;
-    t.times.resize(static_cast<size_t>(n));
-    t.moments.resize(static_cast<size_t>(n));
+namespace {
+
+template <class IO, class TimeLine>
+bool timeline_record(IO& io, TimeLine& t) {
+    if (!io.version(kTimeLineVersion)) return false;
+    int32_t n = t.count();
+    if (!io.count(n, 12)) return false;
+    if constexpr (IO::kReads) {
+        t.times.resize(static_cast<size_t>(n));
+        t.moments.resize(static_cast<size_t>(n));
+    }
     for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
-        t.times[i] = s.read_int();
-        if (!read_event(s, t.moments[i])) return false;
+        io.i(t.times[i]);
+        if (!io.record(t.moments[i], read_event, write_event)) return false;
     }
     return true;
 }
 
+template <class IO, class List>
+bool timeline_list_record(IO& io, List& list) {
+    if (!io.version(kTimeLineListVersion)) return false;
+    return io.list(list, 4, [&](auto& t) {
+        if (!io.slot(t)) return true;
+        io.str(t->name);
+        return timeline_record(io, *t);
+    });
+}
+
+}  // namespace
+
+bool read_timeline(CStream& s, CTimeLine& t) {
+    RecordReader io{s};
+    return timeline_record(io, t);
+}
+
 void write_timeline(CStream& s, const CTimeLine& t) {
-    s.write_int(kTimeLineVersion);
-    s.write_int(t.count());
-    for (size_t i = 0; i < t.times.size(); ++i) {
-        s.write_int(t.times[i]);
-        write_event(s, t.moments[i]);
-    }
+    RecordWriter io{s};
+    timeline_record(io, t);
 }
 
 bool read_timeline_list(CStream& s, std::vector<std::unique_ptr<CTimeLine>>& out) {
     out.clear();
-    if (s.read_int() != kTimeLineListVersion) return false;
-    const int32_t n = s.read_int();
-    if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4) return false;
-    for (int32_t i = 0; i < n; ++i) {
-        if (!s.read_bool()) {
-            out.emplace_back();
-            continue;
-        }
-        auto t = std::make_unique<CTimeLine>();
-        t->name = s.read_string();
-        if (!read_timeline(s, *t)) return false;
-        out.push_back(std::move(t));
-    }
-    return true;
+    RecordReader io{s};
+    return timeline_list_record(io, out);
 }
 
 void write_timeline_list(CStream& s, const std::vector<const CTimeLine*>& list) {
-    s.write_int(kTimeLineListVersion);
-    s.write_int(static_cast<int32_t>(list.size()));
-    for (const auto& t : list) {
-        s.write_bool(t != nullptr);
-        if (!t) continue;
-        s.write_string(t->name);
-        write_timeline(s, *t);
-    }
+    RecordWriter io{s};
+    timeline_list_record(io, list);
 }
 
 namespace {
@@ -160,18 +162,15 @@ bool add_code_moment(Runtime& r, int32_t timeline, int32_t time, const std::stri
 
 namespace {
 
-int32_t arg_i(const RValue& v) {
-    return round_to_i32(v.real);
-}
 WorldState& world_of_handler() {
     return rt().get<WorldState>();
 }
 
 KX_HANDLER(f_timeline_exists) {
-    result.set_real(timeline_get(world_of_handler(), arg_i(args[0])) ? 1 : 0);
+    result.set_real(timeline_get(world_of_handler(), arg_held_i32(args[0])) ? 1 : 0);
 }
 KX_HANDLER(f_timeline_get_name) {
-    const CTimeLine* t = timeline_get(world_of_handler(), arg_i(args[0]));
+    const CTimeLine* t = timeline_get(world_of_handler(), arg_held_i32(args[0]));
     result.set_string(KxString(t ? t->name : std::string("<undefined>")));
 }
 KX_HANDLER(f_timeline_add) {
@@ -183,14 +182,14 @@ KX_HANDLER(f_timeline_add) {
 }
 KX_HANDLER(f_timeline_delete) {
     WorldState& w = world_of_handler();
-    const int32_t i = arg_i(args[0]);
+    const int32_t i = arg_held_i32(args[0]);
     if (timeline_get(w, i)) w.timelines[static_cast<size_t>(i)].reset();
 }
 KX_HANDLER(f_timeline_moment_add) {
-    add_code_moment(rt(), arg_i(args[0]), arg_i(args[1]), args[2].str.str());
+    add_code_moment(rt(), arg_held_i32(args[0]), arg_held_i32(args[1]), args[2].str.str());
 }
 KX_HANDLER(f_timeline_moment_clear) {
-    if (CTimeLine* t = timeline_get(world_of_handler(), arg_i(args[0]))) t->remove(arg_i(args[1]));
+    if (CTimeLine* t = timeline_get(world_of_handler(), arg_held_i32(args[0]))) t->remove(arg_held_i32(args[1]));
 }
 
 constexpr BuiltinDef kFunctions[] = {

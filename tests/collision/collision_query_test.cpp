@@ -1,6 +1,7 @@
 // The collision functions of scripts, with the grid and with the plain scan,
 // and the collision and boundary events of a step.
 #include <cmath>
+#include <numbers>
 
 #include "collision/collision_fixture.h"
 
@@ -112,7 +113,8 @@ TEST_P(QueryTest, ContactOutsideAndBounce) {
     set_position(*m, 0, 1);
     eval("move_contact_solid(200, 1000000)", m);
     double ex = 0, ey = 1;
-    const double dx = std::cos(200 * M_PI / 180), dy = -std::sin(200 * M_PI / 180);
+    const double dx = std::cos(200 * std::numbers::pi / 180),
+                 dy = -std::sin(200 * std::numbers::pi / 180);
     for (int k = 0; k < 1000000; ++k) {
         ex += dx;
         ey += dy;

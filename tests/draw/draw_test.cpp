@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,9 +19,9 @@
 #include "graphics/picture_file.h"
 #include "graphics/texture_main.h"
 #include "script/code_function.h"
-#include "support/draw_support.h"
 #include "script/instance_min.h"
 #include "script/script_state.h"
+#include "support/draw_support.h"
 
 namespace kx {
 namespace {
@@ -229,7 +230,6 @@ TEST_F(Draw, SpriteAtIntegerCoordinatesReproducesItsImage) {
 TEST_F(Draw, ScaledTurnedPartAndStretchedQuadsLandWhereTheRulesPutThem) {
     const CBitmap32 img = pattern(6, 4, 3);
     const int32_t spr = add_sprite({img}, 3, 2);
-    const double kPi = 3.14159265358979323846;
     // Each case draws once and maps a pixel centre back to image coordinates.
     struct Case {
         const char* what;
@@ -238,7 +238,7 @@ TEST_F(Draw, ScaledTurnedPartAndStretchedQuadsLandWhereTheRulesPutThem) {
     };
     auto ext = [&](double x, double y, double xs, double ys, double deg) {
         return [=](int px, int py) {
-            const double a = deg * kPi / 180, cs = std::cos(a), sn = std::sin(a);
+            const double a = deg * std::numbers::pi / 180, cs = std::cos(a), sn = std::sin(a);
             // Inverse of (x + rx cos + ry sin, y - rx sin + ry cos).
             const double dx = px - x, dy = py - y;
             const double rx = dx * cs - dy * sn, ry = dx * sn + dy * cs;

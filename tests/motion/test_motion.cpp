@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
@@ -91,8 +92,9 @@ TEST_F(MotionTest, SpeedAndDirectionFollowTheirComponentsThroughTheSetters) {
         {"speed = -3", {0, -3, -3, 0}},
         {"speed = -3; hspeed = -3", {0, -3, -3, 0}},  // unchanged: no recompute
         {"hspeed = 0; vspeed = 5", {270, 5, 0, 5}},
-        {"direction = 90; speed = 3", {90, 3, 0, -3}},                       // cos noise snaps to 0
-        {"direction = 60; speed = 6", {60, 6, 3, -6 * std::sin(M_PI / 3)}},  // 2.9999999 -> 3
+        {"direction = 90; speed = 3", {90, 3, 0, -3}},  // cos noise snaps to 0
+        {"direction = 60; speed = 6",
+         {60, 6, 3, -6 * std::sin(std::numbers::pi / 3)}},  // 2.9999999 -> 3
         {"direction = -90", {270, 0, 0, 0}},
         {"direction = 720.5", {0.5, 0, 0, 0}},
         {"direction = -0.00000000000000000001", {0, 0, 0, 0}},
@@ -131,7 +133,7 @@ TEST_F(MotionTest, FrictionStopsWithoutReversingAndGravityAddsToTheComponents) {
         {"speed = 0; direction = 90; friction = -1", {90, 0, 0, 0}},  // rest stays rest
         {"gravity = 0.5", {270, 0.5, 0, 0.5}},
         {"hspeed = 2; gravity = 1; gravity_direction = 90",
-         {std::atan2(1.0, 2.0) * 180 / M_PI, std::sqrt(5.0), 2, -1}},
+         {std::atan2(1.0, 2.0) * 180 / std::numbers::pi, std::sqrt(5.0), 2, -1}},
         {"speed = 2; friction = 0.5; gravity = 1.5",
          {360 - 45, std::sqrt(1.5 * 1.5 * 2), 1.5, 1.5}},
     };
