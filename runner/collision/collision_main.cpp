@@ -57,14 +57,13 @@ bool collide(Runtime& r, CInstance& i, CInstance& j) {
 // i's turn against the instances of exactly object b. False on a transition.
 bool turn_scan(Runtime& r, CInstance& i, int32_t b) {
     WorldState& w = r.get<WorldState>();
-    const size_t n = room_instances(w).exact(b).size();
-    for (size_t k = 0; k < n; ++k) {
-        const auto& list = room_instances(w).exact(b);
-        if (k >= list.size()) break;
-        CInstance& j = *list[k];
-        if (instances_meet(sprites(r), i, j, true) && !collide(r, i, j)) return false;
-    }
-    return true;
+    bool going = true;
+    for_each_live([&]() -> auto& { return room_instances(w).exact(b); },
+                  [&](CInstance* j) {
+                      going = !instances_meet(sprites(r), i, *j, true) || collide(r, i, *j);
+                      return going;
+                  });
+    return going;
 }
 
 // The same through the grid: the candidates near i in list order, asked
@@ -166,14 +165,13 @@ void collision_events_step(Runtime& r) {
     const auto pairs = w.lists.collision_pairs;
     const bool indexed = r.get<CollisionState>().use_index;
     for (auto [a, b] : pairs) {
-        const size_t n = room_instances(w).exact(a).size();
-        for (size_t k = 0; k < n; ++k) {
-            const auto& list = room_instances(w).exact(a);
-            if (k >= list.size()) break;
-            CInstance& i = *list[k];
-            if (i.destroyed()) continue;
-            if (!(indexed ? turn_index(r, i, b) : turn_scan(r, i, b))) return;
-        }
+        bool going = true;
+        for_each_live([&]() -> auto& { return room_instances(w).exact(a); },
+                      [&](CInstance* i) {
+                          going = indexed ? turn_index(r, *i, b) : turn_scan(r, *i, b);
+                          return going;
+                      });
+        if (!going) return;
     }
 }
 

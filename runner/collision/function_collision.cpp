@@ -167,14 +167,13 @@ double distance_to(const CInstance& self, const CInstance* o) {
 // order as the list is when its turn comes (f may run events).
 template <class F>
 void each_at_point(Runtime& r, double x, double y, F f) {
-    RoomInstances& list = room_instances(r.get<WorldState>());
+    WorldState& w = r.get<WorldState>();
     const SpriteList& sprites = r.get<SpriteState>().sprites;
-    const int n = list.count();
-    for (int k = 0; k < n && k < list.count(); ++k) {
-        CInstance* i = list.at(k);
-        if (point_in(sprites, *i, x, y, true)) f(i);
-        if (transition_pending(r)) return;
-    }
+    for_each_listed([&]() -> auto& { return room_instances(w).active(); },
+                    [&](CInstance* i) {
+                        if (point_in(sprites, *i, x, y, true)) f(i);
+                        return !transition_pending(r);
+                    });
 }
 
 KX_HANDLER(fn_place_free) {

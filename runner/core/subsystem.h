@@ -140,15 +140,15 @@ struct Subsystem {
     // Adds its built-in functions, variables and constants (subsystems
     // register in list order, which fixes the tables' order).
     void (*register_builtins)(Runtime&) = nullptr;
-    std::span<const SectionReader> sections;
-    std::span<const ResourceFinder> finders;
-    std::span<const LoadStep> load_steps;
-    std::span<const PhaseStep> phases;
+    std::span<const SectionReader> sections = {};
+    std::span<const ResourceFinder> finders = {};
+    std::span<const LoadStep> load_steps = {};
+    std::span<const PhaseStep> phases = {};
     // Adds what it draws in the depth merge of the view being drawn.
     void (*draw_items)(Runtime&, std::vector<DepthItem>& out) = nullptr;
     // The drawing device was made again: surfaces and render targets are gone.
     void (*device_reset)(Runtime&) = nullptr;
-    std::span<const SaveChunk> save_chunks;
+    std::span<const SaveChunk> save_chunks = {};
     // The run is over: release devices and files before the states go
     // (subsystems shut down in reverse list order).
     void (*shutdown)(Runtime&) = nullptr;

@@ -58,7 +58,6 @@ const RSurface* surface_or_report(int32_t id) {
 }
 
 KX_HANDLER(fn_sprite_get_texture) {
-    GraphicsState& g = active_graphics();
     const CSprite* s = active_sprites().sprites.get(arg_id(args[0]));
     if (!s) {
         report_with_context(rt(), "Trying to get texture from non-existing sprite.", false);

@@ -174,9 +174,12 @@ int32_t find_path(Runtime& r, std::string_view name) {
 }
 
 void motion_step(Runtime& r) {
-    RoomInstances& list = room_instances(r.get<WorldState>());
-    const int n = list.count();
-    for (int k = 0; k < n && k < list.count(); ++k) move_instance(r, *list.at(k));
+    WorldState& w = r.get<WorldState>();
+    for_each_listed([&]() -> auto& { return room_instances(w).active(); },
+                    [&](CInstance* inst) {
+                        move_instance(r, *inst);
+                        return true;
+                    });
 }
 
 constexpr SectionReader kSectionReaders[] = {{Section::Paths, read_paths}};

@@ -28,21 +28,19 @@ int64_t now_us(Runtime& r) {
 
 void timelines_step(Runtime& r) {
     WorldState& w = r.get<WorldState>();
-    RoomInstances& list = room_instances(w);
-    const int n = list.count();
-    for (int k = 0; k < n && k < list.count(); ++k) {
-        CInstance* inst = list.at(k);
-        if (inst->destroyed()) continue;
-        const int32_t t = inst->timeline_index;
-        if (t < 0 || static_cast<size_t>(t) >= w.timelines.size() ||
-            !w.timelines[static_cast<size_t>(t)])
-            continue;
-        const CTimeLine& tl = *w.timelines[static_cast<size_t>(t)];
-        const int j = tl.index_at(inst->timeline_position);
-        inst->timeline_position += inst->timeline_speed;
-        const int e = tl.index_at(inst->timeline_position);
-        for (int m = j; m < e; ++m) run_moment(r, inst, inst, t, m);
-    }
+    for_each_live([&]() -> auto& { return room_instances(w).active(); },
+                  [&](CInstance* inst) {
+                      const int32_t t = inst->timeline_index;
+                      if (t < 0 || static_cast<size_t>(t) >= w.timelines.size() ||
+                          !w.timelines[static_cast<size_t>(t)])
+                          return true;
+                      const CTimeLine& tl = *w.timelines[static_cast<size_t>(t)];
+                      const int j = tl.index_at(inst->timeline_position);
+                      inst->timeline_position += inst->timeline_speed;
+                      const int e = tl.index_at(inst->timeline_position);
+                      for (int m = j; m < e; ++m) run_moment(r, inst, inst, t, m);
+                      return true;
+                  });
 }
 
 void alarms_step(Runtime& r) {
@@ -86,17 +84,18 @@ void special_keys(Runtime& r) {
 }
 
 void animate(Runtime& r) {
-    RoomInstances& list = room_instances(r.get<WorldState>());
-    const int n = list.count();
-    for (int k = 0; k < n && k < list.count(); ++k) {
-        CInstance* inst = list.at(k);
-        inst->image_index += inst->image_speed;
-        const int count = image_count(r, *inst);
-        if (std::floor(inst->image_index) >= count) {
-            inst->image_index -= count;
-            perform_event(r, inst, inst, inst->object_index(), ev::Other, ev::AnimationEnd);
-        }
-    }
+    WorldState& w = r.get<WorldState>();
+    for_each_listed([&]() -> auto& { return room_instances(w).active(); },
+                    [&](CInstance* inst) {
+                        inst->image_index += inst->image_speed;
+                        const int count = image_count(r, *inst);
+                        if (std::floor(inst->image_index) >= count) {
+                            inst->image_index -= count;
+                            perform_event(r, inst, inst, inst->object_index(), ev::Other,
+                                          ev::AnimationEnd);
+                        }
+                        return true;
+                    });
 }
 
 }  // namespace

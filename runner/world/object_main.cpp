@@ -404,12 +404,12 @@ void perform_event_instance(Runtime& r, CInstance* inst, CInstance* other, int32
 }
 
 void perform_event_all(Runtime& r, int32_t type, int32_t number) {
-    RoomInstances& list = room_instances(r.get<WorldState>());
-    const int n = list.count();
-    for (int i = 0; i < n && i < list.count(); ++i) {
-        CInstance* inst = list.at(i);
-        if (!inst->destroyed()) perform_event(r, inst, inst, inst->object_index(), type, number);
-    }
+    WorldState& w = r.get<WorldState>();
+    for_each_live([&]() -> auto& { return room_instances(w).active(); },
+                  [&](CInstance* inst) {
+                      perform_event(r, inst, inst, inst->object_index(), type, number);
+                      return true;
+                  });
 }
 
 void run_with_temp_instance(Runtime& r, CCode& code) {

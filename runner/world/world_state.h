@@ -117,20 +117,23 @@ RoomInstances& room_instances(WorldState& w);
 const RoomInstances& room_instances(const WorldState& w);
 bool transition_pending(const Runtime& r);
 
-// Runs f(inst) for each instance of a list that the code it runs may change:
-// the list is read again at every position and positions past its first
-// length are not visited; destroyed instances are skipped. f answers false
-// to stop.
+// Runs f(inst) for each instance of a list that the code f runs may change
+// (events create and destroy instances): the list is read again at every
+// position, and positions past its first length are not visited. f answers
+// false to stop.
 template <class List, class F>
-void for_each_live(List&& list_now, F&& f) {
+void for_each_listed(List&& list_now, F&& f) {
     const size_t n = list_now().size();
     for (size_t k = 0; k < n; ++k) {
         const auto& list = list_now();
         if (k >= list.size()) return;
-        CInstance* inst = &*list[k];
-        if (inst->destroyed()) continue;
-        if (!f(inst)) return;
+        if (!f(&*list[k])) return;
     }
+}
+// The same, skipping destroyed instances.
+template <class List, class F>
+void for_each_live(List&& list_now, F&& f) {
+    for_each_listed(list_now, [&](CInstance* inst) { return inst->destroyed() || f(inst); });
 }
 
 }  // namespace kx
