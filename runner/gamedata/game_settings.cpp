@@ -1,7 +1,7 @@
 #include "gamedata/game_settings.h"
 
 #include "gamedata/cstream.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 namespace kx {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gamedata/cstream.h"
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 namespace kx {
 

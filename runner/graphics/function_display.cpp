@@ -9,7 +9,7 @@
 #include "graphics/frame_main.h"
 #include "graphics/function_args.h"
 #include "graphics/graphics_state.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "world/room_class.h"

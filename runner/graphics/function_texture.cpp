@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/runtime.h"
-#include "graphics/graphics_state.h"
-#include "graphics/picture_file.h"
 #include "graphics/function_args.h"
+#include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
+#include "image/picture_file.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/function_math.h"

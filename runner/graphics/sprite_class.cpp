@@ -5,10 +5,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "graphics/bitmap32_stream.h"
+#include "gamedata/bitmap32_stream.h"
 #include "graphics/graphics_state.h"
-#include "graphics/picture_file.h"
 #include "graphics/sprite_resource_list.h"
+#include "image/picture_file.h"
 
 namespace kx {
 

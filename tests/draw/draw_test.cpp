@@ -15,12 +15,12 @@
 #include "core/runtime.h"
 #include "gamedata/game_settings.h"
 #include "graphics/graphics_state.h"
-#include "graphics/picture_file.h"
 #include "graphics/texture_main.h"
+#include "image/picture_file.h"
 #include "script/code_function.h"
-#include "support/draw_support.h"
 #include "script/instance_min.h"
 #include "script/script_state.h"
+#include "support/draw_support.h"
 
 namespace kx {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "graphics/background_class.h"
-#include "graphics/picture_file.h"
-#include "graphics/picture_test_util.h"
 #include "graphics/sprite_class.h"
+#include "image/picture_file.h"
+#include "image/picture_test_util.h"
 
 namespace kx {
 namespace {

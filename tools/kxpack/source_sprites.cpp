@@ -7,7 +7,7 @@
 #include "core/runtime.h"
 #include "gamedata/game_data.h"
 #include "graphics/graphics_state.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 #include "kxpack/game_source.h"
 
 namespace kx::pack {
