@@ -3,22 +3,23 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "app/runner_state.h"
 #include "app/temp_folder.h"
+#include "collision/collision_main.h"
 #include "gamedata/game_data.h"
 #include "gamedata/game_settings.h"
-#include "platform/platform.h"
 #include "graphics/frame_main.h"
 #include "graphics/graphics_state.h"
 #include "graphics/room_draw.h"
 #include "graphics/texture_main.h"
+#include "motion/motion_main.h"
+#include "platform/platform.h"
 #include "script/code_constant.h"
 #include "script/eval.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
-#include "collision/collision_main.h"
-#include "motion/motion_main.h"
 #include "world/game_loop.h"
 #include "world/input_main.h"
 #include "world/object_main.h"
@@ -33,6 +34,11 @@ namespace {
 constexpr const char* kUnexpected = "Unexpected error occured when running the game.";
 
 GraphicsState& gfx() { return *kx::rt().graphics; }
+
+std::optional<PixelView> pixel_view(const std::optional<CBitmap32>& b) {
+    if (!b) return std::nullopt;
+    return PixelView{b->width, b->height, b->exists ? b->pixels.data() : nullptr};
+}
 
 // The world asks about sprites and backgrounds through hooks, so that it does
 // not depend on the graphics library.
@@ -109,13 +115,13 @@ void Runner::progress(int percent, const std::string& text) {
 void Runner::show_load_window() {
     GameSettings& s = *m_rt.settings;
     LoadWindowSpec desc;
-    desc.picture = s.LoadingImage ? &*s.LoadingImage : nullptr;
+    desc.picture = pixel_view(s.LoadingImage);
     desc.transparent = s.LoadingImageTransparent && desc.picture;
     desc.alpha = s.LoadingImageAlpha;
     desc.bar_visible = s.ShowProgressBar;
     if (s.ShowProgressBar) {
-        desc.bar_back = s.ProgressBarBack ? &*s.ProgressBarBack : nullptr;
-        desc.bar_front = s.ProgressBarFront ? &*s.ProgressBarFront : nullptr;
+        desc.bar_back = pixel_view(s.ProgressBarBack);
+        desc.bar_front = pixel_view(s.ProgressBarFront);
     }
     desc.stretch_front = s.ScaleProgressBar;
     desc.label_visible = m_rt.runner->debug_mode && s.ShowProgressBar;
