@@ -3,8 +3,10 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "app/temp_folder.h"
+#include "collision/collision_main.h"
 #include "gamedata/game_data.h"
 #include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
@@ -38,6 +40,10 @@ constexpr StageInfo kStages[] = {
     {LoadStage::Input, 100, "Ready", nullptr},
 };
 
+std::optional<PixelView> pixel_view(const std::optional<CBitmap32>& b) {
+    if (!b) return std::nullopt;
+    return PixelView{b->width, b->height, b->exists ? b->pixels.data() : nullptr};
+}
 }  // namespace
 
 Runner::Runner(Runtime& rt, TempFolder& temp) : m_rt(rt), m_temp(temp) {}
@@ -62,13 +68,13 @@ void Runner::show_load_window() {
     GameDataState& gd = m_rt.get<GameDataState>();
     GameSettings& s = gd.settings;
     LoadWindowSpec desc;
-    desc.picture = s.LoadingImage ? &*s.LoadingImage : nullptr;
+    desc.picture = pixel_view(s.LoadingImage);
     desc.transparent = s.LoadingImageTransparent && desc.picture;
     desc.alpha = s.LoadingImageAlpha;
     desc.bar_visible = s.ShowProgressBar;
     if (s.ShowProgressBar) {
-        desc.bar_back = s.ProgressBarBack ? &*s.ProgressBarBack : nullptr;
-        desc.bar_front = s.ProgressBarFront ? &*s.ProgressBarFront : nullptr;
+        desc.bar_back = pixel_view(s.ProgressBarBack);
+        desc.bar_front = pixel_view(s.ProgressBarFront);
     }
     desc.stretch_front = s.ScaleProgressBar;
     desc.label_visible = gd.header.debug_mode && s.ShowProgressBar;

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 namespace kx {
 

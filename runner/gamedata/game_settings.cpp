@@ -2,7 +2,7 @@
 
 #include "gamedata/cstream.h"
 #include "gamedata/record_io.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 namespace kx {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 namespace kx {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 namespace kx {
 

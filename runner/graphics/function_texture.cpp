@@ -8,8 +8,8 @@
 
 #include "core/runtime.h"
 #include "graphics/graphics_state.h"
-#include "graphics/picture_file.h"
 #include "graphics/texture_main.h"
+#include "image/picture_file.h"
 #include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"

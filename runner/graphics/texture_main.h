@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 #include "platform/draw_device.h"
 
 namespace kx {

@@ -1,7 +1,6 @@
 #pragma once
 // Geometry of the loading window: the client area takes the picture's size and
 // the bar sits near its bottom edge.
-#include "graphics/bitmap32.h"
 #include "platform/platform.h"
 
 namespace kx {

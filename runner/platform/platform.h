@@ -12,7 +12,6 @@
 
 namespace kx {
 
-struct CBitmap32;
 class IInputSink;
 class IJoysticks;
 
@@ -31,11 +30,20 @@ public:
                         const std::vector<std::string>& captions) = 0;
 };
 
-// The loading window: a picture, a two-part progress bar and a label.
+// Pixels lent across the seam: rows top to bottom, width pixels a row, each
+// A<<24 | R<<16 | G<<8 | B. Null pixels: a picture with no contents.
+struct PixelView {
+    int32_t width = 0;
+    int32_t height = 0;
+    const uint32_t* pixels = nullptr;
+};
+
+// The loading window: a picture, a two-part progress bar and a label. The
+// pixels need to live only until create_load_window returns.
 struct LoadWindowSpec {
-    const CBitmap32* picture = nullptr;  // may be null: default picture size
-    const CBitmap32* bar_back = nullptr;
-    const CBitmap32* bar_front = nullptr;
+    std::optional<PixelView> picture;  // none: default picture size
+    std::optional<PixelView> bar_back;
+    std::optional<PixelView> bar_front;
     bool bar_visible = false;
     bool stretch_front = true;
     bool label_visible = false;

@@ -56,12 +56,12 @@ public:
     }
 };
 
-SDL_Texture* make_texture(SDL_Renderer* r, const CBitmap32* b) {
-    if (!b || !b->exists || b->width <= 0 || b->height <= 0) return nullptr;
+SDL_Texture* make_texture(SDL_Renderer* r, const std::optional<PixelView>& b) {
+    if (!b || !b->pixels || b->width <= 0 || b->height <= 0) return nullptr;
     SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                        b->width, b->height);
     if (!t) return nullptr;
-    SDL_UpdateTexture(t, nullptr, b->pixels.data(), b->width * 4);
+    SDL_UpdateTexture(t, nullptr, b->pixels, b->width * 4);
     SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
     return t;
 }

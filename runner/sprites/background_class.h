@@ -5,8 +5,8 @@
 #include <string>
 
 #include "gamedata/cstream.h"
+#include "image/bitmap32.h"
 #include "sprites/texture_link.h"
-#include "graphics/bitmap32.h"
 
 namespace kx {
 

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "gamedata/bitmap32_stream.h"
 #include "gamedata/record_io.h"
-#include "graphics/bitmap32_stream.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 #include "sprites/resource_list.h"
 
 namespace kx {

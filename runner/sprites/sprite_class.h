@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "gamedata/cstream.h"
+#include "image/bitmap32.h"
 #include "sprites/texture_link.h"
-#include "graphics/bitmap32.h"
 
 namespace kx {
 

@@ -1,8 +1,8 @@
 // Game files built by the writer library, read back by the runner.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "app/runner.h"
@@ -11,11 +11,11 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_settings.h"
 #include "gamedata/scramble.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 #include "kxpack/game_source.h"
 #include "script/script_state.h"
-#include "world/world_state.h"
 #include "support/capture_platform.h"
+#include "world/world_state.h"
 
 using namespace kx;
 namespace fs = std::filesystem;

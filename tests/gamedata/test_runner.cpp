@@ -101,9 +101,8 @@ TEST(HeadlessDialogs, AnswersComeFromTheListInOrder) {
 }
 
 TEST(LoadWindow, GeometryFollowsThePicture) {
-    CBitmap32 pic = CBitmap32::blank(301, 101);
     LoadWindowSpec s;
-    s.picture = &pic;
+    s.picture = PixelView{301, 101};
     LoadWindowLayout l = layout_load_window(s, 1024, 768);
     EXPECT_EQ(l.client_w, 301);
     EXPECT_EQ(l.client_h, 101);

@@ -2,7 +2,7 @@
 
 #include "gamedata/cstream.h"
 #include "gamedata/scramble.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 using namespace kx;
 

@@ -6,8 +6,8 @@
 
 #include <fstream>
 
-#include "graphics/picture_file.h"
-#include "graphics/picture_test_util.h"
+#include "image/picture_file.h"
+#include "image/picture_test_util.h"
 #include "kxpack/game_source.h"
 
 namespace kx::pack {

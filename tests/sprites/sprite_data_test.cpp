@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/runtime.h"
-#include "graphics/bitmap32_stream.h"
+#include "gamedata/bitmap32_stream.h"
 #include "graphics/graphics_state.h"
 
 namespace kx {

@@ -2,9 +2,9 @@
 // loading from picture files.
 #include <gtest/gtest.h>
 
+#include "image/picture_file.h"
+#include "image/picture_test_util.h"
 #include "sprites/background_class.h"
-#include "graphics/picture_file.h"
-#include "graphics/picture_test_util.h"
 #include "sprites/sprite_class.h"
 
 namespace kx {

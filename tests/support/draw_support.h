@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 #include "platform/draw_device.h"
 
 namespace kx::test {

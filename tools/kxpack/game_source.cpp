@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "gamedata/scramble.h"
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 namespace kx::pack {
 

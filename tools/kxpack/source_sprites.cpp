@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "gamedata/game_data.h"
+#include "image/picture_file.h"
 #include "sprites/background_main.h"
 #include "sprites/sprite_main.h"
-#include "graphics/picture_file.h"
 #include "kxpack/game_source.h"
 
 namespace kx::pack {

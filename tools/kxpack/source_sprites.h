@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "gamedata/cstream.h"
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 namespace kx::pack {
 

@@ -1,9 +1,9 @@
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 namespace kx {
 

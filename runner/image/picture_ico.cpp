@@ -1,7 +1,7 @@
 // Icon and cursor files: the largest, then deepest, entry; BMP entries take
 // alpha from their AND mask (or their own alpha), PNG entries from the PNG.
-#include "graphics/picture_file.h"
-#include "graphics/picture_internal.h"
+#include "image/picture_file.h"
+#include "image/picture_internal.h"
 
 namespace kx {
 

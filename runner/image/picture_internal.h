@@ -5,7 +5,7 @@
 #include <optional>
 #include <span>
 
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 namespace kx::picture_detail {
 

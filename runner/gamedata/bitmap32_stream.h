@@ -1,9 +1,9 @@
 #pragma once
 // The stream record of a CBitmap32: int version 540; bool exists; when it
 // exists int width, int height and a compressed block inflating to
-// width * height little-endian pixels. Compiled into kx_gamedata.
+// width * height little-endian pixels.
 #include "gamedata/cstream.h"
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 namespace kx {
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/picture_file.h"
-#include "graphics/picture_internal.h"
+#include "image/picture_file.h"
+#include "image/picture_internal.h"
 
 namespace kx {
 

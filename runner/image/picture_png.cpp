@@ -5,8 +5,8 @@
 #include <cstring>
 #include <memory>
 
-#include "graphics/picture_file.h"
-#include "graphics/picture_internal.h"
+#include "image/picture_file.h"
+#include "image/picture_internal.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "graphics/bitmap32_stream.h"
+#include "gamedata/bitmap32_stream.h"
 
 namespace kx {
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <random>
 
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 #include "picture_test_util.h"
 
 namespace kx {

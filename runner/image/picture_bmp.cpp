@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "graphics/picture_file.h"
-#include "graphics/picture_internal.h"
+#include "image/picture_file.h"
+#include "image/picture_internal.h"
 
 namespace kx {
 

@@ -1,9 +1,9 @@
 // Picks the decoder by the file's leading bytes.
-#include "graphics/picture_file.h"
+#include "image/picture_file.h"
 
 #include <cstring>
 
-#include "graphics/picture_internal.h"
+#include "image/picture_internal.h"
 
 namespace kx {
 

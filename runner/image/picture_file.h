@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/bitmap32.h"
+#include "image/bitmap32.h"
 
 namespace kx {
 

@@ -10,8 +10,8 @@
 #include <csetjmp>
 #include <memory>
 
-#include "graphics/picture_file.h"
-#include "graphics/picture_internal.h"
+#include "image/picture_file.h"
+#include "image/picture_internal.h"
 
 namespace kx {
 
