@@ -71,7 +71,7 @@ fuzz-savegame: deps $(FUZZ_BUILD)/build.ninja
 fuzz-compiler: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_compiler
 	mkdir -p $(FUZZ_BUILD)/corpus-compiler
-	cp -n tests/games/scripts/scripts/*.kxs $(FUZZ_BUILD)/corpus-compiler/ 2>/dev/null || true
+	cp -n tests/app/games/scripts/scripts/*.kxs $(FUZZ_BUILD)/corpus-compiler/ 2>/dev/null || true
 	$(FUZZ_BUILD)/fuzz/fuzz_compiler -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 \
 	  $(FUZZ_BUILD)/corpus-compiler
 

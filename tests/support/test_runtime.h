@@ -21,9 +21,11 @@ namespace kx::test {
 
 class TestRuntime {
 public:
-    // answers: what the headless dialogs answer, in order.
-    explicit TestRuntime(std::vector<std::string> answers = {})
-        : cp(std::move(answers)), r(start(cp)), scope(*r) {}
+    // answers: what the headless dialogs answer, in order; extra: subsystems
+    // of the test's own, started after kxrun's.
+    explicit TestRuntime(std::vector<std::string> answers = {},
+                         std::vector<const Subsystem*> extra = {})
+        : cp(std::move(answers)), r(start(cp, std::move(extra))), scope(*r) {}
     TestRuntime(const TestRuntime&) = delete;
     TestRuntime& operator=(const TestRuntime&) = delete;
 
@@ -62,10 +64,18 @@ public:
     CapturePlatform cp;
 
 private:
-    static std::unique_ptr<Runtime> start(CapturePlatform& cp) {
+    static std::unique_ptr<Runtime> start(CapturePlatform& cp,
+                                          std::vector<const Subsystem*> extra) {
         auto rt = std::make_unique<Runtime>();
         rt->platform = cp.platform.get();
-        start_kxrun(*rt);
+        if (extra.empty()) {
+            start_kxrun(*rt);
+        } else {
+            std::vector<const Subsystem*> all(kxrun_subsystems().begin(),
+                                              kxrun_subsystems().end());
+            all.insert(all.end(), extra.begin(), extra.end());
+            rt->start(all);
+        }
         return rt;
     }
 

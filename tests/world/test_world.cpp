@@ -480,7 +480,7 @@ TEST_F(WorldTest, PausedGamesStepOneAtATimeAndStop) {
 }
 
 TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
-    const pack::GameSource g = pack::load_source(KX_SOURCE_DIR "/tests/games/world_order");
+    const pack::GameSource g = pack::load_source(KX_SOURCE_DIR "/tests/world/games/world_order");
     std::mt19937 rng(12345);
     for (Section sec : {Section::TimeLines, Section::Objects, Section::Rooms}) {
         CStream clean;
