@@ -10,6 +10,7 @@
 #include "script/code_function.h"
 #include "script/code_operator.h"
 #include "gamedata/gamedata_state.h"
+#include "gamedata/record_io.h"
 #include "script/script_state.h"
 #include "world/game_loop.h"
 #include "world/room_main.h"
@@ -85,27 +86,76 @@ void request_room(Runtime& r, int32_t room) {
     r.get<ScriptState>().transition.set_room(room);
 }
 
+namespace {
+
+// A saved game after its version and game id, as loading stages it.
+struct SavedGame {
+    int32_t room = -1, kind = 0, score = 0, lives = 0, cursor = -1, frame = 0;
+    double health = 0;
+    bool draw = true;
+    CVariableList globals;
+    std::vector<std::unique_ptr<CRoom>> working;
+    int32_t last_id = 0, last_tile = 0;
+};
+
+// What saving writes, seen where it lives.
+struct SavedGameView {
+    const int32_t &room, &kind, &score, &lives, &cursor, &frame;
+    const double& health;
+    const bool& draw;
+    const CVariableList& globals;
+    const std::vector<std::unique_ptr<CRoom>>& working;
+    const int32_t &last_id, &last_tile;
+};
+
+// One field list for both directions. Loaded rooms take their names from
+// the game's rooms.
+template <class IO, class G>
+bool saved_game(IO& io, G& g, const WorldState& w) {
+    io.i(g.room);
+    io.i(g.kind);
+    io.i(g.score);
+    io.i(g.lives);
+    io.r(g.health);
+    io.i(g.cursor);
+    io.i(g.frame);
+    io.b(g.draw);
+    if constexpr (IO::kReads)
+        g.globals.load(io.s);
+    else
+        g.globals.save(io.s);
+    int32_t index = 0;
+    const bool rooms_ok = io.list(g.working, 4, [&](auto& room) {
+        const int32_t i = index++;
+        if (!io.slot(room)) return true;
+        if constexpr (IO::kReads) {
+            room = read_room(w, io.s);
+            if (!room) return false;
+            if (room_exists(w, i)) room->name = w.rooms[static_cast<size_t>(i)]->name;
+        } else {
+            write_room(io.s, *room);
+        }
+        return true;
+    });
+    if (!rooms_ok) return false;
+    io.i(g.last_id);
+    io.i(g.last_tile);
+    return true;
+}
+
+}  // namespace
+
 void write_save(Runtime& r, CStream& s) {
     WorldState& w = r.get<WorldState>();
     const GameState& g = w.game;
     s.write_int(kSaveVersion);
     s.write_int(game_id(r));
-    s.write_int(w.room_index);
-    s.write_int(g.transition_kind);
-    s.write_int(g.score);
-    s.write_int(g.lives);
-    s.write_real(g.health);
-    s.write_int(g.cursor_sprite);
-    s.write_int(g.cursor_frame);
-    s.write_bool(g.automatic_draw);
-    r.get<ScriptState>().globals.save(s);
-    s.write_int(static_cast<int32_t>(w.working.size()));
-    for (const auto& room : w.working) {
-        s.write_bool(room != nullptr);
-        if (room) write_room(s, *room);
-    }
-    s.write_int(w.last_instance_id);
-    s.write_int(w.last_tile_id);
+    const SavedGameView view{w.room_index,        g.transition_kind, g.score,
+                             g.lives,             g.cursor_sprite,   g.cursor_frame,
+                             g.health,            g.automatic_draw,  r.get<ScriptState>().globals,
+                             w.working,           w.last_instance_id, w.last_tile_id};
+    RecordWriter io{s};
+    saved_game(io, view, w);
     write_chunks(r, s);
 }
 
@@ -136,15 +186,8 @@ bool load_game(Runtime& r, const std::string& fname) {
     WorldState& w = r.get<WorldState>();
     // Everything is read into new structures; the game changes only when the
     // whole file read cleanly.
-    struct Loaded {
-        int32_t room = -1, kind = 0, score = 0, lives = 0, cursor = -1, frame = 0;
-        double health = 0;
-        bool draw = true;
-        CVariableList globals;
-        std::vector<std::unique_ptr<CRoom>> working;
-        int32_t last_id = 0, last_tile = 0;
-        std::vector<StagedChunk> chunks;
-    } L;
+    SavedGame L;
+    std::vector<StagedChunk> chunks;
     try {
         if (s.read_int() != kSaveVersion) {
             report(r, "Cannot load game saved with other version.", false);
@@ -154,33 +197,12 @@ bool load_game(Runtime& r, const std::string& fname) {
             report(r, "This is a save file for a different game!", false);
             return false;
         }
-        L.room = s.read_int();
-        L.kind = s.read_int();
-        L.score = s.read_int();
-        L.lives = s.read_int();
-        L.health = s.read_real();
-        L.cursor = s.read_int();
-        L.frame = s.read_int();
-        L.draw = s.read_bool();
-        L.globals.load(s);
-        const int32_t n = s.read_int();
-        if (n < 0 || static_cast<size_t>(n) > s.remaining() / 4)
-            throw StreamError("bad room count");
-        for (int32_t i = 0; i < n; ++i) {
-            if (!s.read_bool()) {
-                L.working.emplace_back();
-                continue;
-            }
-            auto room = read_room(w, s);
-            if (!room) throw StreamError("bad room");
-            if (room_exists(w, i)) room->name = w.rooms[static_cast<size_t>(i)]->name;
-            L.working.push_back(std::move(room));
-        }
-        L.last_id = s.read_int();
-        L.last_tile = s.read_int();
+        RecordReader io{s};
+        if (!saved_game(io, L, w)) throw StreamError("bad saved game");
+        const int32_t n = static_cast<int32_t>(L.working.size());
         if (L.room < 0 || L.room >= n || !L.working[static_cast<size_t>(L.room)])
             throw StreamError("no room");
-        L.chunks = read_chunks(r, s);
+        chunks = read_chunks(r, s);
     } catch (const StreamError&) {
         report(r, failed, false);
         return false;
@@ -199,7 +221,7 @@ bool load_game(Runtime& r, const std::string& fname) {
     set_current_room(r, L.room);
     w.last_instance_id = L.last_id;
     w.last_tile_id = L.last_tile;
-    for (const StagedChunk& c : L.chunks) c.chunk->apply(r, c.staged);
+    for (const StagedChunk& c : chunks) c.chunk->apply(r, c.staged);
     run_phase(r, Phase::GameLoaded);
     return true;
 }

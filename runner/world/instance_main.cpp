@@ -5,6 +5,7 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "gamedata/record_io.h"
 #include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
@@ -210,77 +211,64 @@ void copy_state(Runtime& r, CInstance& target, const CInstance& source) {
     compute_bbox(r, target);
 }
 
+namespace {
+
+// The instance save record after its id; one field list for both directions.
+template <class IO, class Inst>
+void instance_fields(IO& io, Inst& i) {
+    io.i(i.sprite_index);
+    for (auto* v : {&i.image_index, &i.image_speed, &i.image_xscale, &i.image_yscale,
+                    &i.image_angle, &i.image_alpha})
+        io.r(*v);
+    io.i(i.image_blend);
+    io.i(i.mask_index);
+    io.r(i.depth);
+    io.b(i.precise);
+    for (auto* v : {&i.x, &i.y, &i.xstart, &i.ystart, &i.xprevious, &i.yprevious, &i.direction,
+                    &i.speed, &i.friction, &i.gravity_direction, &i.gravity, &i.hspeed, &i.vspeed})
+        io.r(*v);
+    for (auto* v : {&i.bbox_left, &i.bbox_right, &i.bbox_top, &i.bbox_bottom}) io.i(*v);
+    io.b(i.visible);
+    io.b(i.solid);
+    io.b(i.persistent);
+    int32_t object = i.object_index();
+    io.i(object);
+    for (auto& a : i.alarm) io.i(a);
+    bool destroyed = i.destroyed();
+    io.b(destroyed);
+    if constexpr (IO::kReads) {
+        i.set_object_index(object);
+        i.set_destroyed(destroyed);
+    }
+    io.b(i.deactivated);
+    io.i(i.path_index);
+    for (auto* v : {&i.path_position, &i.path_positionprevious, &i.path_speed, &i.path_scale,
+                    &i.path_orientation})
+        io.r(*v);
+    io.i(i.path_endaction);
+    io.r(i.path_xstart);
+    io.r(i.path_ystart);
+    io.i(i.timeline_index);
+    io.r(i.timeline_position);
+    io.r(i.timeline_speed);
+    io.str(i.creation_code);
+}
+
+}  // namespace
+
 void write_instance(CStream& s, const CInstance& i) {
     s.write_int(i.id());
-    s.write_int(i.sprite_index);
-    for (double v : {i.image_index, i.image_speed, i.image_xscale, i.image_yscale, i.image_angle,
-                     i.image_alpha})
-        s.write_real(v);
-    s.write_int(i.image_blend);
-    s.write_int(i.mask_index);
-    s.write_real(i.depth);
-    s.write_bool(i.precise);
-    for (double v : {i.x, i.y, i.xstart, i.ystart, i.xprevious, i.yprevious, i.direction, i.speed,
-                     i.friction, i.gravity_direction, i.gravity, i.hspeed, i.vspeed})
-        s.write_real(v);
-    for (int32_t v : {i.bbox_left, i.bbox_right, i.bbox_top, i.bbox_bottom}) s.write_int(v);
-    s.write_bool(i.visible);
-    s.write_bool(i.solid);
-    s.write_bool(i.persistent);
-    s.write_int(i.object_index());
-    for (int32_t a : i.alarm) s.write_int(a);
-    s.write_bool(i.destroyed());
-    s.write_bool(i.deactivated);
-    s.write_int(i.path_index);
-    for (double v :
-         {i.path_position, i.path_positionprevious, i.path_speed, i.path_scale, i.path_orientation})
-        s.write_real(v);
-    s.write_int(i.path_endaction);
-    s.write_real(i.path_xstart);
-    s.write_real(i.path_ystart);
-    s.write_int(i.timeline_index);
-    s.write_real(i.timeline_position);
-    s.write_real(i.timeline_speed);
-    s.write_string(i.creation_code);
+    RecordWriter io{s};
+    instance_fields(io, i);
     i.vars().save(s);
 }
 
 std::unique_ptr<CInstance> read_instance(const WorldState& w, CStream& s) {
     auto p = std::make_unique<CInstance>(s.read_int(), -1);
-    CInstance& i = *p;
-    i.sprite_index = s.read_int();
-    for (double* v : {&i.image_index, &i.image_speed, &i.image_xscale, &i.image_yscale,
-                      &i.image_angle, &i.image_alpha})
-        *v = s.read_real();
-    i.image_blend = s.read_int();
-    i.mask_index = s.read_int();
-    i.depth = s.read_real();
-    i.precise = s.read_bool();
-    for (double* v :
-         {&i.x, &i.y, &i.xstart, &i.ystart, &i.xprevious, &i.yprevious, &i.direction, &i.speed,
-          &i.friction, &i.gravity_direction, &i.gravity, &i.hspeed, &i.vspeed})
-        *v = s.read_real();
-    for (int32_t* v : {&i.bbox_left, &i.bbox_right, &i.bbox_top, &i.bbox_bottom}) *v = s.read_int();
-    i.visible = s.read_bool();
-    i.solid = s.read_bool();
-    i.persistent = s.read_bool();
-    i.set_object_index(s.read_int());
-    i.object = object_get(w, i.object_index());
-    for (int32_t& a : i.alarm) a = s.read_int();
-    i.set_destroyed(s.read_bool());
-    i.deactivated = s.read_bool();
-    i.path_index = s.read_int();
-    for (double* v : {&i.path_position, &i.path_positionprevious, &i.path_speed, &i.path_scale,
-                      &i.path_orientation})
-        *v = s.read_real();
-    i.path_endaction = s.read_int();
-    i.path_xstart = s.read_real();
-    i.path_ystart = s.read_real();
-    i.timeline_index = s.read_int();
-    i.timeline_position = s.read_real();
-    i.timeline_speed = s.read_real();
-    i.creation_code = s.read_string();
-    i.vars().load(s);
+    RecordReader io{s};
+    instance_fields(io, *p);
+    p->object = object_get(w, p->object_index());
+    p->vars().load(s);
     return p;
 }
 
