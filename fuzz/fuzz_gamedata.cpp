@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool ready = false;
     if (!ready) {
         platform.m_console = std::make_unique<NullConsole>();
-        platform.m_dialogs = std::make_unique<HeadlessDialogs>(*platform.m_console, std::vector<std::string>{});
+        platform.m_dialogs =
+            std::make_unique<HeadlessDialogs>(*platform.m_console, std::vector<std::string>{});
         platform.m_windows = std::make_unique<HeadlessWindowSystem>();
         platform.m_clock = std::make_unique<VirtualClock>();
         ready = true;

@@ -12,7 +12,6 @@
 #include "gamedata/game_data.h"
 #include "platform/platform.h"
 #include "script/eval.h"
-#include "script/script_state.h"
 
 #ifndef KX_VERSION
 #define KX_VERSION "0.0.0"
@@ -86,7 +85,6 @@ int main(int argc, char** argv) {
     o.fullscreen = cl.fullscreen;
     o.scale = cl.scale;
     start_kxrun(rt);
-    if (cl.seed) rt.get<ScriptState>().random.seed(*cl.seed);
     if (eval && cl.game_file.empty()) return eval_program(rt, *cl.eval_code);
 
     Runner runner(rt, temp);

@@ -50,7 +50,9 @@ Runner::Runner(Runtime& rt, TempFolder& temp) : m_rt(rt), m_temp(temp) {}
 
 Runner::~Runner() = default;
 
-void Runner::message(const char* text) { m_rt.platform->dialogs()->message("", text); }
+void Runner::message(const char* text) {
+    m_rt.platform->dialogs()->message("", text);
+}
 
 void Runner::progress(int percent, const std::string& text) {
     if (m_load_window) {

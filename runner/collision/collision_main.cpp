@@ -58,11 +58,12 @@ bool collide(Runtime& r, CInstance& i, CInstance& j) {
 bool turn_scan(Runtime& r, CInstance& i, int32_t b) {
     WorldState& w = r.get<WorldState>();
     bool going = true;
-    for_each_live([&]() -> auto& { return room_instances(w).exact(b); },
-                  [&](CInstance* j) {
-                      going = !instances_meet(sprites(r), i, *j, true) || collide(r, i, *j);
-                      return going;
-                  });
+    for_each_live(
+        [&]() -> auto& { return room_instances(w).exact(b); },
+        [&](CInstance* j) {
+            going = !instances_meet(sprites(r), i, *j, true) || collide(r, i, *j);
+            return going;
+        });
     return going;
 }
 
@@ -166,11 +167,12 @@ void collision_events_step(Runtime& r) {
     const bool indexed = r.get<CollisionState>().use_index;
     for (auto [a, b] : pairs) {
         bool going = true;
-        for_each_live([&]() -> auto& { return room_instances(w).exact(a); },
-                      [&](CInstance* i) {
-                          going = indexed ? turn_index(r, *i, b) : turn_scan(r, *i, b);
-                          return going;
-                      });
+        for_each_live(
+            [&]() -> auto& { return room_instances(w).exact(a); },
+            [&](CInstance* i) {
+                going = indexed ? turn_index(r, *i, b) : turn_scan(r, *i, b);
+                return going;
+            });
         if (!going) return;
     }
 }
@@ -182,17 +184,17 @@ void boundary_events_step(Runtime& r) {
         const std::vector<int32_t> objects = w.lists.at(ev::Other, number);
         for (int32_t o : objects) {
             bool stop = false;
-            for_each_live([&]() -> auto& { return room_instances(w).exact(o); },
-                          [&](CInstance* i) {
-                              const int32_t rw = w.current->width, rh = w.current->height;
-                              const bool fires = number == ev::OutsideRoom
-                                                     ? outside_room(*i, rw, rh)
-                                                     : on_boundary(*i, rw, rh);
-                              if (!fires) return true;
-                              perform_event(r, i, i, o, ev::Other, number);
-                              stop = transition_pending(r);
-                              return !stop;
-                          });
+            for_each_live(
+                [&]() -> auto& { return room_instances(w).exact(o); },
+                [&](CInstance* i) {
+                    const int32_t rw = w.current->width, rh = w.current->height;
+                    const bool fires = number == ev::OutsideRoom ? outside_room(*i, rw, rh)
+                                                                 : on_boundary(*i, rw, rh);
+                    if (!fires) return true;
+                    perform_event(r, i, i, o, ev::Other, number);
+                    stop = transition_pending(r);
+                    return !stop;
+                });
             if (stop) return;
         }
     }

@@ -241,12 +241,11 @@ RBox point_box(double px, double py) {
 }
 
 RBox rectangle_box(double x1, double y1, double x2, double y2) {
-    return {round_to_i32(std::min(x1, x2)), round_to_i32(std::min(y1, y2)), round_to_i32(std::max(x1, x2)),
-            round_to_i32(std::max(y1, y2))};
+    return {round_to_i32(std::min(x1, x2)), round_to_i32(std::min(y1, y2)),
+            round_to_i32(std::max(x1, x2)), round_to_i32(std::max(y1, y2))};
 }
 
-bool point_in(const SpriteList& sprites, const CInstance& i, double px, double py,
-              bool precise) {
+bool point_in(const SpriteList& sprites, const CInstance& i, double px, double py, bool precise) {
     const RBox p = point_box(px, py);
     if (outside_box(i, p) || i.destroyed()) return false;
     const CSprite* s = nullptr;
@@ -256,8 +255,8 @@ bool point_in(const SpriteList& sprites, const CInstance& i, double px, double p
     return pixel_set(view_of(i, *s), p.left, p.top, mode, true);
 }
 
-bool rectangle_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1,
-                     double x2, double y2, bool precise) {
+bool rectangle_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1, double x2,
+                     double y2, bool precise) {
     const RBox q = rectangle_box(x1, y1, x2, y2);
     if (outside_box(i, q) || i.destroyed()) return false;
     const CSprite* s = nullptr;
@@ -267,10 +266,11 @@ bool rectangle_meets(const SpriteList& sprites, const CInstance& i, double x1, d
         i, *s, q, [](int64_t, int64_t) { return true; }, true);
 }
 
-bool ellipse_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1,
-                   double x2, double y2, bool precise) {
+bool ellipse_meets(const SpriteList& sprites, const CInstance& i, double x1, double y1, double x2,
+                   double y2, bool precise) {
     const RBox q = rectangle_box(x1, y1, x2, y2);
-    if (q.left == q.right || q.top == q.bottom) return rectangle_meets(sprites, i, x1, y1, x2, y2, precise);
+    if (q.left == q.right || q.top == q.bottom)
+        return rectangle_meets(sprites, i, x1, y1, x2, y2, precise);
     if (outside_box(i, q) || i.destroyed()) return false;
     const double ecx = (static_cast<double>(q.left) + q.right) / 2;
     const double ecy = (static_cast<double>(q.top) + q.bottom) / 2;
@@ -319,7 +319,8 @@ bool line_meets(const SpriteList& sprites, const CInstance& i, double x1, double
     const CSprite* s = nullptr;
     const int d = shape_precise_decision(sprites, i, precise, s);
     if (d >= 0) return d == 1;
-    const double rpx = round_to_i32(px), rpy = round_to_i32(py), rqx = round_to_i32(qx), rqy = round_to_i32(qy);
+    const double rpx = round_to_i32(px), rpy = round_to_i32(py), rqx = round_to_i32(qx),
+                 rqy = round_to_i32(qy);
     if (rpx == rqx || rpy == rqy)
         return scan_rect(
             i, *s, rectangle_box(rpx, rpy, rqx, rqy), [](int64_t, int64_t) { return true; }, true);

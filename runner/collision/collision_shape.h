@@ -11,8 +11,7 @@ class SpriteList;
 
 bool instances_meet(const SpriteList& sprites, const CInstance& a, const CInstance& b,
                     bool precise);
-bool point_in(const SpriteList& sprites, const CInstance& inst, double px, double py,
-              bool precise);
+bool point_in(const SpriteList& sprites, const CInstance& inst, double px, double py, bool precise);
 bool rectangle_meets(const SpriteList& sprites, const CInstance& inst, double x1, double y1,
                      double x2, double y2, bool precise);
 bool ellipse_meets(const SpriteList& sprites, const CInstance& inst, double x1, double y1,

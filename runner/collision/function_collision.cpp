@@ -10,8 +10,8 @@
 #include "core/runtime.h"
 #include "script/builtin_args.h"
 #include "script/code_error.h"
-#include "script/code_operator.h"
 #include "script/code_function.h"
+#include "script/code_operator.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
 #include "script/script_state.h"
@@ -85,7 +85,8 @@ bool beyond_all(Runtime& r, const CInstance& self, double dx, double dy, bool so
 
 void contact(Runtime& r, CInstance& self, double dir, double maxdist, bool solid_only) {
     if (!free_at(r, self, self.x, self.y, solid_only)) return;
-    const double dx = std::cos(dir * std::numbers::pi / 180), dy = -std::sin(dir * std::numbers::pi / 180);
+    const double dx = std::cos(dir * std::numbers::pi / 180),
+                 dy = -std::sin(dir * std::numbers::pi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit; ++k) {
         // A walk of a billion steps into empty space must not take minutes:
@@ -106,7 +107,8 @@ void contact(Runtime& r, CInstance& self, double dir, double maxdist, bool solid
 }
 
 void outside(Runtime& r, CInstance& self, double dir, double maxdist, bool solid_only) {
-    const double dx = std::cos(dir * std::numbers::pi / 180), dy = -std::sin(dir * std::numbers::pi / 180);
+    const double dx = std::cos(dir * std::numbers::pi / 180),
+                 dy = -std::sin(dir * std::numbers::pi / 180);
     const int32_t limit = step_limit(maxdist);
     for (int32_t k = 0; k < limit && !free_at(r, self, self.x, self.y, solid_only); ++k)
         set_position(r, self, self.x + dx, self.y + dy);
@@ -133,8 +135,7 @@ void bounce(Runtime& r, CInstance& self, bool advanced, bool solid_only) {
             a += step;
             const double rad = a * std::numbers::pi / 180;
             if (free_at(r, self, self.x + std::cos(rad) * self.speed,
-                        self.y - std::sin(rad) * self.speed,
-                        solid_only))
+                        self.y - std::sin(rad) * self.speed, solid_only))
                 return a;
             hit = true;
         }
@@ -169,11 +170,12 @@ template <class F>
 void each_at_point(Runtime& r, double x, double y, F f) {
     WorldState& w = r.get<WorldState>();
     const SpriteList& sprites = r.get<SpriteState>().sprites;
-    for_each_listed([&]() -> auto& { return room_instances(w).active(); },
-                    [&](CInstance* i) {
-                        if (point_in(sprites, *i, x, y, true)) f(i);
-                        return !transition_pending(r);
-                    });
+    for_each_listed(
+        [&]() -> auto& { return room_instances(w).active(); },
+        [&](CInstance* i) {
+            if (point_in(sprites, *i, x, y, true)) f(i);
+            return !transition_pending(r);
+        });
 }
 
 KX_HANDLER(fn_place_free) {
@@ -184,23 +186,26 @@ KX_HANDLER(fn_place_empty) {
 }
 KX_HANDLER(fn_place_meeting) {
     const int32_t obj = self_or_other(arg_i32(args[2]), self, other);
-    set_bool(result, self && instance_place_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), obj));
+    set_bool(result,
+             self && instance_place_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), obj));
 }
 KX_HANDLER(fn_instance_place) {
-    set_id(result, self ? instance_place_at(rt(), *self, arg_real(args[0]), arg_real(args[1]), arg_i32(args[2])) : nullptr);
+    set_id(result, self ? instance_place_at(rt(), *self, arg_real(args[0]), arg_real(args[1]),
+                                            arg_i32(args[2]))
+                        : nullptr);
 }
 KX_HANDLER(fn_position_empty) {
-    set_bool(result,
-             !shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0, -3, true, nullptr));
+    set_bool(result, !shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]),
+                                      0, 0, -3, true, nullptr));
 }
 KX_HANDLER(fn_position_meeting) {
     const int32_t obj = self_or_other(arg_i32(args[2]), self, other);
-    set_bool(result,
-             shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0, obj, true, nullptr));
+    set_bool(result, shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]),
+                                     0, 0, obj, true, nullptr));
 }
 KX_HANDLER(fn_instance_position) {
-    set_id(result, shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0, 0, arg_i32(args[2]), true,
-                                   nullptr));
+    set_id(result, shape_collision(rt(), ShapeKind::Point, arg_real(args[0]), arg_real(args[1]), 0,
+                                   0, arg_i32(args[2]), true, nullptr));
 }
 KX_HANDLER(fn_position_destroy) {
     Runtime& r = rt();
@@ -235,7 +240,8 @@ KX_HANDLER(fn_position_change) {
 void shape_handler(ShapeKind kind, CInstance* self, RValue& result, double x1, double y1, double x2,
                    double y2, const RValue* a, int obj_at) {
     const CInstance* notme = arg_bool(a[obj_at + 2]) ? self : nullptr;
-    set_id(result, shape_collision(rt(), kind, x1, y1, x2, y2, arg_i32(a[obj_at]), arg_bool(a[obj_at + 1]), notme));
+    set_id(result, shape_collision(rt(), kind, x1, y1, x2, y2, arg_i32(a[obj_at]),
+                                   arg_bool(a[obj_at + 1]), notme));
 }
 KX_HANDLER(fn_collision_point) {
     shape_handler(ShapeKind::Point, self, result, arg_real(args[0]), arg_real(args[1]), 0, 0, args,
@@ -324,8 +330,8 @@ KX_HANDLER(fn_distance_to_object) {
 // A random integer in lo..hi-1 (lo when the range is empty).
 double random_in(int64_t lo, int64_t hi) {
     if (hi - lo <= 0) return static_cast<double>(lo);
-    return static_cast<double>(
-        lo + static_cast<int64_t>(rt().get<ScriptState>().random.next_int(static_cast<uint64_t>(hi - lo))));
+    return static_cast<double>(lo + static_cast<int64_t>(rt().get<ScriptState>().random.next_int(
+                                        static_cast<uint64_t>(hi - lo))));
 }
 KX_HANDLER(fn_move_random) {
     if (!self) return;
@@ -353,7 +359,6 @@ KX_HANDLER(fn_move_random) {
         }
     }
 }
-
 
 const BuiltinDef kCollisionFunctions[] = {
     {"place_free", fn_place_free, 2},

@@ -35,7 +35,8 @@ void Runtime::start(std::span<const Subsystem* const> list) {
     m_shut_down = false;
     for (auto& fns : m_phases) fns.clear();
     for (const Subsystem* s : m_subsystems)
-        for (const PhaseStep& p : s->phases) m_phases[static_cast<size_t>(p.phase)].push_back(p.run);
+        for (const PhaseStep& p : s->phases)
+            m_phases[static_cast<size_t>(p.phase)].push_back(p.run);
     for (const Subsystem* s : m_subsystems)
         if (s->create) s->create(*this);
     for (const Subsystem* s : m_subsystems)
@@ -57,9 +58,15 @@ Runtime& rt() {
     return *g_current;
 }
 
-bool has_runtime() noexcept { return g_current != nullptr; }
+bool has_runtime() noexcept {
+    return g_current != nullptr;
+}
 
-RuntimeScope::RuntimeScope(Runtime& r) : m_prev(g_current) { g_current = &r; }
-RuntimeScope::~RuntimeScope() { g_current = m_prev; }
+RuntimeScope::RuntimeScope(Runtime& r) : m_prev(g_current) {
+    g_current = &r;
+}
+RuntimeScope::~RuntimeScope() {
+    g_current = m_prev;
+}
 
 }  // namespace kx

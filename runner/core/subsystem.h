@@ -67,20 +67,20 @@ enum class LoadStage : int {
 // reaches them. A phase inside the step stops early when a transition becomes
 // pending; the loop checks after each subsystem.
 enum class Phase : int {
-    GameStart,    // the game starts, before its first room
-    RoomEnter,    // a room became current, before its instances are made
-    SpecialKeys,  // a step begins: the keys the runner itself answers
-    InputEvents,  // after the alarms: keyboard, joystick and mouse events
-    Motion,       // after the step event: friction, gravity, paths, moves
-    Boundary,     // outside-room and boundary events
-    Collision,    // collision events
-    AfterEndStep, // after the end step event, before destroyed instances go
-    Draw,         // the room is drawn (automatic drawing on)
-    StepEnd,      // the step is over
-    Present,      // the drawn frame is shown
-    Messages,     // the loop processed pending window messages
-    GameLoaded,   // a saved game replaced the game's state
-    GameEnd,      // the game ended
+    GameStart,     // the game starts, before its first room
+    RoomEnter,     // a room became current, before its instances are made
+    SpecialKeys,   // a step begins: the keys the runner itself answers
+    InputEvents,   // after the alarms: keyboard, joystick and mouse events
+    Motion,        // after the step event: friction, gravity, paths, moves
+    Boundary,      // outside-room and boundary events
+    Collision,     // collision events
+    AfterEndStep,  // after the end step event, before destroyed instances go
+    Draw,          // the room is drawn (automatic drawing on)
+    StepEnd,       // the step is over
+    Present,       // the drawn frame is shown
+    Messages,      // the loop processed pending window messages
+    GameLoaded,    // a saved game replaced the game's state
+    GameEnd,       // the game ended
     Count
 };
 

@@ -10,14 +10,15 @@
 
 namespace kx {
 
-static_assert(std::endian::native == std::endian::little, "stream code assumes a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "stream code assumes a little-endian host");
 
 void CStream::need(size_t n) const {
     if (n > m_data.size() - m_pos) throw StreamError("read past the end of the stream");
 }
 
 void CStream::put(const void* p, size_t n) {
-    if (n == 0) return;   // p may be null for an empty source
+    if (n == 0) return;  // p may be null for an empty source
     if (m_pos + n > m_data.size()) m_data.resize(m_pos + n);
     std::memcpy(m_data.data() + m_pos, p, n);
     m_pos += n;
@@ -35,7 +36,9 @@ double CStream::read_real() {
     return v;
 }
 
-bool CStream::read_bool() { return read_int() > 0; }
+bool CStream::read_bool() {
+    return read_int() > 0;
+}
 
 std::string CStream::read_string() {
     int32_t n = read_int();
@@ -82,9 +85,15 @@ void CStream::read_bytes(void* out, size_t count) {
     m_pos += count;
 }
 
-void CStream::write_int(int32_t v) { put(&v, 4); }
-void CStream::write_real(double v) { put(&v, 8); }
-void CStream::write_bool(bool v) { write_int(v ? 1 : 0); }
+void CStream::write_int(int32_t v) {
+    put(&v, 4);
+}
+void CStream::write_real(double v) {
+    put(&v, 8);
+}
+void CStream::write_bool(bool v) {
+    write_int(v ? 1 : 0);
+}
 
 void CStream::write_string(std::string_view s) {
     write_int(static_cast<int32_t>(s.size()));
@@ -102,7 +111,9 @@ void CStream::write_picture(const std::vector<uint8_t>* bmp_file) {
     if (bmp_file) write_compressed(*bmp_file);
 }
 
-void CStream::write_bytes(std::span<const uint8_t> bytes) { put(bytes.data(), bytes.size()); }
+void CStream::write_bytes(std::span<const uint8_t> bytes) {
+    put(bytes.data(), bytes.size());
+}
 
 void CStream::seek(size_t pos) {
     if (pos > m_data.size()) throw StreamError("seek past the end of the stream");
@@ -126,7 +137,8 @@ bool CStream::load_from_file(const std::string& path) {
 bool CStream::save_to_file(const std::string& path) const {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f) return false;
-    f.write(reinterpret_cast<const char*>(m_data.data()), static_cast<std::streamsize>(m_data.size()));
+    f.write(reinterpret_cast<const char*>(m_data.data()),
+            static_cast<std::streamsize>(m_data.size()));
     f.close();
     return static_cast<bool>(f);
 }
@@ -151,7 +163,7 @@ std::vector<uint8_t> zlib_inflate(std::span<const uint8_t> in, size_t max_out) {
     int rc = Z_OK;
     while (rc != Z_STREAM_END) {
         if (zs.avail_in == 0) {
-            if (fed == in.size()) break;   // input exhausted before the stream's end
+            if (fed == in.size()) break;  // input exhausted before the stream's end
             size_t n = std::min(kChunk, in.size() - fed);
             zs.next_in = const_cast<Bytef*>(in.data() + fed);
             zs.avail_in = static_cast<uInt>(n);

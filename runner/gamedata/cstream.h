@@ -26,9 +26,9 @@ public:
 
     int32_t read_int();
     double read_real();
-    bool read_bool();              // true when the stored integer is > 0
-    std::string read_string();     // a length <= 0 gives ""
-    CStream read_compressed();     // inflates one zlib stream into a new stream at 0
+    bool read_bool();           // true when the stored integer is > 0
+    std::string read_string();  // a length <= 0 gives ""
+    CStream read_compressed();  // inflates one zlib stream into a new stream at 0
     // A presence flag and, when set, a compressed Windows bitmap. A bitmap that
     // does not decode reads as no picture.
     std::optional<CBitmap32> read_picture();
@@ -41,7 +41,7 @@ public:
     void write_real(double v);
     void write_bool(bool v);
     void write_string(std::string_view s);
-    void write_compressed(std::span<const uint8_t> plain);   // zlib, default level
+    void write_compressed(std::span<const uint8_t> plain);  // zlib, default level
     void write_compressed(const CStream& plain) { write_compressed(plain.bytes()); }
     // Writes the presence flag and, for a picture, the compressed bitmap file.
     void write_picture(const std::vector<uint8_t>* bmp_file);

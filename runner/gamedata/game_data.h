@@ -39,9 +39,9 @@ struct ExtraFile {
 };
 
 struct ContainerOptions {
-    std::string temp_dir;      // extension library, and extra files when the game asks
-    std::string working_dir;   // extra files otherwise
-    bool write_files = true;   // false: only read (kxpack info and unpack)
+    std::string temp_dir;     // extension library, and extra files when the game asks
+    std::string working_dir;  // extra files otherwise
+    bool write_files = true;  // false: only read (kxpack info and unpack)
     bool keep_contents = false;
 };
 
@@ -49,12 +49,12 @@ struct ContainerInfo {
     bool delete_extra_files = false;
     bool overwrite_extra_files = false;
     bool extra_to_temp = true;
-    std::string extension_library;        // name as stored
-    std::vector<std::string> extra_files; // every target path, written or not
+    std::string extension_library;         // name as stored
+    std::vector<std::string> extra_files;  // every target path, written or not
     // With keep_contents: the stored names and bytes, and the library's bytes.
     std::vector<ExtraFile> extra_contents;
     std::vector<uint8_t> extension_library_content;
-    CStream game_data;                    // inflated, positioned at 0
+    CStream game_data;  // inflated, positioned at 0
 };
 
 // The file name an extra file from the game data is written under: its base
@@ -68,7 +68,8 @@ std::string safe_extra_file_name(std::string_view stored);
 bool read_container(const std::string& path, const ContainerOptions& opts, IDialogs& dialogs,
                     ContainerInfo& out);
 // The same for a file already in memory.
-bool read_container(CStream& file, const ContainerOptions& opts, IDialogs& dialogs, ContainerInfo& out);
+bool read_container(CStream& file, const ContainerOptions& opts, IDialogs& dialogs,
+                    ContainerInfo& out);
 
 struct GameHeader {
     bool debug_mode = false;
@@ -80,9 +81,9 @@ struct GameHeader {
 constexpr size_t kSectionCount = static_cast<size_t>(Section::Count);
 
 struct SectionInfo {
-    const char* name;          // for kxpack info
+    const char* name;  // for kxpack info
     int32_t version;
-    int progress;              // -1: no progress report before it
+    int progress;  // -1: no progress report before it
     const char* message;
     bool resource_list;
 };
@@ -94,7 +95,7 @@ struct GameDataHandlers {
     // one.
     std::array<std::function<bool(CStream&)>, kSectionCount> readers;
     std::function<void(int percent, std::string_view message)> progress;
-    std::function<void()> after_settings;   // show the loading window
+    std::function<void()> after_settings;  // show the loading window
 };
 
 // Reads the inner game data. Unscrambles in place. Same failure contract as

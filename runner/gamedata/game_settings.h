@@ -16,7 +16,7 @@ constexpr int32_t kSettingsVersion = 600;
 
 struct GameConstant {
     std::string name;
-    std::string value;   // the value's code text
+    std::string value;  // the value's code text
 };
 
 struct GameSettings {

@@ -68,12 +68,9 @@ void shutdown(Runtime& r) {
 
 constexpr LoadStep kLoadSteps[] = {{LoadStage::Graphics, prepare}};
 constexpr PhaseStep kPhases[] = {
-    {Phase::GameStart, game_start},
-    {Phase::RoomEnter, size_region},
-    {Phase::SpecialKeys, special_keys},
-    {Phase::Draw, draw},
-    {Phase::Present, present},
-    {Phase::GameLoaded, size_region},
+    {Phase::GameStart, game_start},     {Phase::RoomEnter, size_region},
+    {Phase::SpecialKeys, special_keys}, {Phase::Draw, draw},
+    {Phase::Present, present},          {Phase::GameLoaded, size_region},
     {Phase::GameEnd, game_end},
 };
 

@@ -61,8 +61,8 @@ int32_t follow_axis(int64_t pos, int64_t size, int64_t border, int64_t speed, in
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-void draw_backgrounds(GraphicsState& g, const BackgroundList& backgrounds, const CRoom& room, bool foreground, double left, double top,
-                      double right, double bottom) {
+void draw_backgrounds(GraphicsState& g, const BackgroundList& backgrounds, const CRoom& room,
+                      bool foreground, double left, double top, double right, double bottom) {
     g.device.set_draw_depth(foreground ? kForegroundDepth : kBackgroundDepth);
     const TileArea area{left, top, right - left, bottom - top};
     for (const CBack& b : room.backs) {
@@ -73,8 +73,8 @@ void draw_backgrounds(GraphicsState& g, const BackgroundList& backgrounds, const
     }
 }
 
-void draw_tile(GraphicsState& g, const BackgroundList& backgrounds, const RTile& t, double left, double top, double right,
-               double bottom) {
+void draw_tile(GraphicsState& g, const BackgroundList& backgrounds, const RTile& t, double left,
+               double top, double right, double bottom) {
     g.device.set_draw_depth(std::min(t.depth, kMaxItemDepth));
     const CBackground* bg = backgrounds.get(t.background);
     if (!bg) return;

@@ -1,13 +1,13 @@
 #include "graphics/texture_main.h"
-#include "sprites/sprite_state.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-#include "sprites/background_class.h"
 #include "graphics/graphics_state.h"
+#include "sprites/background_class.h"
 #include "sprites/sprite_class.h"
+#include "sprites/sprite_state.h"
 
 namespace kx {
 

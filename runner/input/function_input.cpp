@@ -245,18 +245,18 @@ int32_t to_int(const RValue& v) {
 }
 
 // Getters and setters follow the built-in handler convention.
-#define GET(body)                                     \
-    +[](CInstance*, int32_t, RValue& o) -> bool {     \
-        InputState& in = state();                     \
-        (void)in;                                     \
-        body;                                         \
-        return true;                                  \
+#define GET(body)                                 \
+    +[](CInstance*, int32_t, RValue& o) -> bool { \
+        InputState& in = state();                 \
+        (void)in;                                 \
+        body;                                     \
+        return true;                              \
     }
-#define SET(body)                                         \
-    +[](CInstance*, int32_t, const RValue& v) -> bool {   \
-        InputState& in = state();                         \
-        body;                                             \
-        return true;                                      \
+#define SET(body)                                       \
+    +[](CInstance*, int32_t, const RValue& v) -> bool { \
+        InputState& in = state();                       \
+        body;                                           \
+        return true;                                    \
     }
 
 const BuiltinVarDef kVariables[] = {

@@ -118,11 +118,12 @@ template <typename Pick>
 void instances_event(Runtime& rt, int32_t n, Pick pick) {
     WorldState& w = rt.get<WorldState>();
     for (int32_t o : w.lists.at(ev::Mouse, n))
-        for_each_live([&]() -> auto& { return room_instances(w).exact(o); },
-                      [&](CInstance* inst) {
-                          if (pick(*inst)) perform_event(rt, inst, inst, o, ev::Mouse, n);
-                          return true;
-                      });
+        for_each_live(
+            [&]() -> auto& { return room_instances(w).exact(o); },
+            [&](CInstance* inst) {
+                if (pick(*inst)) perform_event(rt, inst, inst, o, ev::Mouse, n);
+                return true;
+            });
 }
 
 bool mouse_in(Runtime& rt, const CInstance& i, double x, double y) {
@@ -322,8 +323,7 @@ void input_call(Runtime& rt) {
 }
 
 bool input_may_arrive(Runtime& rt) {
-    if (!rt.platform || !rt.platform->windows() || !rt.platform->windows()->headless())
-        return true;
+    if (!rt.platform || !rt.platform->windows() || !rt.platform->windows()->headless()) return true;
     const InputDevices& d = rt.get<InputDevices>();
     if (d.replay_next >= d.replay.size()) return false;
     const RecordedInput& r = d.replay[d.replay_next];

@@ -4,12 +4,12 @@
 #include "core/runtime.h"
 #include "motion/motion_main.h"
 #include "script/builtin_args.h"
-#include "world/motion_rules.h"
 #include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/function_string.h"
 #include "script/script_state.h"
 #include "world/instance_main.h"
+#include "world/motion_rules.h"
 #include "world/world_state.h"
 
 namespace kx {

@@ -175,11 +175,12 @@ int32_t find_path(Runtime& r, std::string_view name) {
 
 void motion_step(Runtime& r) {
     WorldState& w = r.get<WorldState>();
-    for_each_listed([&]() -> auto& { return room_instances(w).active(); },
-                    [&](CInstance* inst) {
-                        move_instance(r, *inst);
-                        return true;
-                    });
+    for_each_listed(
+        [&]() -> auto& { return room_instances(w).active(); },
+        [&](CInstance* inst) {
+            move_instance(r, *inst);
+            return true;
+        });
 }
 
 constexpr SectionReader kSectionReaders[] = {{Section::Paths, read_paths}};

@@ -7,8 +7,8 @@ namespace kx {
 
 struct LoadWindowLayout {
     int client_w = 0, client_h = 0;
-    int left = 0, top = 0;   // window position on the screen
-    int bar_left = 24, bar_top = 0, bar_w = 0, bar_h = 0;   // background bar
+    int left = 0, top = 0;                                 // window position on the screen
+    int bar_left = 24, bar_top = 0, bar_w = 0, bar_h = 0;  // background bar
     int front_top = 0, front_h = 0;
     int label_top = 0;
 };

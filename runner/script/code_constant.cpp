@@ -9,8 +9,8 @@
 #include "platform/platform.h"
 #include "platform/virtual_keys.h"
 #include "script/code_error.h"
-#include "script/code_main.h"
 #include "script/code_exec.h"
+#include "script/code_main.h"
 #include "script/script_instance.h"
 #include "script/script_state.h"
 

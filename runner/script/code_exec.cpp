@@ -349,7 +349,8 @@ Status assign_self(ExecContext& c, const Node& n, const Node& target, RValue& re
     if (!(cell.is_real() && v.is_real() &&
           real_fast_path(compound_operator(n.code), cell.real, v.real))) {
         RValue cur = std::move(cell);
-        const bool ok = binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v);
+        const bool ok =
+            binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v);
         cell = std::move(cur);  // unchanged when the operator failed
         if (!ok) return Error;
     }
@@ -373,7 +374,8 @@ Status assignment(ExecContext& c, const Node& n, RValue& result) {
     if (n.code != tok::Assign) {
         RValue cur;
         if (read(c, r, n.position, cur) != Ok) return Error;
-        if (!binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v)) return Error;
+        if (!binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v))
+            return Error;
         v = std::move(cur);
     }
     result = v;
@@ -626,8 +628,13 @@ bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RV
         explicit DepthGuard(int& d_) : d(d_) { ++d; }
         ~DepthGuard() { --d; }
     } guard(st.exec_depth);
-    ExecContext c{st,      self, other, &st.instances->part(*self), nullptr,
-                  code, st.settings && st.settings->UninitializedAsZero};
+    ExecContext c{st,
+                  self,
+                  other,
+                  &st.instances->part(*self),
+                  nullptr,
+                  code,
+                  st.settings && st.settings->UninitializedAsZero};
     const Node& root = *code.root();
     if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
     if (root.kind == tok::EmptyProgram) return true;

@@ -37,8 +37,7 @@ bool CCode::compile(ScriptState& st) {
     return true;
 }
 
-bool execute_reporting(Runtime& r, CInstance* self, CInstance* other, CCode& code,
-                       RValue& result) {
+bool execute_reporting(Runtime& r, CInstance* self, CInstance* other, CCode& code, RValue& result) {
     ScriptState& st = r.get<ScriptState>();
     if (execute(st, self, other, code, result)) return true;
     const std::string msg = pending_message(st);

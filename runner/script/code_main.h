@@ -41,10 +41,8 @@ private:
 };
 
 // On failure reports the pending message (not fatal) and clears it.
-bool execute_reporting(Runtime& r, CInstance* self, CInstance* other, CCode& code,
-                       RValue& result);
+bool execute_reporting(Runtime& r, CInstance* self, CInstance* other, CCode& code, RValue& result);
 // On failure the result becomes the string "ERROR"; nothing is reported.
-bool execute_quiet(ScriptState& st, CInstance* self, CInstance* other, CCode& code,
-                   RValue& result);
+bool execute_quiet(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RValue& result);
 
 }  // namespace kx

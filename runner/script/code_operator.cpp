@@ -106,8 +106,7 @@ uint64_t shift_amount(double r) {
 
 }  // namespace
 
-bool unary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op,
-                     RValue& v) {
+bool unary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op, RValue& v) {
     if (!v.is_real()) {
         record_error(st, code, position, "Wrong type of arguments to unary operator.");
         return false;

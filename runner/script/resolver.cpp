@@ -42,7 +42,8 @@ bool resolve_tokens(ScriptState& st, const CCode& code, const std::vector<Token>
                     if (f < 0) {
                         const int s = st.scripts.find(t.text);
                         if (s < 0) {
-                            record_error(st, code, t.position, "Unknown function or script: " + t.text);
+                            record_error(st, code, t.position,
+                                         "Unknown function or script: " + t.text);
                             return false;
                         }
                         f = kScriptCallBase + s;

@@ -125,8 +125,8 @@ bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, 
     CScript* sc = st.scripts.at(index);
     if (!sc) return false;
     if (!sc->code) {
-        set_pending_message(st, "In script " + sc->name +
-                                    ":\rInternal Error: Executing non-compiled code.");
+        set_pending_message(
+            st, "In script " + sc->name + ":\rInternal Error: Executing non-compiled code.");
         return false;
     }
     const uintptr_t here = stack_address();

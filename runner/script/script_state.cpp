@@ -16,13 +16,13 @@ void create(Runtime& r) {
     ScriptState& st = r.emplace<ScriptState>();
     st.builtins.set_dialogs(r.platform ? r.platform->dialogs() : nullptr);
     if (const GameDataState* gd = r.find<GameDataState>()) st.settings = &gd->settings;
+    // --seed: code run before any game starts (--eval) draws from it too.
+    if (r.options.seed) st.random.seed(*r.options.seed);
     // Name resolution asks whichever subsystem finds each kind.
     for (const Subsystem* sub : r.subsystems())
         for (const ResourceFinder& f : sub->finders)
-            st.resource_finders[static_cast<size_t>(f.kind)] = [&r, find = f.find](
-                                                                    std::string_view name) {
-                return find(r, name);
-            };
+            st.resource_finders[static_cast<size_t>(f.kind)] =
+                [&r, find = f.find](std::string_view name) { return find(r, name); };
 }
 
 void register_builtins(Runtime& r) {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "gamedata/cstream.h"
-#include "sprites/texture_link.h"
 #include "gamedata/record_io.h"
+#include "sprites/texture_link.h"
 
 namespace kx {
 

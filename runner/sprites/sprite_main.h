@@ -1,7 +1,7 @@
 #pragma once
 // The game's sprites: a list of CSprite by id.
-#include "sprites/sprite_class.h"
 #include "sprites/resource_list.h"
+#include "sprites/sprite_class.h"
 
 namespace kx {
 

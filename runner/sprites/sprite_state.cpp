@@ -6,9 +6,13 @@ namespace kx {
 
 namespace {
 
-void create(Runtime& r) { r.emplace<SpriteState>(); }
+void create(Runtime& r) {
+    r.emplace<SpriteState>();
+}
 
-bool read_sprites(Runtime& r, CStream& s) { return r.get<SpriteState>().sprites.read_section(s); }
+bool read_sprites(Runtime& r, CStream& s) {
+    return r.get<SpriteState>().sprites.read_section(s);
+}
 bool read_backgrounds(Runtime& r, CStream& s) {
     return r.get<SpriteState>().backgrounds.read_section(s);
 }

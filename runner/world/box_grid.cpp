@@ -143,8 +143,8 @@ void BoxGrid::rebuild(const WorldState& w) {
         for (const auto* l : {&list.active(), &list.deactivated()})
             for (const auto& i : *l) {
                 // Instances without a mask sprite share one point far away.
-                if (i->bbox_left == kNoBox && i->bbox_right == kNoBox &&
-                    i->bbox_top == kNoBox && i->bbox_bottom == kNoBox)
+                if (i->bbox_left == kNoBox && i->bbox_right == kNoBox && i->bbox_top == kNoBox &&
+                    i->bbox_bottom == kNoBox)
                     continue;
                 xs.push_back(static_cast<int32_t>((int64_t{i->bbox_left} + i->bbox_right) / 2));
                 ys.push_back(static_cast<int32_t>((int64_t{i->bbox_top} + i->bbox_bottom) / 2));

@@ -5,12 +5,12 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
+#include "gamedata/gamedata_state.h"
+#include "gamedata/record_io.h"
 #include "script/builtin_args.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/code_operator.h"
-#include "gamedata/gamedata_state.h"
-#include "gamedata/record_io.h"
 #include "script/script_state.h"
 #include "world/game_loop.h"
 #include "world/room_main.h"
@@ -150,10 +150,10 @@ void write_save(Runtime& r, CStream& s) {
     const GameState& g = w.game;
     s.write_int(kSaveVersion);
     s.write_int(game_id(r));
-    const SavedGameView view{w.room_index,        g.transition_kind, g.score,
-                             g.lives,             g.cursor_sprite,   g.cursor_frame,
-                             g.health,            g.automatic_draw,  r.get<ScriptState>().globals,
-                             w.working,           w.last_instance_id, w.last_tile_id};
+    const SavedGameView view{w.room_index, g.transition_kind,  g.score,
+                             g.lives,      g.cursor_sprite,    g.cursor_frame,
+                             g.health,     g.automatic_draw,   r.get<ScriptState>().globals,
+                             w.working,    w.last_instance_id, w.last_tile_id};
     RecordWriter io{s};
     saved_game(io, view, w);
     write_chunks(r, s);

@@ -28,32 +28,33 @@ int64_t now_us(Runtime& r) {
 
 void timelines_step(Runtime& r) {
     WorldState& w = r.get<WorldState>();
-    for_each_live([&]() -> auto& { return room_instances(w).active(); },
-                  [&](CInstance* inst) {
-                      const int32_t t = inst->timeline_index;
-                      if (t < 0 || static_cast<size_t>(t) >= w.timelines.size() ||
-                          !w.timelines[static_cast<size_t>(t)])
-                          return true;
-                      const CTimeLine& tl = *w.timelines[static_cast<size_t>(t)];
-                      const int j = tl.index_at(inst->timeline_position);
-                      inst->timeline_position += inst->timeline_speed;
-                      const int e = tl.index_at(inst->timeline_position);
-                      for (int m = j; m < e; ++m) run_moment(r, inst, inst, t, m);
-                      return true;
-                  });
+    for_each_live(
+        [&]() -> auto& { return room_instances(w).active(); },
+        [&](CInstance* inst) {
+            const int32_t t = inst->timeline_index;
+            if (t < 0 || static_cast<size_t>(t) >= w.timelines.size() ||
+                !w.timelines[static_cast<size_t>(t)])
+                return true;
+            const CTimeLine& tl = *w.timelines[static_cast<size_t>(t)];
+            const int j = tl.index_at(inst->timeline_position);
+            inst->timeline_position += inst->timeline_speed;
+            const int e = tl.index_at(inst->timeline_position);
+            for (int m = j; m < e; ++m) run_moment(r, inst, inst, t, m);
+            return true;
+        });
 }
 
 void alarms_step(Runtime& r) {
     WorldState& w = r.get<WorldState>();
     for (int32_t a = 0; a < 12; ++a) {
         for (int32_t o : w.lists.at(ev::Alarm, a)) {
-            for_each_live([&]() -> auto& { return room_instances(w).exact(o); },
-                          [&](CInstance* inst) {
-                              int32_t& alarm = inst->alarm[static_cast<size_t>(a)];
-                              if (alarm >= 0 && --alarm == 0)
-                                  perform_event(r, inst, inst, o, ev::Alarm, a);
-                              return true;
-                          });
+            for_each_live(
+                [&]() -> auto& { return room_instances(w).exact(o); },
+                [&](CInstance* inst) {
+                    int32_t& alarm = inst->alarm[static_cast<size_t>(a)];
+                    if (alarm >= 0 && --alarm == 0) perform_event(r, inst, inst, o, ev::Alarm, a);
+                    return true;
+                });
             if (transition_pending(r)) return;
         }
     }
@@ -85,17 +86,17 @@ void special_keys(Runtime& r) {
 
 void animate(Runtime& r) {
     WorldState& w = r.get<WorldState>();
-    for_each_listed([&]() -> auto& { return room_instances(w).active(); },
-                    [&](CInstance* inst) {
-                        inst->image_index += inst->image_speed;
-                        const int count = image_count(r, *inst);
-                        if (std::floor(inst->image_index) >= count) {
-                            inst->image_index -= count;
-                            perform_event(r, inst, inst, inst->object_index(), ev::Other,
-                                          ev::AnimationEnd);
-                        }
-                        return true;
-                    });
+    for_each_listed(
+        [&]() -> auto& { return room_instances(w).active(); },
+        [&](CInstance* inst) {
+            inst->image_index += inst->image_speed;
+            const int count = image_count(r, *inst);
+            if (std::floor(inst->image_index) >= count) {
+                inst->image_index -= count;
+                perform_event(r, inst, inst, inst->object_index(), ev::Other, ev::AnimationEnd);
+            }
+            return true;
+        });
 }
 
 }  // namespace
@@ -146,11 +147,12 @@ void build_event_lists(Runtime& r) {
 void dispatch_event(Runtime& r, int32_t type, int32_t number) {
     WorldState& w = r.get<WorldState>();
     for (int32_t o : w.lists.at(type, number))
-        for_each_live([&]() -> auto& { return room_instances(w).exact(o); },
-                      [&](CInstance* inst) {
-                          perform_event(r, inst, inst, o, type, number);
-                          return true;
-                      });
+        for_each_live(
+            [&]() -> auto& { return room_instances(w).exact(o); },
+            [&](CInstance* inst) {
+                perform_event(r, inst, inst, o, type, number);
+                return true;
+            });
 }
 
 void set_lives(Runtime& r, int32_t v) {

@@ -1,8 +1,8 @@
 #include "world/object_class.h"
 
 #include "gamedata/cstream.h"
-#include "platform/virtual_keys.h"
 #include "gamedata/record_io.h"
+#include "platform/virtual_keys.h"
 
 namespace kx {
 

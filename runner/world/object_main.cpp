@@ -405,11 +405,12 @@ void perform_event_instance(Runtime& r, CInstance* inst, CInstance* other, int32
 
 void perform_event_all(Runtime& r, int32_t type, int32_t number) {
     WorldState& w = r.get<WorldState>();
-    for_each_live([&]() -> auto& { return room_instances(w).active(); },
-                  [&](CInstance* inst) {
-                      perform_event(r, inst, inst, inst->object_index(), type, number);
-                      return true;
-                  });
+    for_each_live(
+        [&]() -> auto& { return room_instances(w).active(); },
+        [&](CInstance* inst) {
+            perform_event(r, inst, inst, inst->object_index(), type, number);
+            return true;
+        });
 }
 
 void run_with_temp_instance(Runtime& r, CCode& code) {

@@ -2,8 +2,8 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
-#include "sprites/sprite_state.h"
 #include "gamedata/record_io.h"
+#include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
 namespace kx {

@@ -189,7 +189,8 @@ KX_HANDLER(f_timeline_moment_add) {
     add_code_moment(rt(), arg_held_i32(args[0]), arg_held_i32(args[1]), args[2].str.str());
 }
 KX_HANDLER(f_timeline_moment_clear) {
-    if (CTimeLine* t = timeline_get(world_of_handler(), arg_held_i32(args[0]))) t->remove(arg_held_i32(args[1]));
+    if (CTimeLine* t = timeline_get(world_of_handler(), arg_held_i32(args[0])))
+        t->remove(arg_held_i32(args[1]));
 }
 
 constexpr BuiltinDef kFunctions[] = {

@@ -49,10 +49,14 @@ double sprite_metric(Runtime& r, const CInstance& i, int which) {
     const CSprite* s = r.get<SpriteState>().sprites.get(i.sprite_index);
     if (!s) return 0;
     switch (which) {
-        case 0: return s->width();
-        case 1: return s->height();
-        case 2: return s->xoffset();
-        default: return s->yoffset();
+        case 0:
+            return s->width();
+        case 1:
+            return s->height();
+        case 2:
+            return s->xoffset();
+        default:
+            return s->yoffset();
     }
 }
 
@@ -101,7 +105,7 @@ double sprite_metric(Runtime& r, const CInstance& i, int which) {
         name, GET(if (!i) return false; o.set_real(i->f)),  \
             SET(if (!i) return false; if (i->f != v.real) { \
                 i->f = v.real;                              \
-                compute_bbox(r, *i);                           \
+                compute_bbox(r, *i);                        \
             }),                                             \
             true                                            \
     }
@@ -183,33 +187,33 @@ const BuiltinVarDef kInstanceVariables[] = {
     { name, GET(o.set_real(room(r).f)), SET(room(r).f = to_int(v)), true }
 #define RFLAG(name, f) \
     { name, GET(o.set_real(room(r).f ? 1 : 0)), SET(room(r).f = to_flag(v)), true }
-#define BFLAG(name, f)                                             \
-    {                                                              \
+#define BFLAG(name, f)                                              \
+    {                                                               \
         name, GET(o.set_real(room(r).backs[slot(c, 8)].f ? 1 : 0)), \
             SET(room(r).backs[slot(c, 8)].f = to_flag(v)), true     \
     }
-#define BINT(name, f)                                         \
-    {                                                         \
+#define BINT(name, f)                                          \
+    {                                                          \
         name, GET(o.set_real(room(r).backs[slot(c, 8)].f)),    \
             SET(room(r).backs[slot(c, 8)].f = to_int(v)), true \
     }
-#define BREAL(name, f)                                     \
-    {                                                      \
+#define BREAL(name, f)                                      \
+    {                                                       \
         name, GET(o.set_real(room(r).backs[slot(c, 8)].f)), \
             SET(room(r).backs[slot(c, 8)].f = v.real), true \
     }
-#define VFLAG(name, f)                                             \
-    {                                                              \
+#define VFLAG(name, f)                                              \
+    {                                                               \
         name, GET(o.set_real(room(r).views[slot(c, 8)].f ? 1 : 0)), \
             SET(room(r).views[slot(c, 8)].f = to_flag(v)), true     \
     }
-#define VINT(name, f)                                         \
-    {                                                         \
+#define VINT(name, f)                                          \
+    {                                                          \
         name, GET(o.set_real(room(r).views[slot(c, 8)].f)),    \
             SET(room(r).views[slot(c, 8)].f = to_int(v)), true \
     }
-#define VREAL(name, f)                                     \
-    {                                                      \
+#define VREAL(name, f)                                      \
+    {                                                       \
         name, GET(o.set_real(room(r).views[slot(c, 8)].f)), \
             SET(room(r).views[slot(c, 8)].f = v.real), true \
     }
@@ -250,8 +254,8 @@ const BuiltinVarDef kGlobalVariables[] = {
      nullptr, false},
     RO("room_width", room(r).width),
     RO("room_height", room(r).height),
-    {"room_caption", GET(o.set_string(KxString(room(r).caption))), SET(room(r).caption = v.str.str()),
-     true},
+    {"room_caption", GET(o.set_string(KxString(room(r).caption))),
+     SET(room(r).caption = v.str.str()), true},
     {"room_speed", GET(o.set_real(room(r).speed)),
      SET(const int32_t s = to_int(v);
          if (s <= 0) report_with_context(r, "Trying to set the room speed to a value <= 0.", false);
@@ -292,8 +296,8 @@ const BuiltinVarDef kGlobalVariables[] = {
     VINT("view_hspeed", hspeed),
     VINT("view_vspeed", vspeed),
     VINT("view_object", object),
-    {"cursor_sprite", GET(o.set_real(game(r).cursor_sprite)), SET(game(r).cursor_sprite = to_int(v)),
-     true},
+    {"cursor_sprite", GET(o.set_real(game(r).cursor_sprite)),
+     SET(game(r).cursor_sprite = to_int(v)), true},
     {"show_score", GET(o.set_real(game(r).show_score ? 1 : 0)),
      SET(game(r).show_score = to_flag(v); game(r).show_score_assigned = true), true},
     GFLAG("show_lives", show_lives),

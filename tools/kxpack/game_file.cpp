@@ -15,8 +15,8 @@ void write_empty_list(CStream& st, Section s) {
     st.write_int(kSections[static_cast<size_t>(s)].version);
     st.write_int(0);
     if (s == Section::Rooms) {
-        st.write_int(100000);   // last instance id in use
-        st.write_int(10000000); // last tile id in use
+        st.write_int(100000);    // last instance id in use
+        st.write_int(10000000);  // last tile id in use
     }
 }
 
@@ -120,11 +120,19 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
         }
         SettingsRawPictures raw;
         GameDataHandlers h;
-        h.readers[size_t(Section::Settings)] = [&](CStream& s) { return read_settings(s, g.settings, &raw); };
-        h.readers[size_t(Section::Sprites)] = [&](CStream& s) { return read_sprites_section(s, g.sprites); };
-        h.readers[size_t(Section::Backgrounds)] = [&](CStream& s) { return read_backgrounds_section(s, g.backgrounds); };
+        h.readers[size_t(Section::Settings)] = [&](CStream& s) {
+            return read_settings(s, g.settings, &raw);
+        };
+        h.readers[size_t(Section::Sprites)] = [&](CStream& s) {
+            return read_sprites_section(s, g.sprites);
+        };
+        h.readers[size_t(Section::Backgrounds)] = [&](CStream& s) {
+            return read_backgrounds_section(s, g.backgrounds);
+        };
         h.readers[size_t(Section::Paths)] = [&](CStream& s) { return g.paths.read(s); };
-        h.readers[size_t(Section::Scripts)] = [&](CStream& s) { return read_scripts_section(s, g.scripts); };
+        h.readers[size_t(Section::Scripts)] = [&](CStream& s) {
+            return read_scripts_section(s, g.scripts);
+        };
         h.readers[size_t(Section::TimeLines)] = [&](CStream& s) {
             std::vector<std::unique_ptr<CTimeLine>> list;
             if (!read_timeline_list(s, list)) return false;
@@ -137,10 +145,18 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
             for (auto& o : list) g.objects.emplace_back(o.release());
             return true;
         };
-        h.readers[size_t(Section::Rooms)] = [&](CStream& s) { return read_room_section(s, g.rooms); };
-        h.readers[size_t(Section::GameInfo)] = [&](CStream& s) { return read_game_information(s, g.info); };
-        h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) { return read_library_init(s, g.library_init); };
-        h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) { return read_room_order(s, g.room_order); };
+        h.readers[size_t(Section::Rooms)] = [&](CStream& s) {
+            return read_room_section(s, g.rooms);
+        };
+        h.readers[size_t(Section::GameInfo)] = [&](CStream& s) {
+            return read_game_information(s, g.info);
+        };
+        h.readers[size_t(Section::LibraryInit)] = [&](CStream& s) {
+            return read_library_init(s, g.library_init);
+        };
+        h.readers[size_t(Section::RoomOrder)] = [&](CStream& s) {
+            return read_room_order(s, g.room_order);
+        };
         if (stats) {
             for (size_t i = 0; i < kSectionCount; ++i) {
                 auto inner = h.readers[i];
@@ -153,7 +169,8 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
                 };
             }
         }
-        if (!read_game_data(info.game_data, h, dialogs, g.data.header)) throw SourceError(dialogs.last);
+        if (!read_game_data(info.game_data, h, dialogs, g.data.header))
+            throw SourceError(dialogs.last);
         g.bar_back = raw.bar_back;
         g.bar_front = raw.bar_front;
         g.loading = raw.loading;

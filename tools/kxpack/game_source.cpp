@@ -65,7 +65,8 @@ std::vector<uint8_t> read_file(const fs::path& p) {
 void write_file(const fs::path& p, std::span<const uint8_t> bytes) {
     fs::create_directories(p.parent_path());
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     if (!f) throw SourceError("cannot write " + p.string());
 }
 
@@ -134,7 +135,8 @@ T get_or(const ordered_json& j, const char* key, T def) {
     }
 }
 
-void check_keys(const ordered_json& j, const char* where, std::initializer_list<const char*> allowed) {
+void check_keys(const ordered_json& j, const char* where,
+                std::initializer_list<const char*> allowed) {
     for (auto it = j.begin(); it != j.end(); ++it) {
         bool ok = false;
         for (const char* a : allowed) ok = ok || it.key() == a;
@@ -153,7 +155,8 @@ void load_settings(const ordered_json& js, const fs::path& folder, GameSource& g
                 if (auto b = std::get_if<bool GameSettings::*>(&f.member))
                     g.settings.*(*b) = it.value().get<bool>();
                 else
-                    g.settings.*std::get<int32_t GameSettings::*>(f.member) = it.value().get<int32_t>();
+                    g.settings.*std::get<int32_t GameSettings::*>(f.member) =
+                        it.value().get<int32_t>();
             } catch (const nlohmann::json::exception&) {
                 throw SourceError("game.json: wrong type for setting \"" + key + "\"");
             }
@@ -187,22 +190,32 @@ GameSource load_source(const fs::path& folder) {
         }
     }
     if (!j.is_object()) throw SourceError("game.json: must hold an object");
-    check_keys(j, "game.json",
-               {"game_id", "identifier", "debug", "seed", "filler", "settings", "constants",
-                "container", "extra_files", "game_information", "library_init", "room_order",
-                "scripts", "sounds", "sprites", "backgrounds", "paths", "fonts", "timelines",
-                "objects", "rooms", "last_instance_id", "last_tile_id"});
+    check_keys(j, "game.json", {"game_id",      "identifier",
+                                "debug",        "seed",
+                                "filler",       "settings",
+                                "constants",    "container",
+                                "extra_files",  "game_information",
+                                "library_init", "room_order",
+                                "scripts",      "sounds",
+                                "sprites",      "backgrounds",
+                                "paths",        "fonts",
+                                "timelines",    "objects",
+                                "rooms",        "last_instance_id",
+                                "last_tile_id"});
     g.data.header.game_id = get_or<int32_t>(j, "game_id", 0);
     g.data.header.debug_mode = get_or<bool>(j, "debug", false);
-    if (j.contains("identifier")) g.data.header.identifier = parse_identifier(j["identifier"].get<std::string>());
+    if (j.contains("identifier"))
+        g.data.header.identifier = parse_identifier(j["identifier"].get<std::string>());
     g.data.seed = get_or<int32_t>(j, "seed", kDefaultSeed);
-    if (!scramble_forward_table(g.data.seed)) throw SourceError("game.json: seed must be -64249 or more");
+    if (!scramble_forward_table(g.data.seed))
+        throw SourceError("game.json: seed must be -64249 or more");
     if (j.contains("filler")) {
         auto fl = j["filler"];
         if (!fl.is_array() || fl.size() != 2) throw SourceError("game.json: filler is [A, B]");
         g.data.filler_a = fl[0].get<int32_t>();
         g.data.filler_b = fl[1].get<int32_t>();
-        if (g.data.filler_a < 0 || g.data.filler_b < 0 || g.data.filler_a > 1000 || g.data.filler_b > 1000)
+        if (g.data.filler_a < 0 || g.data.filler_b < 0 || g.data.filler_a > 1000 ||
+            g.data.filler_b > 1000)
             throw SourceError("game.json: filler counts lie in 0..1000");
     }
     if (j.contains("settings")) load_settings(j["settings"], folder, g);
@@ -215,15 +228,19 @@ GameSource load_source(const fs::path& folder) {
     }
     if (j.contains("container")) {
         const auto& c = j["container"];
-        check_keys(c, "game.json container", {"delete_extra_files", "overwrite_extra_files", "extra_files_to_temp", "extension_library"});
+        check_keys(c, "game.json container",
+                   {"delete_extra_files", "overwrite_extra_files", "extra_files_to_temp",
+                    "extension_library"});
         g.container.delete_extra_files = get_or<bool>(c, "delete_extra_files", false);
         g.container.overwrite_extra_files = get_or<bool>(c, "overwrite_extra_files", false);
         g.container.extra_to_temp = get_or<bool>(c, "extra_files_to_temp", true);
         g.container.extension_library = get_or<std::string>(c, "extension_library", "D3DX8.dll");
     }
     // The extension library is never loaded by kxrun; a game file still carries one.
-    static const char kPlaceholder[] = "kxrun placeholder: the drawing extension library is built in\n";
-    g.container.extension_library_content.assign(kPlaceholder, kPlaceholder + sizeof(kPlaceholder) - 1);
+    static const char kPlaceholder[] =
+        "kxrun placeholder: the drawing extension library is built in\n";
+    g.container.extension_library_content.assign(kPlaceholder,
+                                                 kPlaceholder + sizeof(kPlaceholder) - 1);
     if (j.contains("extra_files")) {
         for (const auto& e : j["extra_files"]) {
             ExtraFile f;
@@ -260,10 +277,12 @@ GameSource load_source(const fs::path& folder) {
             in.text.assign(b.begin(), b.end());
         }
     }
-    if (j.contains("library_init")) g.library_init = j["library_init"].get<std::vector<std::string>>();
+    if (j.contains("library_init"))
+        g.library_init = j["library_init"].get<std::vector<std::string>>();
     if (j.contains("room_order")) {
         g.room_order = j["room_order"].get<std::vector<int32_t>>();
-        if (g.room_order.empty()) throw SourceError("game.json: room_order needs at least one room");
+        if (g.room_order.empty())
+            throw SourceError("game.json: room_order needs at least one room");
     }
     if (j.contains("scripts")) {
         for (const auto& s : j["scripts"]) {
@@ -284,7 +303,8 @@ GameSource load_source(const fs::path& folder) {
         if (!j.contains(kind)) continue;
         for (const auto& e : j[kind])
             if (!e.is_null())
-                throw SourceError(std::string("game.json: ") + kind + " cannot be built yet; list only null slots");
+                throw SourceError(std::string("game.json: ") + kind +
+                                  " cannot be built yet; list only null slots");
     }
     return g;
 }

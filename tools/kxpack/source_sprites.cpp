@@ -6,9 +6,9 @@
 
 #include "gamedata/game_data.h"
 #include "image/picture_file.h"
+#include "kxpack/game_source.h"
 #include "sprites/background_main.h"
 #include "sprites/sprite_main.h"
-#include "kxpack/game_source.h"
 
 namespace kx::pack {
 
