@@ -8,14 +8,15 @@
 
 #include "collision/collision_main.h"
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
-#include "graphics/graphics_state.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
-#include "support/capture_platform.h"
+#include "sprites/sprite_state.h"
+#include "support/sprite_support.h"
+#include "support/test_runtime.h"
 #include "support/world_support.h"
 #include "world/game_loop.h"
+#include "world/instance_main.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
@@ -24,77 +25,47 @@ namespace kx::test {
 
 class CollisionWorld {
 public:
-    CollisionWorld() {
-        r.platform = cp.platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_graphics_resources(r);
-        init_world(r);
-        init_collision(r);
-    }
-
     // A one-image sprite drawn with '#' for set pixels; its box is that of
     // the set pixels.
     int32_t sprite(const std::vector<std::string>& rows, int32_t xo = 0, int32_t yo = 0,
                    bool precise = true, bool transparent = true) {
-        const int32_t h = static_cast<int32_t>(rows.size());
-        const int32_t w = static_cast<int32_t>(rows[0].size());
-        CBitmap32 img = CBitmap32::blank(w, h, 0);
-        BitmapBox box{w, h, -1, -1};
-        for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x)
-                if (rows[static_cast<size_t>(y)][static_cast<size_t>(x)] == '#') {
-                    img.at(x, y) = 0xFF000000u;
-                    box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
-                           std::max(box.bottom, y)};
-                }
-        auto s = std::make_unique<CSprite>();
-        s->set_stored(w, h, 2, box, {img});
-        s->set_origin(xo, yo);
-        s->set_transparent(transparent);
-        s->set_precise(precise);
-        s->build_masks();
-        return r.graphics->sprites.add("spr", std::move(s));
+        return add_sprite(r, rows, xo, yo, precise, transparent);
     }
     int32_t object(const std::string& name, int32_t spr = -1, bool solid = false,
                    int32_t parent = -1) {
-        auto o = std::make_unique<CObject>();
-        o->name = name;
-        o->sprite = spr;
-        o->solid = solid;
-        o->parent = parent;
-        world().objects.push_back(std::move(o));
-        return static_cast<int32_t>(world().objects.size()) - 1;
+        const int32_t o = add_object(r, name, parent);
+        CObject& obj = *world().objects[static_cast<size_t>(o)];
+        obj.sprite = spr;
+        obj.solid = solid;
+        return o;
     }
     void set_code(int32_t obj, int32_t type, int32_t n, const std::string& code) {
-        ASSERT_TRUE(add_code(obj, type, n, code));
+        ASSERT_TRUE(add_code(r, obj, type, n, code));
     }
     void enter(int32_t width = 640, int32_t height = 480) {
-        auto room = std::make_unique<CRoom>();
-        room->name = "rm";
-        room->width = width;
-        room->height = height;
-        world().rooms.push_back(std::move(room));
-        world().room_order.push_back(0);
-        start_game();
+        add_rooms(r, 1, width, height);
+        start_game(r);
     }
-    CInstance* make(int32_t obj, double x, double y) { return create_in_room(obj, x, y); }
+    CInstance* make(int32_t obj, double x, double y) { return create_in_room(r, obj, x, y); }
     RValue eval(const std::string& code, CInstance* self, CInstance* other = nullptr) {
         CCode c(code, false);
-        EXPECT_TRUE(c.compile()) << pending_message();
+        EXPECT_TRUE(c.compile(script())) << pending_message(script());
         RValue result;
-        EXPECT_TRUE(execute_reporting(self, other ? other : self, c, result)) << code;
+        EXPECT_TRUE(execute_reporting(r, self, other ? other : self, c, result)) << code;
         return result;
     }
     double real(const std::string& code, CInstance* self, CInstance* other = nullptr) {
         return eval(code, self, other).real;
     }
-    std::vector<std::string> take_out() { return std::exchange(cp.console->out, {}); }
+    std::vector<std::string> take_out() { return t.take_out(); }
 
-    CapturePlatform cp;
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
+    WorldState& world() { return r.get<WorldState>(); }
+    ScriptState& script() { return r.get<ScriptState>(); }
+    SpriteList& sprites() { return r.get<SpriteState>().sprites; }
+    CollisionState& collision() { return r.get<CollisionState>(); }
+
+    TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 }  // namespace kx::test

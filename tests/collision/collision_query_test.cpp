@@ -79,7 +79,7 @@ TEST_P(QueryTest, PositionAndShapeQueries) {
     EXPECT_EQ(take_out(), std::vector<std::string>{"destroyed " + std::to_string(d1->id())});
     eval("position_change(11, 1, 999, false)", m);
     EXPECT_FALSE(w1->destroyed());
-    const std::string& last = rt().script->errors.last;
+    const std::string& last = script().errors.last;
     EXPECT_NE(last.find("Asking to change into non-existing object: 999"), std::string::npos)
         << last;
     eval("position_change(11, 1, " + std::to_string(deco) + ", false)", m);
@@ -95,22 +95,22 @@ TEST_P(QueryTest, ContactOutsideAndBounce) {
     EXPECT_DOUBLE_EQ(m->x, 9);
     EXPECT_DOUBLE_EQ(m->y, 1);
     // Inside: move_contact_solid does nothing, move_outside_solid steps out.
-    set_position(*m, 11, 1);
+    set_position(r, *m, 11, 1);
     eval("move_contact_solid(90, 100)", m);
     EXPECT_DOUBLE_EQ(m->y, 1);
     eval("move_outside_solid(90, 100)", m);
     EXPECT_NEAR(m->y, -1, 1e-9);
     EXPECT_NEAR(m->x, 11, 1e-9);
     // No limit given: 1000 steps at most.
-    set_position(*m, 0, 100);
+    set_position(r, *m, 0, 100);
     eval("move_contact_all(270, 0)", m);
     EXPECT_NEAR(m->y, 1100, 1e-6);
     // Long walks: one that meets a wall after hundreds of steps stops at it;
     // one into empty space ends where a million single steps end.
-    set_position(*m, -600, 1);
+    set_position(r, *m, -600, 1);
     eval("move_contact_solid(0, 100000)", m);
     EXPECT_DOUBLE_EQ(m->x, 9);
-    set_position(*m, 0, 1);
+    set_position(r, *m, 0, 1);
     eval("move_contact_solid(200, 1000000)", m);
     double ex = 0, ey = 1;
     const double dx = std::cos(200 * std::numbers::pi / 180),
@@ -122,26 +122,26 @@ TEST_P(QueryTest, ContactOutsideAndBounce) {
     EXPECT_EQ(m->x, ex);
     EXPECT_EQ(m->y, ey);
     // move_contact picks by whether it starts free.
-    set_position(*m, 0, 1);
+    set_position(r, *m, 0, 1);
     eval("move_contact(0)", m);
     EXPECT_NEAR(m->x, 9, 1e-9);
 
     // Blocked ahead horizontally: hspeed turns.
-    set_position(*m, 9, 1);
+    set_position(r, *m, 9, 1);
     m->xprevious = 9;
     m->yprevious = 1;
     eval("hspeed = 2; vspeed = 1; move_bounce_solid(false)", m);
     EXPECT_DOUBLE_EQ(m->hspeed, -2);
     EXPECT_DOUBLE_EQ(m->vspeed, 1);
     // Only the diagonal is blocked: neither speed changes.
-    set_position(*m, 9, -1);
+    set_position(r, *m, 9, -1);
     eval("hspeed = 1; vspeed = 1; move_bounce_solid(false)", m);
     EXPECT_DOUBLE_EQ(m->hspeed, 1);
     EXPECT_DOUBLE_EQ(m->vspeed, 1);
     // Advanced, beside a tall column of walls: from 0 degrees the first free
     // angles are -80 and 80, so the new direction is -80 + 80 + 180 - 0.
     for (double y = 12; y <= 28; y += 4) make(wall, 10, y);
-    set_position(*m, 9, 20);
+    set_position(r, *m, 9, 20);
     eval("direction = 0; speed = 2; move_bounce_solid(true)", m);
     EXPECT_NEAR(m->direction, 180, 1e-9);
     EXPECT_NEAR(m->hspeed, -2, 1e-9);
@@ -149,7 +149,7 @@ TEST_P(QueryTest, ContactOutsideAndBounce) {
     m->xprevious = 0;
     m->yprevious = 1;
     m->direction = 0;
-    set_position(*m, 11, 1);
+    set_position(r, *m, 11, 1);
     eval("hspeed = 2; vspeed = 0; move_bounce_solid(false)", m);
     EXPECT_DOUBLE_EQ(m->x, 0);
     EXPECT_DOUBLE_EQ(m->hspeed, 2);
@@ -177,20 +177,20 @@ TEST_P(QueryTest, CollisionEventsPutSolidPairsBack) {
     set_code(mover, ev::Collision, wall,
              "show_debug_message('mover ' + string(x) + ' ' + string(other.object_index))");
     set_code(wall, ev::Collision, mover, "show_debug_message('wall sees ' + string(other.x))");
-    build_event_lists();
+    build_event_lists(r);
     make(wall, 10, 0);
     CInstance* m = make(mover, 7, 1);
     m->hspeed = 2;
-    perform_step();  // 9: touching, free
+    perform_step(r);  // 9: touching, free
     EXPECT_TRUE(take_out().empty());
-    perform_step();  // 11: inside, put back to 9, events, moved again to 11, put back again
+    perform_step(r);  // 11: inside, put back to 9, events, moved again to 11, put back again
     EXPECT_EQ(take_out(),
               (std::vector<std::string>{"wall sees 9", "mover 9 " + std::to_string(wall)}));
     EXPECT_DOUBLE_EQ(m->x, 9);
     // A non-solid pair stays where it is, so the second pair meets again.
     world().objects[static_cast<size_t>(wall)]->solid = false;
-    for (auto& i : room_instances().active()) i->solid = false;
-    perform_step();
+    for (auto& i : room_instances(world()).active()) i->solid = false;
+    perform_step(r);
     EXPECT_DOUBLE_EQ(m->x, 11);
     EXPECT_EQ(take_out(),
               (std::vector<std::string>{"wall sees 11", "mover 11 " + std::to_string(wall),
@@ -200,13 +200,13 @@ TEST_P(QueryTest, CollisionEventsPutSolidPairsBack) {
 TEST_P(QueryTest, OutsideAndBoundaryEvents) {
     set_code(mover, ev::Other, ev::OutsideRoom, "show_debug_message('outside ' + string(x))");
     set_code(mover, ev::Other, ev::Boundary, "show_debug_message('boundary ' + string(x))");
-    build_event_lists();
+    build_event_lists(r);
     world().current->width = 20;
     CInstance* m = make(mover, 18, 5);
     m->hspeed = 1;
     std::vector<std::string> out;
     for (int k = 0; k < 4; ++k) {
-        perform_step();
+        perform_step(r);
         for (auto& s : take_out()) out.push_back(s);
     }
     // Box at 19 and 20 is inside (right edge <= width); 21 crosses; then outside.

@@ -21,7 +21,7 @@ protected:
         i->image_xscale = xs;
         i->image_yscale = ys;
         i->image_angle = angle;
-        compute_bbox(*i);
+        compute_bbox(r, *i);
         return *i;
     }
 };
@@ -56,7 +56,7 @@ TEST_F(ShapeTest, BoxFollowsOriginScaleAngleAndRoundsTiesToEven) {
     EXPECT_EQ(box_of(none).bottom, -100000);
     EXPECT_FALSE(none.precise);
     // Two instances without a mask sprite share the one-point box, so they meet.
-    EXPECT_TRUE(instances_meet(none, inst(-1, 300, 300), true));
+    EXPECT_TRUE(instances_meet(sprites(), none, inst(-1, 300, 300), true));
 }
 
 TEST_F(ShapeTest, InstancesMeetByTheirMasks) {
@@ -88,53 +88,53 @@ TEST_F(ShapeTest, InstancesMeetByTheirMasks) {
     for (const Case& c : cases) {
         CInstance& a = inst(c.a, c.ax, c.ay, c.axs, 1, c.aangle);
         CInstance& b = inst(c.b, c.bx, c.by);
-        EXPECT_EQ(instances_meet(a, b, true), c.want) << c.name;
-        EXPECT_EQ(instances_meet(b, a, true), c.want) << c.name << " (swapped)";
+        EXPECT_EQ(instances_meet(sprites(), a, b, true), c.want) << c.name;
+        EXPECT_EQ(instances_meet(sprites(), b, a, true), c.want) << c.name << " (swapped)";
         a.mark_destroyed();
         b.mark_destroyed();
     }
     // Touching at one column overlaps; not asked for precision, the boxes decide.
     CInstance& a = inst(ring, 0, 0);
     CInstance& b = inst(ring, 4, 10);
-    EXPECT_FALSE(instances_meet(a, b, false));
+    EXPECT_FALSE(instances_meet(sprites(), a, b, false));
     b.y = 0;
-    compute_bbox(b);
-    EXPECT_TRUE(instances_meet(a, b, false));
+    compute_bbox(r, b);
+    EXPECT_TRUE(instances_meet(sprites(), a, b, false));
     CInstance& hole = inst(dot, 2, 2);
-    EXPECT_TRUE(instances_meet(a, hole, false));
-    EXPECT_FALSE(instances_meet(a, a, false));
+    EXPECT_TRUE(instances_meet(sprites(), a, hole, false));
+    EXPECT_FALSE(instances_meet(sprites(), a, a, false));
     hole.mark_destroyed();
-    EXPECT_FALSE(instances_meet(a, hole, false));
+    EXPECT_FALSE(instances_meet(sprites(), a, hole, false));
 }
 
 TEST_F(ShapeTest, PointRectangleAndEllipseTests) {
     CInstance& ring = inst(sprite(kRing), 0, 0);
     // Precise but not transparent: no masks, so the box decides.
     CInstance& opaque = inst(sprite(kRing, 0, 0, true, false), 20, 0);
-    EXPECT_FALSE(point_in(ring, 2, 2, true));
-    EXPECT_TRUE(point_in(ring, 2, 2, false));
-    EXPECT_TRUE(point_in(ring, 2.4, 0.4, true));
-    EXPECT_FALSE(point_in(ring, 5, 2, false));
-    EXPECT_TRUE(point_in(opaque, 22, 2, true));
+    EXPECT_FALSE(point_in(sprites(), ring, 2, 2, true));
+    EXPECT_TRUE(point_in(sprites(), ring, 2, 2, false));
+    EXPECT_TRUE(point_in(sprites(), ring, 2.4, 0.4, true));
+    EXPECT_FALSE(point_in(sprites(), ring, 5, 2, false));
+    EXPECT_TRUE(point_in(sprites(), opaque, 22, 2, true));
 
-    EXPECT_FALSE(rectangle_meets(ring, 3, 3, 1, 1, true));
-    EXPECT_TRUE(rectangle_meets(ring, 1, 1, 4, 3, true));
-    EXPECT_TRUE(rectangle_meets(ring, 1, 1, 3, 3, false));
-    EXPECT_TRUE(rectangle_meets(opaque, 21, 1, 23, 3, true));
-    EXPECT_FALSE(rectangle_meets(ring, 5, 0, 9, 4, false));
+    EXPECT_FALSE(rectangle_meets(sprites(), ring, 3, 3, 1, 1, true));
+    EXPECT_TRUE(rectangle_meets(sprites(), ring, 1, 1, 4, 3, true));
+    EXPECT_TRUE(rectangle_meets(sprites(), ring, 1, 1, 3, 3, false));
+    EXPECT_TRUE(rectangle_meets(sprites(), opaque, 21, 1, 23, 3, true));
+    EXPECT_FALSE(rectangle_meets(sprites(), ring, 5, 0, 9, 4, false));
 
-    EXPECT_FALSE(ellipse_meets(ring, 1, 1, 3, 3, true));
+    EXPECT_FALSE(ellipse_meets(sprites(), ring, 1, 1, 3, 3, true));
     // The inscribed ellipse of the whole box touches the ring's edge middles only.
-    EXPECT_TRUE(ellipse_meets(ring, 0, 0, 4, 4, true));
+    EXPECT_TRUE(ellipse_meets(sprites(), ring, 0, 0, 4, 4, true));
     // Zero width: the rectangle test, down column 2 through the ring's top row.
-    EXPECT_TRUE(ellipse_meets(ring, 2, -1, 2.2, 5, true));
-    EXPECT_TRUE(ellipse_meets(opaque, 21, 1, 23, 3, true));
+    EXPECT_TRUE(ellipse_meets(sprites(), ring, 2, -1, 2.2, 5, true));
+    EXPECT_TRUE(ellipse_meets(sprites(), opaque, 21, 1, 23, 3, true));
 
     // A one-pixel instance inside the ellipse's box but beyond its curve.
     const int32_t dot = sprite({"#"});
-    EXPECT_FALSE(ellipse_meets(inst(dot, 1, 1), 1, 1, 11, 11, false));
-    EXPECT_TRUE(ellipse_meets(inst(dot, 6, 1), 1, 1, 11, 11, false));
-    EXPECT_TRUE(ellipse_meets(inst(dot, 2, 4), 1, 1, 11, 11, false));
+    EXPECT_FALSE(ellipse_meets(sprites(), inst(dot, 1, 1), 1, 1, 11, 11, false));
+    EXPECT_TRUE(ellipse_meets(sprites(), inst(dot, 6, 1), 1, 1, 11, 11, false));
+    EXPECT_TRUE(ellipse_meets(sprites(), inst(dot, 2, 4), 1, 1, 11, 11, false));
 }
 
 TEST_F(ShapeTest, LineTest) {
@@ -161,7 +161,7 @@ TEST_F(ShapeTest, LineTest) {
         {"vertical line in the hole", 2.3, 1, 2.3, 3, true, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(line_meets(ring, c.x1, c.y1, c.x2, c.y2, c.precise), c.want) << c.name;
+        EXPECT_EQ(line_meets(sprites(), ring, c.x1, c.y1, c.x2, c.y2, c.precise), c.want) << c.name;
 }
 
 TEST_F(ShapeTest, HugelyScaledMasksAreTestedCellByCell) {
@@ -169,12 +169,12 @@ TEST_F(ShapeTest, HugelyScaledMasksAreTestedCellByCell) {
     // overlaps hold hundreds of millions of pixels.
     CInstance& ring = inst(sprite(kRing), 0, 0, 20000, 20000);
     const int32_t block = sprite({"##", "##"});
-    EXPECT_FALSE(instances_meet(ring, inst(block, 40000, 40000, 20000, 20000), true));
-    EXPECT_TRUE(instances_meet(ring, inst(block, 60000, 40000, 20000, 20000), true));
-    EXPECT_FALSE(rectangle_meets(ring, 30000, 30000, 50000, 50000, true));
-    EXPECT_TRUE(rectangle_meets(ring, 30000, 30000, 90000, 50000, true));
-    EXPECT_FALSE(line_meets(ring, 25000, 45000, 70000, 45000, true));
-    EXPECT_TRUE(line_meets(ring, 25000, 45000, 90000, 45000, true));
+    EXPECT_FALSE(instances_meet(sprites(), ring, inst(block, 40000, 40000, 20000, 20000), true));
+    EXPECT_TRUE(instances_meet(sprites(), ring, inst(block, 60000, 40000, 20000, 20000), true));
+    EXPECT_FALSE(rectangle_meets(sprites(), ring, 30000, 30000, 50000, 50000, true));
+    EXPECT_TRUE(rectangle_meets(sprites(), ring, 30000, 30000, 90000, 50000, true));
+    EXPECT_FALSE(line_meets(sprites(), ring, 25000, 45000, 70000, 45000, true));
+    EXPECT_TRUE(line_meets(sprites(), ring, 25000, 45000, 90000, 45000, true));
 }
 
 TEST_F(ShapeTest, HugeTurnedOverlapsAnswerAsThePixelScan) {
@@ -200,10 +200,11 @@ TEST_F(ShapeTest, HugeTurnedOverlapsAnswerAsThePixelScan) {
              !scan && x <= std::min(a.bbox_right, b.bbox_right); ++x)
             for (int64_t y = std::max(a.bbox_top, b.bbox_top);
                  !scan && y <= std::min(a.bbox_bottom, b.bbox_bottom); ++y)
-                scan = point_in(a, double(x), double(y), true) &&
-                       point_in(b, double(x), double(y), true);
-        EXPECT_EQ(instances_meet(a, b, true), scan) << c.angle << " at " << c.bx << "," << c.by;
-        EXPECT_EQ(instances_meet(b, a, true), scan);
+                scan = point_in(sprites(), a, double(x), double(y), true) &&
+                       point_in(sprites(), b, double(x), double(y), true);
+        EXPECT_EQ(instances_meet(sprites(), a, b, true), scan)
+            << c.angle << " at " << c.bx << "," << c.by;
+        EXPECT_EQ(instances_meet(sprites(), b, a, true), scan);
     }
 }
 

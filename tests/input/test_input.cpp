@@ -8,16 +8,15 @@
 #include <sstream>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "input/input_main.h"
+#include "input/input_record.h"
 #include "platform/joystick.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
-#include "support/capture_platform.h"
+#include "support/test_runtime.h"
 #include "support/world_support.h"
 #include "world/game_loop.h"
-#include "input/input_main.h"
-#include "input/input_record.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
@@ -47,43 +46,37 @@ public:
 
 class InputTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    InputTest() {
         auto j = std::make_unique<FakeJoysticks>();
         joy = j.get();
-        cp.platform->m_joysticks = std::move(j);
+        t.cp.platform->m_joysticks = std::move(j);
+        // The window system is the test's: input hears it as it heard the
+        // one it started with.
         auto w = std::make_unique<QueueWindows>();
         windows = w.get();
-        cp.platform->m_windows = std::move(w);
-        r.platform = cp.platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-        init_input(r);
+        windows->set_input_sink(devices().sink.get());
+        t.cp.platform->m_windows = std::move(w);
     }
 
     // Objects whose events print "NAME type,number"; then the game starts in
     // one room.
-    int32_t add_object(const std::string& name) {
-        auto o = std::make_unique<CObject>();
-        o->name = name;
-        world().objects.push_back(std::move(o));
-        return static_cast<int32_t>(world().objects.size()) - 1;
-    }
+    int32_t add_object(const std::string& name) { return test::add_object(r, name); }
     void say_on(int32_t obj, int32_t type, int32_t n) {
-        ASSERT_TRUE(test::add_code(obj, type, n,
+        ASSERT_TRUE(test::add_code(r, obj, type, n,
                                    "show_debug_message(\"" +
                                        world().objects[static_cast<size_t>(obj)]->name + " " +
                                        std::to_string(type) + "," + std::to_string(n) + "\")"));
     }
     void start() {
-        world().rooms.push_back(std::make_unique<CRoom>());
-        world().room_order.push_back(0);
-        start_game();
+        test::add_rooms(r, 1);
+        start_game(r);
     }
     void send(Kind k, int code = 0, int x = 0, int y = 0) {
-        r.input->sink->on_input({k, code, x, y});
+        devices().sink->on_input({k, code, x, y});
     }
+    // The input subsystem's parts of a step: its events, and the end of the step.
+    void step_events() { run_phase(r, Phase::InputEvents); }
+    void step_end() { run_phase(r, Phase::StepEnd); }
     double num(const std::string& expr) {
         const RValue v = eval(expr);
         EXPECT_TRUE(v.is_real()) << expr;
@@ -92,10 +85,10 @@ protected:
     RValue eval(const std::string& expr) { return run("return " + expr); }
     RValue run(const std::string& code) {
         CCode c(code, false);
-        EXPECT_TRUE(c.compile()) << pending_message();
+        EXPECT_TRUE(c.compile(script())) << pending_message(script());
         CInstance temp(0, -1);
         RValue result;
-        EXPECT_TRUE(execute_reporting(&temp, &temp, c, result)) << code;
+        EXPECT_TRUE(execute_reporting(r, &temp, &temp, c, result)) << code;
         return result;
     }
     static std::string temp_file(const std::string& what) {
@@ -104,13 +97,15 @@ protected:
                 ("kx_input_" + what + "_" + info->name() + ".txt"))
             .string();
     }
-    std::vector<std::string> take_out() { return std::exchange(cp.console->out, {}); }
+    std::vector<std::string> take_out() { return t.take_out(); }
+    WorldState& world() { return r.get<WorldState>(); }
+    ScriptState& script() { return r.get<ScriptState>(); }
+    InputDevices& devices() { return r.get<InputDevices>(); }
 
-    test::CapturePlatform cp;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
     FakeJoysticks* joy = nullptr;
     QueueWindows* windows = nullptr;
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
 };
 
 TEST_F(InputTest, KeyStatesOverStepsAndQueries) {
@@ -122,7 +117,7 @@ TEST_F(InputTest, KeyStatesOverStepsAndQueries) {
     EXPECT_EQ(num("keyboard_check(vk_anykey)"), 1);
     EXPECT_EQ(num("keyboard_check(vk_nokey)"), 0);
     EXPECT_EQ(num("keyboard_key"), 37);
-    input_step_end();
+    step_end();
     EXPECT_EQ(num("keyboard_check_pressed(vk_left)"), 0);
     EXPECT_EQ(num("keyboard_check(vk_left)"), 1);  // held stays
     send(Kind::KeyDown, 39);
@@ -274,7 +269,7 @@ TEST_F(InputTest, StepRaisesKeyboardJoystickAndMouseEvents) {
     say_on(o, ev::Keyboard, 40);
     for (int n : {16, 17, 18, 19, 21, 28, 31, 36, 3, 0, 4, 12, 53}) say_on(o, ev::Mouse, n);
     start();
-    CInstance* in = create_in_room(o, 10, 10);
+    CInstance* in = create_in_room(r, o, 10, 10);
     in->bbox_left = in->bbox_top = 10;
     in->bbox_right = in->bbox_bottom = 20;
     JoystickState& p = joy->pads[0];
@@ -286,19 +281,19 @@ TEST_F(InputTest, StepRaisesKeyboardJoystickAndMouseEvents) {
     take_out();
     send(Kind::KeyDown, 200);  // above the event lists, but a key for "any key"
     send(Kind::MouseMove, 0, 30, 30);
-    input_step_events();
+    step_events();
     EXPECT_EQ(take_out(), (std::vector<std::string>{"o 5,1", "o 6,16", "o 6,21", "o 6,28"}));
-    input_step_end();
+    step_end();
     send(Kind::KeyUp, 200);
     send(Kind::MouseMove, 0, 15, 15);
     send(Kind::MouseDown, 1, 15, 15);
     p.present = false;
-    input_step_events();
+    step_events();
     EXPECT_EQ(take_out(),
               (std::vector<std::string>{"o 5,0", "o 6,0", "o 6,4", "o 6,12", "o 6,53"}));
-    input_step_end();
+    step_end();
     send(Kind::MouseUp, 1, 15, 15);
-    input_step_events();
+    step_events();
     EXPECT_EQ(take_out(), (std::vector<std::string>{"o 5,0", "o 6,3"}));
 }
 
@@ -388,7 +383,7 @@ TEST_F(InputTest, RecordedLines) {
 TEST_F(InputTest, RecordingTagsEventsWithTheirStepAndInputCall) {
     const std::string path = temp_file("rec");
     std::string error;
-    ASSERT_TRUE(open_input_files("", path, error)) << error;
+    ASSERT_TRUE(open_input_files(r, "", path, error)) << error;
     send(Kind::KeyDown, 40);         // before the first room: wiped by entering it
     send(Kind::MouseMove, 0, 3, 4);  // the mouse position is not
     start();
@@ -399,10 +394,10 @@ TEST_F(InputTest, RecordingTagsEventsWithTheirStepAndInputCall) {
     windows->queue = {{Kind::Char, 65}};
     eval("keyboard_clear(0)");
     send(Kind::MouseDown, 1, 7, 8);
-    rt().script->transition_request = 0;  // pending room change: key events are dropped
+    script().transition.set_room(0);  // pending room change: key events are dropped
     send(Kind::KeyDown, 38);
     send(Kind::MouseMove, 0, 9, 9);
-    r.input->record.reset();
+    devices().record.reset();
     std::ifstream f(path);
     std::stringstream all;
     all << f.rdbuf();
@@ -417,32 +412,32 @@ TEST_F(InputTest, ReplayDeliversAtStepEndsAndInsideInputCalls) {
     const std::string path = temp_file("play");
     std::ofstream(path) << "0 keydown 37\n1 keydown 38\n1:2 keydown 39\n2 keydown 40\n";
     std::string error;
-    ASSERT_TRUE(open_input_files(path, "", error)) << error;
+    ASSERT_TRUE(open_input_files(r, path, "", error)) << error;
     std::filesystem::remove(path);
     start();
     auto held = [&](int k) { return world().game.input.key_held[static_cast<size_t>(k)]; };
-    input_step_events();  // step 1: what arrived before it is overdue
+    step_events();  // step 1: what arrived before it is overdue
     EXPECT_TRUE(held(37));
     EXPECT_FALSE(held(38));
-    input_step_end();  // end of step 1: what arrived after it
+    step_end();  // end of step 1: what arrived after it
     EXPECT_TRUE(held(38));
     EXPECT_FALSE(held(39));
     world().game.steps_done = 1;
-    EXPECT_TRUE(input_may_arrive());
+    EXPECT_TRUE(input_may_arrive(r));
     eval("io_handle()");
     EXPECT_FALSE(held(39));
     eval("io_handle()");
     EXPECT_TRUE(held(39));
     EXPECT_FALSE(held(40));
-    EXPECT_FALSE(input_may_arrive());  // the next event belongs after this step
-    input_step_end();
+    EXPECT_FALSE(input_may_arrive(r));  // the next event belongs after this step
+    step_end();
     EXPECT_TRUE(held(40));
 }
 
 TEST_F(InputTest, RecordingWritesAJoystickStateOnceWhereTheGameFirstReadsIt) {
     const std::string path = temp_file("joyrec");
     std::string error;
-    ASSERT_TRUE(open_input_files("", path, error)) << error;
+    ASSERT_TRUE(open_input_files(r, "", path, error)) << error;
     start();
     EXPECT_EQ(num("joystick_exists(1) + joystick_exists(2)"), 0);  // absent as at the start
     JoystickState& p = joy->pads[0];
@@ -466,7 +461,7 @@ TEST_F(InputTest, RecordingWritesAJoystickStateOnceWhereTheGameFirstReadsIt) {
     EXPECT_EQ(num("joystick_ypos(1)"), 65535 / 32767.0 - 1);
     p.present = false;
     EXPECT_EQ(num("joystick_buttons(1)"), 0);
-    r.input->record.reset();
+    devices().record.reset();
     std::ifstream f(path);
     std::stringstream all;
     all << f.rdbuf();
@@ -494,7 +489,7 @@ TEST_F(InputTest, ReplayedJoysticksStandInForTheDevices) {
                            "1 joystick 2 read=2 x=65535\n"
                            "1:1 joystick 2 absent\n";
     std::string error;
-    ASSERT_TRUE(open_input_files(path, "", error)) << error;
+    ASSERT_TRUE(open_input_files(r, path, "", error)) << error;
     std::filesystem::remove(path);
     // The devices say otherwise; a replay never asks them.
     for (JoystickState& p : joy->pads) {
@@ -503,9 +498,9 @@ TEST_F(InputTest, ReplayedJoysticksStandInForTheDevices) {
         p.buttons = 1;
     }
     start();
-    create_in_room(o, 0, 0);
+    create_in_room(r, o, 0, 0);
     take_out();
-    input_step_events();
+    step_events();
     EXPECT_EQ(take_out(), (std::vector<std::string>{"o 6,31", "o 6,36"}));
     EXPECT_TRUE(world().game.input.key_held[37]);  // the window's events replay beside them
     EXPECT_EQ(eval("joystick_name(2)").str.str(), "a\tb");

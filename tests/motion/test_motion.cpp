@@ -8,16 +8,15 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
-#include "gamedata/game_settings.h"
 #include "motion/motion_main.h"
-#include "motion/motion_speed.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
-#include "support/capture_platform.h"
+#include "support/test_runtime.h"
 #include "support/world_support.h"
 #include "world/game_loop.h"
 #include "world/instance_main.h"
+#include "world/motion_rules.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
 
@@ -47,37 +46,29 @@ std::string poly_text(const CPath& p) {
 class MotionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        r.platform = cp.platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-        init_motion(r);
-        auto o = std::make_unique<CObject>();
-        o->name = "obj_mover";
-        world().objects.push_back(std::move(o));
-        world().rooms.push_back(std::make_unique<CRoom>());
-        world().room_order.push_back(0);
-        start_game();
-        rt().script->random.seed(1);
+        test::add_object(r, "obj_mover");
+        test::add_rooms(r, 1);
+        start_game(r);
+        script().random.seed(1);
     }
-    CInstance* inst(double x = 0, double y = 0) { return create_in_room(0, x, y); }
+    CInstance* inst(double x = 0, double y = 0) { return create_in_room(r, 0, x, y); }
     RValue eval(const std::string& code, CInstance* self) {
         CCode c(code, false);
-        EXPECT_TRUE(c.compile()) << pending_message();
+        EXPECT_TRUE(c.compile(script())) << pending_message(script());
         RValue result;
-        EXPECT_TRUE(execute_reporting(self, self, c, result)) << code;
+        EXPECT_TRUE(execute_reporting(r, self, self, c, result)) << code;
         return result;
     }
     double num(const std::string& code, CInstance* self) { return eval(code, self).real; }
     int32_t add_path(CPath p, const std::string& name = "pth") {
-        return motion().paths.add(name, std::move(p));
+        return r.get<MotionState>().paths.add(name, std::move(p));
     }
-    const std::string& last_error() { return rt().script->errors.last; }
+    const std::string& last_error() { return script().errors.last; }
+    WorldState& world() { return r.get<WorldState>(); }
+    ScriptState& script() { return r.get<ScriptState>(); }
 
-    test::CapturePlatform cp;
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 struct Motion {
@@ -153,7 +144,7 @@ TEST_F(MotionTest, FrictionStopsWithoutReversingAndGravityAddsToTheComponents) {
 TEST_F(MotionTest, TheStepMovesByTheSpeedsAfterFrictionAndGravity) {
     CInstance* i = inst(10, 20);
     eval("hspeed = 3; friction = 1; gravity = 2", i);
-    perform_step();
+    perform_step(r);
     // Speed 3 less 1 friction, then 2 down: moved by (2, 2).
     EXPECT_DOUBLE_EQ(i->x, 12);
     EXPECT_DOUBLE_EQ(i->y, 22);
@@ -201,10 +192,10 @@ TEST_F(MotionTest, MotionFunctionsMoveSnapAndWrap) {
     }
     // The action library's wrap only acts in the direction of motion.
     CInstance* a = inst(-1, 10);
-    action_wrap(*a, true, true);
+    action_wrap(r, *a, true, true);
     EXPECT_EQ(a->x, -1);
     eval("hspeed = -2", a);
-    action_wrap(*a, true, true);
+    action_wrap(r, *a, true, true);
     EXPECT_EQ(a->x, 639);
 }
 
@@ -392,7 +383,7 @@ TEST_F(MotionTest, PathStartPlacesTheInstanceAndRefusesUnusablePaths) {
     EXPECT_EQ(i->x, 200);
     EXPECT_EQ(i->path_position, 1);
     EXPECT_EQ(i->path_positionprevious, 1);
-    path_step(*i);
+    path_step(r, *i);
     EXPECT_DOUBLE_EQ(i->x, 196);
     EXPECT_DOUBLE_EQ(i->y, 100);
     for (const std::string& bad : std::vector<std::string>{std::to_string(empty), "99", "-3"}) {
@@ -401,7 +392,7 @@ TEST_F(MotionTest, PathStartPlacesTheInstanceAndRefusesUnusablePaths) {
     }
     eval("path_start(" + std::to_string(p) + ", 4, 0, 0); path_end()", i);
     EXPECT_EQ(i->path_index, -1);
-    EXPECT_FALSE(path_step(*i));
+    EXPECT_FALSE(path_step(r, *i));
 }
 
 TEST_F(MotionTest, EveryEndActionOfAPath) {
@@ -431,10 +422,10 @@ TEST_F(MotionTest, EveryEndActionOfAPath) {
     };
     for (const auto& c : cases) {
         CInstance* i = inst(0, 0);
-        path_start(*i, p, c.speed, c.endaction, false);
+        path_start(r, *i, p, c.speed, c.endaction, false);
         i->path_position = c.position;
         i->path_orientation = c.orientation;
-        EXPECT_EQ(path_step(*i), c.reached) << c.name;
+        EXPECT_EQ(path_step(r, *i), c.reached) << c.name;
         EXPECT_NEAR(i->path_position, c.want_pos, 1e-9) << c.name;
         EXPECT_EQ(i->path_speed, c.want_speed) << c.name;
         EXPECT_NEAR(i->x, c.want_x, 1e-9) << c.name;
@@ -448,10 +439,10 @@ TEST_F(MotionTest, EveryEndActionOfAPath) {
 TEST_F(MotionTest, FollowingAPathTurnsScalesAndPointsTheDirection) {
     const int32_t p = add_path(make_path({{0, 0, 100}, {100, 0, 100}}));
     CInstance* i = inst(50, 50);
-    path_start(*i, p, 10, 0, false);
+    path_start(r, *i, p, 10, 0, false);
     i->path_orientation = 90;
     i->path_scale = 2;
-    path_step(*i);
+    path_step(r, *i);
     // Half the path's speed on a path twice as large: 0.05 along, 10 pixels up.
     EXPECT_NEAR(i->path_position, 0.05, 1e-12);
     EXPECT_NEAR(i->x, 50, 1e-9);
@@ -462,30 +453,30 @@ TEST_F(MotionTest, FollowingAPathTurnsScalesAndPointsTheDirection) {
     // A first point of speed 0 never moves and ends at once (position 0).
     const int32_t still = add_path(make_path({{0, 0, 0}, {100, 0, 100}}));
     CInstance* j = inst(0, 0);
-    path_start(*j, still, 3, 0, false);
-    EXPECT_TRUE(path_step(*j));
+    path_start(r, *j, still, 3, 0, false);
+    EXPECT_TRUE(path_step(r, *j));
     EXPECT_EQ(j->path_index, -1);
     EXPECT_EQ(j->path_position, 1);
 
     // A scale of 0 crosses the path at once instead of making positions NaN.
     CInstance* k = inst(0, 0);
-    path_start(*k, p, 3, 1, false);
+    path_start(r, *k, p, 3, 1, false);
     k->path_scale = 0;
-    EXPECT_TRUE(path_step(*k));
+    EXPECT_TRUE(path_step(r, *k));
     EXPECT_TRUE(std::isfinite(k->path_position));
     EXPECT_TRUE(std::isfinite(k->x));
 }
 
 TEST_F(MotionTest, TheStepRaisesEndOfPathOnce) {
     ASSERT_TRUE(
-        test::add_code(0, ev::Other, ev::EndOfPath,
+        test::add_code(r, 0, ev::Other, ev::EndOfPath,
                        "show_debug_message(\"end \" + string(x) + \" \" + string(path_index))"));
-    build_event_lists();
+    build_event_lists(r);
     const int32_t p = add_path(make_path({{0, 0, 100}, {10, 0, 100}}));
     CInstance* i = inst(0, 0);
     eval("path_start(" + std::to_string(p) + ", 4, 0, 0); hspeed = 1", i);
-    for (int s = 0; s < 5; ++s) perform_step();
-    EXPECT_EQ(cp.console->out, std::vector<std::string>{"end 10 -1"});
+    for (int s = 0; s < 5; ++s) perform_step(r);
+    EXPECT_EQ(t.cp.console->out, std::vector<std::string>{"end 10 -1"});
     // The path clears the speeds, so the move adds nothing while on it.
     EXPECT_EQ(i->x, 10);
 }
@@ -515,7 +506,7 @@ TEST_F(MotionTest, PathFunctionsGiveDefaultsAndErrorsForMissingPaths) {
         {"p = path_add(); path_append(p, p + 1)", "Appending a non-existing path."},
     };
     for (const auto& c : errors) {
-        rt().script->errors.last.clear();
+        script().errors.last.clear();
         eval(c.code, i);
         EXPECT_NE(last_error().find(c.error), std::string::npos) << c.code << ": " << last_error();
     }

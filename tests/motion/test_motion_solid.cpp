@@ -9,7 +9,6 @@ namespace {
 class SolidMotionTest : public ::testing::Test, public test::CollisionWorld {
 protected:
     void SetUp() override {
-        init_motion(r);
         dot = sprite({"#"});
         block = sprite({"####", "####", "####", "####"});
         wall = object("wall", block, true);
@@ -21,22 +20,21 @@ protected:
 TEST_F(SolidMotionTest, AFollowerPutBackByASolidTakesItsPathStepAgain) {
     set_code(mover, ev::Collision, wall, "path_speed = -path_speed;");
     enter();
-    world().hooks.sprite_exists = [this](int32_t s) { return s == dot || s == block; };
     make(wall, 50, 0);
     CInstance* m = make(mover, 0, 0);
-    const int32_t p = motion().paths.add("line", [] {
+    const int32_t p = r.get<MotionState>().paths.add("line", [] {
         CPath path;
         path.set_closed(false);
         path.set_points({{0, 0, 100}, {100, 0, 100}});
         return path;
     }());
-    path_start(*m, p, 10, 0, false);
-    build_event_lists();
-    for (int s = 0; s < 4; ++s) perform_step();
+    path_start(r, *m, p, 10, 0, false);
+    build_event_lists(r);
+    for (int s = 0; s < 4; ++s) perform_step(r);
     EXPECT_NEAR(m->x, 40, 1e-9);
     // Step 5 reaches the wall: put back to 40 and 0.4, turned round by the
     // event, then stepped back along the path to 30.
-    perform_step();
+    perform_step(r);
     EXPECT_NEAR(m->path_position, 0.3, 1e-9);
     EXPECT_NEAR(m->x, 30, 1e-9);
     EXPECT_EQ(m->path_speed, -10);
@@ -44,7 +42,6 @@ TEST_F(SolidMotionTest, AFollowerPutBackByASolidTakesItsPathStepAgain) {
 
 TEST_F(SolidMotionTest, MoveRandomOnlyLandsOnFreePlaces) {
     enter(16, 8);
-    world().hooks.sprite_exists = [this](int32_t s) { return s == dot || s == block; };
     // Of the snapped places (0|8, 0|4) only (8, 4) is free.
     make(wall, 0, 0);
     make(wall, 8, 0);

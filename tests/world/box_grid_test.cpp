@@ -13,7 +13,7 @@ namespace {
 // printed and every instance's final state.
 std::vector<std::string> play(bool use_index, unsigned seed, int instances, int steps) {
     test::CollisionWorld w;
-    collision().use_index = use_index;
+    w.collision().use_index = use_index;
     const int32_t ring = w.sprite({"#####", "#...#", "#...#", "#...#", "#####"}, 2, 2);
     const int32_t block = w.sprite({"######", "######", "######"}, 1, 1);
     const int32_t dot = w.sprite({"#"});
@@ -67,7 +67,7 @@ std::vector<std::string> play(bool use_index, unsigned seed, int instances, int 
     w.set_code(ctl, ev::Step, ev::StepBegin,
                "t += 1; if (t mod 3 == 1) instance_deactivate_region(0, 0, 100, 100, true, "
                "true); if (t mod 3 == 2) instance_activate_all();");
-    build_event_lists();
+    build_event_lists(w.r);
     w.enter(400, 400);
     w.make(ctl, 0, 0);
     std::mt19937 rng(seed);
@@ -85,16 +85,16 @@ std::vector<std::string> play(bool use_index, unsigned seed, int instances, int 
         i->hspeed = 200;
     }
     for (int k = 0; k < 3; ++k) w.make(e, pos(rng), pos(rng));
-    for (int s = 0; s < steps; ++s) perform_step();
+    for (int s = 0; s < steps; ++s) perform_step(w.r);
     std::vector<std::string> out = w.take_out();
-    for (auto& i : room_instances().active())
+    for (auto& i : room_instances(w.world()).active())
         out.push_back(std::to_string(i->id()) + " " + std::to_string(i->x) + " " +
                       std::to_string(i->y) + " " + std::to_string(i->bbox_left) + " " +
                       std::to_string(i->bbox_bottom));
     return out;
 }
 
-TEST(CollisionIndex, RandomRoomGivesTheScansAnswersAndEventOrder) {
+TEST(BoxGrid, RandomRoomGivesTheScansAnswersAndEventOrder) {
     for (unsigned seed : {1u, 2u, 3u}) {
         const std::vector<std::string> scan = play(false, seed, 400, 12);
         const std::vector<std::string> grid = play(true, seed, 400, 12);
@@ -113,12 +113,12 @@ TEST(CollisionIndex, RandomRoomGivesTheScansAnswersAndEventOrder) {
 // carried between them: the grid answers as the scan does.
 std::vector<std::string> rooms_and_removal(bool use_index) {
     test::CollisionWorld w;
-    collision().use_index = use_index;
+    w.collision().use_index = use_index;
     const int32_t block = w.sprite({"########", "########", "########", "########"});
     const int32_t dot = w.sprite({"#"});
     const int32_t wall = w.object("wall", block, true);
     const int32_t probe = w.object("probe", dot);
-    world().objects[static_cast<size_t>(probe)]->persistent = true;
+    w.world().objects[static_cast<size_t>(probe)]->persistent = true;
     const std::string W = std::to_string(wall);
     w.set_code(probe, ev::Step, ev::StepNormal,
                "t += 1; var s, i; s = string(room) + ':'; for (i = 0; i < 200; i += 9) s += ' ' + "
@@ -134,20 +134,20 @@ std::vector<std::string> rooms_and_removal(bool use_index) {
         room->name = "rm" + std::to_string(k);
         room->code = "var i; for (i = 0; i < 60; i += 1) instance_create((i * " +
                      std::to_string(13 + 4 * k) + ") mod 200, (i * 7) mod 100, " + W + ")";
-        world().rooms.push_back(std::move(room));
-        world().room_order.push_back(k);
+        w.world().rooms.push_back(std::move(room));
+        w.world().room_order.push_back(k);
     }
-    build_event_lists();
-    start_game();
+    build_event_lists(w.r);
+    start_game(w.r);
     w.eval("t = 0", w.make(probe, 0, 0));
     for (int s = 0; s < 9; ++s) {
-        perform_step();
-        handle_transition();
+        perform_step(w.r);
+        handle_transition(w.r);
     }
     return w.take_out();
 }
 
-TEST(CollisionIndex, FollowsRemovalAndRoomChanges) {
+TEST(BoxGrid, FollowsRemovalAndRoomChanges) {
     const std::vector<std::string> scan = rooms_and_removal(false);
     ASSERT_EQ(scan.size(), 9u);
     EXPECT_EQ(scan[0].substr(0, 2), "0:");

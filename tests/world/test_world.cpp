@@ -8,12 +8,13 @@
 
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "kxpack/game_source.h"
 #include "script/code_error.h"
 #include "script/code_main.h"
 #include "script/script_state.h"
-#include "support/capture_platform.h"
+#include "support/sprite_support.h"
+#include "support/test_runtime.h"
 #include "support/world_support.h"
 #include "world/function_game.h"
 #include "world/game_loop.h"
@@ -51,50 +52,35 @@ std::vector<CAction> acts(A&&... a) {
 
 class WorldTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        r.platform = cp.platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-    }
-
     int32_t add_object(const std::string& name, int32_t parent = -1) {
-        auto o = std::make_unique<CObject>();
-        o->name = name;
-        o->parent = parent;
-        world().objects.push_back(std::move(o));
-        return static_cast<int32_t>(world().objects.size()) - 1;
+        return test::add_object(r, name, parent);
     }
     void set_event(int32_t obj, int32_t type, int32_t n, std::vector<CAction> actions) {
         CEvent& e = world().objects[static_cast<size_t>(obj)]->event_at(type, n);
         e.actions = std::move(actions);
-        for (CAction& a : e.actions) ASSERT_TRUE(compile_action(a)) << pending_message();
+        for (CAction& a : e.actions) ASSERT_TRUE(compile_action(r, a)) << pending_message(script());
     }
-    // A room to play in, entered as the game's first room.
+    // Rooms to play in, the first entered as the game's first room.
     void enter(int rooms = 1) {
-        WorldState& w = world();
-        for (int i = 0; i < rooms; ++i) {
-            w.rooms.push_back(std::make_unique<CRoom>());
-            w.rooms.back()->name = "rm" + std::to_string(i);
-            w.room_order.push_back(i);
-        }
-        start_game();
+        test::add_rooms(r, rooms);
+        start_game(r);
     }
     RValue eval(const std::string& code, CInstance* self = nullptr) {
         CCode c(code, false);
-        EXPECT_TRUE(c.compile()) << pending_message();
+        EXPECT_TRUE(c.compile(script())) << pending_message(script());
         CInstance temp(0, -1);
         if (!self) self = &temp;
         RValue result;
-        EXPECT_TRUE(execute_reporting(self, self, c, result)) << code;
+        EXPECT_TRUE(execute_reporting(r, self, self, c, result)) << code;
         return result;
     }
-    std::vector<std::string> take_out() { return std::exchange(cp.console->out, {}); }
+    std::vector<std::string> take_out() { return t.take_out(); }
+    WorldState& world() { return r.get<WorldState>(); }
+    ScriptState& script() { return r.get<ScriptState>(); }
+    RoomInstances& instances() { return room_instances(world()); }
 
-    test::CapturePlatform cp;
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 TEST_F(WorldTest, ActionListsRunByTheControlRules) {
@@ -143,11 +129,11 @@ TEST_F(WorldTest, ActionListsRunByTheControlRules) {
     const int32_t obj = add_object("obj_a");
     add_object("obj_none");
     enter();
-    CInstance* inst = create_in_room(obj, 0, 0);
+    CInstance* inst = create_in_room(r, obj, 0, 0);
     for (auto& c : cases) {
         set_event(obj, ev::Other, ev::User0, std::move(c.actions));
         take_out();
-        perform_event(inst, inst, obj, ev::Other, ev::User0);
+        perform_event(r, inst, inst, obj, ev::Other, ev::User0);
         EXPECT_EQ(take_out(), c.out) << c.name;
     }
 }
@@ -156,16 +142,16 @@ TEST_F(WorldTest, QuestionsAboutAnObjectNeedEveryInstanceAndSkipDestroyedOnes) {
     const int32_t a = add_object("obj_a");
     const int32_t b = add_object("obj_b");
     enter();
-    CInstance* self = create_in_room(a, 0, 0);
-    CInstance* b1 = create_in_room(b, 1, 0);
-    create_in_room(b, 2, 0);
+    CInstance* self = create_in_room(r, a, 0, 0);
+    CInstance* b1 = create_in_room(r, b, 1, 0);
+    create_in_room(r, b, 2, 0);
     set_event(a, ev::Other, ev::User0,
               acts(question("return x < 2", b), say("all"), control(act::Else), say("not all")));
-    perform_event(self, self, a, ev::Other, ev::User0);
+    perform_event(r, self, self, a, ev::Other, ev::User0);
     b1->mark_destroyed();
     set_event(a, ev::Other, ev::User0,
               acts(question("return x > 1", b), say("all"), control(act::Else), say("not all")));
-    perform_event(self, self, a, ev::Other, ev::User0);
+    perform_event(r, self, self, a, ev::Other, ev::User0);
     EXPECT_EQ(take_out(), (std::vector<std::string>{"not all", "all"}));
 }
 
@@ -178,17 +164,17 @@ TEST_F(WorldTest, EventsAreFoundThroughParentsAndCollisionAncestors) {
     world().objects[static_cast<size_t>(child)]->event_at(ev::Step, 0);  // empty: not present
     set_event(base, ev::Collision, wall_base, acts(say("hit")));
     int32_t owner = -1;
-    EXPECT_NE(find_event(child, ev::Step, 0, &owner), nullptr);
+    EXPECT_NE(find_event(world(), child, ev::Step, 0, &owner), nullptr);
     EXPECT_EQ(owner, base);
-    EXPECT_NE(find_event(child, ev::Collision, wall, &owner), nullptr)
+    EXPECT_NE(find_event(world(), child, ev::Collision, wall, &owner), nullptr)
         << "X's parent's collision event";
-    EXPECT_EQ(find_event(child, ev::Step, 7), nullptr) << "above the stored numbers";
-    EXPECT_TRUE(object_is_ancestor(child, base));
-    EXPECT_FALSE(object_is_ancestor(base, base));
+    EXPECT_EQ(find_event(world(), child, ev::Step, 7), nullptr) << "above the stored numbers";
+    EXPECT_TRUE(object_is_ancestor(world(), child, base));
+    EXPECT_FALSE(object_is_ancestor(world(), base, base));
     // A parent cycle in the data ends the walk.
     world().objects[static_cast<size_t>(base)]->parent = child;
-    EXPECT_EQ(find_event(child, ev::Draw, 0), nullptr);
-    EXPECT_TRUE(object_is_ancestor(child, child));
+    EXPECT_EQ(find_event(world(), child, ev::Draw, 0), nullptr);
+    EXPECT_TRUE(object_is_ancestor(world(), child, child));
 }
 
 TEST_F(WorldTest, InstanceFunctionsKeepIdsListsAndCopies) {
@@ -196,7 +182,7 @@ TEST_F(WorldTest, InstanceFunctionsKeepIdsListsAndCopies) {
     const int32_t b = add_object("obj_b");
     enter();
     const int32_t first = static_cast<int32_t>(eval("return instance_create(10, 10, obj_a)").real);
-    CInstance* inst = room_instances().find_id(first);
+    CInstance* inst = instances().find_id(first);
     ASSERT_NE(inst, nullptr);
     eval("hp = 3; instance_change(obj_b, 0)", inst);
     EXPECT_EQ(eval("return instance_find(obj_b, 0)").real, first) << "the change keeps the id";
@@ -205,9 +191,9 @@ TEST_F(WorldTest, InstanceFunctionsKeepIdsListsAndCopies) {
         << "the old record waits for the end of the step";
     EXPECT_EQ(eval("return instance_create(0, 0, obj_a)").real, first + 2);
 
-    CInstance* changed = room_instances().find_id(first);
+    CInstance* changed = instances().find_id(first);
     const int32_t copy = static_cast<int32_t>(eval("return instance_copy(0)", changed).real);
-    eval("hp = 9", room_instances().find_id(copy));
+    eval("hp = 9", instances().find_id(copy));
     EXPECT_EQ(eval("return hp", changed).real, 3) << "the copy's variables are its own";
 
     EXPECT_EQ(eval("return instance_nearest(0, 10, obj_b)").real, first) << "a tie keeps the first";
@@ -219,26 +205,28 @@ TEST_F(WorldTest, InstanceFunctionsKeepIdsListsAndCopies) {
 
 TEST_F(WorldTest, DeactivatedInstancesLeaveTheListsUntilActivated) {
     const int32_t a = add_object("obj_a");
+    // A one-pixel sprite: each instance's box is its position.
+    world().objects[static_cast<size_t>(a)]->sprite = test::add_sprite(r, {"#"});
     enter();
-    CInstance* in = create_in_room(a, 10, 10);    // inside the rectangle
-    CInstance* edge = create_in_room(a, 20, 20);  // touches its corner
-    create_in_room(a, 50, 50);                    // outside
+    CInstance* in = create_in_room(r, a, 10, 10);    // inside the rectangle
+    CInstance* edge = create_in_room(r, a, 20, 20);  // touches its corner
+    create_in_room(r, a, 50, 50);                    // outside
     eval("instance_deactivate_region(0, 0, 20, 20, 0, 0)");
     EXPECT_EQ(eval("return instance_number(obj_a)").real, 2)
         << "only the one that does not meet it goes";
     eval("instance_deactivate_object(obj_a)");
     EXPECT_EQ(eval("return instance_exists(obj_a)").real, 0);
     eval("instance_activate_region(0, 0, 20, 20, 1)");
-    EXPECT_EQ(room_instances().count(), 2);
-    EXPECT_EQ(room_instances().at(0), in);
-    EXPECT_EQ(room_instances().at(1), edge);
+    ASSERT_EQ(instances().count(), 2);
+    EXPECT_EQ(instances().at(0), in);
+    EXPECT_EQ(instances().at(1), edge);
 }
 
 TEST_F(WorldTest, BuiltinVariablesFollowTheirWriteRules) {
     const int32_t a = add_object("obj_a");
     set_event(a, ev::Other, ev::NoMoreLives, acts(say("no more lives")));
     enter();
-    CInstance* i = create_in_room(a, 0, 0);
+    CInstance* i = create_in_room(r, a, 0, 0);
     eval("alarm[12] = 5", i);
     EXPECT_EQ(i->alarm[0], 5);
     eval("visible = 0.5", i);
@@ -252,7 +240,7 @@ TEST_F(WorldTest, BuiltinVariablesFollowTheirWriteRules) {
     EXPECT_EQ(eval("return room_speed").real, 1);
     eval("room_speed = 0.4");
     EXPECT_EQ(eval("return room_speed").real, 1);
-    EXPECT_NE(rt().script->errors.last.find("Trying to set the room speed to a value <= 0."),
+    EXPECT_NE(script().errors.last.find("Trying to set the room speed to a value <= 0."),
               std::string::npos);
     eval("lives = 1; lives = 0; lives = -1");
     EXPECT_EQ(take_out(), std::vector<std::string>{"no more lives"});
@@ -269,23 +257,23 @@ TEST_F(WorldTest, AlarmsCountDownInTheStepAndATransitionEndsTheStep) {
     set_event(a, ev::Step, ev::StepBegin, acts(code_action("if (go) room_goto(1)")));
     set_event(a, ev::Step, ev::StepNormal, acts(say("step")));
     enter(2);
-    CInstance* three = create_in_room(a, 0, 0);
-    CInstance* zero = create_in_room(a, 0, 0);
-    build_event_lists();
+    CInstance* three = create_in_room(r, a, 0, 0);
+    CInstance* zero = create_in_room(r, a, 0, 0);
+    build_event_lists(r);
     three->alarm[0] = 3;
     zero->alarm[0] = 0;
     std::vector<std::string> all;
     for (int s = 0; s < 3; ++s) {
-        perform_step();
+        perform_step(r);
         for (auto& l : take_out()) all.push_back(std::to_string(s + 1) + " " + l);
     }
     EXPECT_EQ(all, (std::vector<std::string>{"1 step", "1 step", "2 step", "2 step", "3 alarm",
                                              "3 step", "3 step"}));
     EXPECT_EQ(zero->alarm[0], -1);
     eval("go = 1", three);
-    perform_step();
+    perform_step(r);
     EXPECT_TRUE(take_out().empty()) << "a room change in begin step skips the rest";
-    EXPECT_EQ(rt().script->transition_request, 1);
+    EXPECT_EQ(script().transition.code(), 1);
 }
 
 TEST_F(WorldTest, TimeLineMomentsRunWhenThePositionPassesThem) {
@@ -295,15 +283,16 @@ TEST_F(WorldTest, TimeLineMomentsRunWhenThePositionPassesThem) {
     tl->name = "tl";
     world().timelines.push_back(std::move(tl));
     for (int t : {0, 10, 20})
-        ASSERT_TRUE(add_code_moment(0, t, "show_debug_message(string(" + std::to_string(t) + "))"));
-    ASSERT_TRUE(add_code_moment(0, 10, "show_debug_message(\"again\")"));
+        ASSERT_TRUE(
+            add_code_moment(r, 0, t, "show_debug_message(string(" + std::to_string(t) + "))"));
+    ASSERT_TRUE(add_code_moment(r, 0, 10, "show_debug_message(\"again\")"));
     EXPECT_EQ(world().timelines[0]->count(), 3) << "an existing time takes the action";
-    build_event_lists();
-    CInstance* i = create_in_room(a, 0, 0);
+    build_event_lists(r);
+    CInstance* i = create_in_room(r, a, 0, 0);
     i->timeline_index = 0;
     std::vector<std::string> when;
     for (int s = 1; s <= 12; ++s) {
-        perform_step();
+        perform_step(r);
         for (auto& l : take_out()) when.push_back(std::to_string(s) + ":" + l);
     }
     EXPECT_EQ(when, (std::vector<std::string>{"1:0", "11:10", "11:again"}));
@@ -311,8 +300,8 @@ TEST_F(WorldTest, TimeLineMomentsRunWhenThePositionPassesThem) {
     i->timeline_speed = 2;
     world().timelines[0]->remove(10);
     world().timelines[0]->add(5).actions.push_back(code_action("show_debug_message(\"five\")"));
-    ASSERT_TRUE(compile_action(world().timelines[0]->add(5).actions.back()));
-    perform_step();
+    ASSERT_TRUE(compile_action(r, world().timelines[0]->add(5).actions.back()));
+    perform_step(r);
     EXPECT_EQ(take_out(), std::vector<std::string>{"five"});
     world().timelines[0]->remove(7);  // no such moment
     EXPECT_EQ(world().timelines[0]->count(), 3);
@@ -362,9 +351,9 @@ TEST_F(WorldTest, ObjectRecordsRoundTripAndRefuseCorruptData) {
 TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     const int32_t a = add_object("obj_a");
     enter();
-    world().game.game_id = 7;
-    EXPECT_EQ(default_save_name(), "_save7.sav");
-    CInstance* i = create_in_room(a, 3, 4);
+    r.get<GameDataState>().header.game_id = 7;
+    EXPECT_EQ(default_save_name(r), "_save7.sav");
+    CInstance* i = create_in_room(r, a, 3, 4);
     const int32_t id = i->id();
     eval("hp = 5; alarm[2] = 9", i);
     eval("score = 11; global.g = \"kept\"");
@@ -373,22 +362,22 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
         ("kx_world_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(dir);
     const std::string file = (dir / "s.sav").string();
-    ASSERT_TRUE(save_game(file));
+    ASSERT_TRUE(save_game(r, file));
     CStream image;
-    write_save(image);
+    write_save(r, image);
 
     eval("score = 1; global.g = 0; with (obj_a) instance_destroy()");
-    room_instances().remove_destroyed();
-    ASSERT_TRUE(load_game(file));
+    instances().remove_destroyed(world());
+    ASSERT_TRUE(load_game(r, file));
     EXPECT_EQ(eval("return score").real, 11);
     EXPECT_EQ(eval("return global.g").str.str(), "kept");
-    CInstance* back = room_instances().find_id(id);
+    CInstance* back = instances().find_id(id);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(eval("return hp", back).real, 5);
     EXPECT_EQ(back->alarm[2], 9);
     EXPECT_EQ(back->x, 3);
     CStream again;
-    write_save(again);
+    write_save(r, again);
     EXPECT_TRUE(std::equal(image.bytes().begin(), image.bytes().end(), again.bytes().begin(),
                            again.bytes().end()));
 
@@ -397,18 +386,18 @@ TEST_F(WorldTest, SaveFilesRestoreTheGameAndTruncatedOnesChangeNothing) {
     for (size_t len = 0; len < bytes.size(); len += 7) {
         std::ofstream(file, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(len));
-        EXPECT_FALSE(load_game(file)) << len;
+        EXPECT_FALSE(load_game(r, file)) << len;
         ASSERT_EQ(eval("return score").real, 2)
             << "a refused load leaves the game alone, length " << len;
     }
-    EXPECT_NE(rt().script->errors.last.find("Failed to load game from file"), std::string::npos);
-    world().game.game_id = 8;
+    EXPECT_NE(script().errors.last.find("Failed to load game from file"), std::string::npos);
+    r.get<GameDataState>().header.game_id = 8;
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
-    EXPECT_FALSE(load_game(file));
-    EXPECT_EQ(rt().script->errors.last, "This is a save file for a different game!");
-    EXPECT_FALSE(load_game((dir / "missing.sav").string()));
+    EXPECT_FALSE(load_game(r, file));
+    EXPECT_EQ(script().errors.last, "This is a save file for a different game!");
+    EXPECT_FALSE(load_game(r, (dir / "missing.sav").string()));
     std::filesystem::remove_all(dir);
 }
 
@@ -424,11 +413,12 @@ TEST_F(WorldTest, ATransitionDuringRoomStartStopsTheRestOfIt) {
         world().rooms.push_back(std::make_unique<CRoom>());
         world().room_order.push_back(k);
     }
-    for (int x : {0, 1, 2}) world().rooms[0]->instances.append(make_instance(100001 + x, a, x, 0));
+    for (int x : {0, 1, 2})
+        world().rooms[0]->instances.append(world(), make_instance(r, 100001 + x, a, x, 0));
     world().rooms[0]->code = "show_debug_message(\"room code\")";
-    world().rooms[1]->instances.append(make_instance(100010, a, 5, 0));
-    world().game.step_limit = 1;
-    run_game();
+    world().rooms[1]->instances.append(world(), make_instance(r, 100010, a, 5, 0));
+    r.options.steps = 1;
+    run_game(r);
     EXPECT_EQ(take_out(), (std::vector<std::string>{"create 0", "create 1", "create 5",
                                                     "room start 1", "step"}));
 }
@@ -440,17 +430,17 @@ TEST_F(WorldTest, F5SavesAndF6LoadsTheGameFileOfTheGameId) {
     std::filesystem::current_path(dir);
     add_object("obj_a");
     enter();
-    world().game.game_id = 7;
+    r.get<GameDataState>().header.game_id = 7;
     eval("score = 3; keyboard_lastkey = 116");
-    perform_step();
+    perform_step(r);
     EXPECT_TRUE(std::filesystem::exists(dir / "_save7.sav"));
     EXPECT_EQ(eval("return keyboard_lastkey").real, 0);
     eval("score = 4; keyboard_lastkey = 117");
-    perform_step();
+    perform_step(r);
     EXPECT_EQ(eval("return score").real, 3);
-    rt().settings->KeyF5F6SaveLoad = false;
+    r.get<GameDataState>().settings.KeyF5F6SaveLoad = false;
     eval("score = 5; keyboard_lastkey = 117");
-    perform_step();
+    perform_step(r);
     EXPECT_EQ(eval("return score").real, 5) << "the setting turns the keys off";
     std::filesystem::current_path(here);
     std::filesystem::remove_all(dir);
@@ -466,15 +456,15 @@ TEST_F(WorldTest, PausedGamesStepOneAtATimeAndStop) {
               acts(code_action("if (n == 1) { show_debug_message(\"pausing\"); }")));
     world().rooms.push_back(std::make_unique<CRoom>());
     world().room_order.push_back(0);
-    world().rooms[0]->instances.append(make_instance(100001, a, 0, 0));
+    world().rooms[0]->instances.append(world(), make_instance(r, 100001, a, 0, 0));
     world().game.running = true;
-    start_game();
+    start_game(r);
     world().game.paused = true;
-    loop_single_step();
-    loop_single_step();
+    loop_single_step(r);
+    loop_single_step(r);
     EXPECT_EQ(take_out(), (std::vector<std::string>{"create", "step 1", "pausing", "step 2"}));
-    EXPECT_EQ(room_instances().count(), 0) << "the step ran to its end";
-    loop_stop();
+    EXPECT_EQ(instances().count(), 0) << "the step ran to its end";
+    loop_stop(r);
     EXPECT_FALSE(world().game.running);
     EXPECT_EQ(world().current, nullptr);
 }
@@ -510,9 +500,9 @@ TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
     // A damaged save either loads or is refused; the game stays playable.
     add_object("obj_a");
     enter();
-    for (int k = 0; k < 5; ++k) create_in_room(0, k, k);
+    for (int k = 0; k < 5; ++k) create_in_room(r, 0, k, k);
     CStream image;
-    write_save(image);
+    write_save(r, image);
     const std::string file =
         (std::filesystem::temp_directory_path() / "kx_world_damaged.sav").string();
     for (int round = 0; round < 200; ++round) {
@@ -521,8 +511,8 @@ TEST_F(WorldTest, DamagedSectionsAndSavesAreRefusedWithoutHarm) {
             b[8 + rng() % (b.size() - 8)] = static_cast<uint8_t>(rng());
         std::ofstream(file, std::ios::binary | std::ios::trunc)
             .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-        load_game(file);
-        perform_step();
+        load_game(r, file);
+        perform_step(r);
     }
     std::filesystem::remove(file);
 }
@@ -532,10 +522,10 @@ TEST_F(WorldTest, VirtualTimeGivesEachStepOnePeriodAndCountsFps) {
     world().rooms.push_back(std::make_unique<CRoom>());
     world().rooms[0]->speed = 30;
     world().room_order.push_back(0);
-    const int64_t start = rt().platform->clock()->now_us();
-    world().game.step_limit = 31;
-    run_game();
-    EXPECT_EQ(rt().platform->clock()->now_us() - start, 31 * 33333);
+    const int64_t start = r.platform->clock()->now_us();
+    r.options.steps = 31;
+    run_game(r);
+    EXPECT_EQ(r.platform->clock()->now_us() - start, 31 * 33333);
     EXPECT_EQ(world().game.fps, 30) << "the steps of the first whole second";
     EXPECT_EQ(world().game.steps_done, 31);
     EXPECT_FALSE(world().game.running);
@@ -546,16 +536,16 @@ TEST_F(WorldTest, LibraryCodeRunsAtGameStartAndAFailureEndsTheGame) {
     world().rooms.push_back(std::make_unique<CRoom>());
     world().room_order.push_back(0);
     world().library_init = {"global.lib = object_index + 1", "", "show_debug_message(\"second\")"};
-    world().game.step_limit = 1;
-    run_game();
+    r.options.steps = 1;
+    run_game(r);
     EXPECT_EQ(eval("return global.lib").real, 1) << "a temporary instance of object 0";
     EXPECT_EQ(take_out(), std::vector<std::string>{"second"});
 
     world().library_init = {"x = ;"};
-    world().game.step_limit = -1;
-    run_game();  // would never end without the fatal report
+    r.options.steps = -1;
+    run_game(r);  // would never end without the fatal report
     EXPECT_EQ(world().game.steps_done, 0);
-    EXPECT_NE(rt().script->errors.last.find("COMPILATION ERROR in library initialization code"),
+    EXPECT_NE(script().errors.last.find("COMPILATION ERROR in library initialization code"),
               std::string::npos);
 }
 
@@ -573,21 +563,21 @@ TEST_F(WorldTest, ATransitionEndsTheStepAfterThePhaseThatAskedForIt) {
     enter(2);
     world().timelines.push_back(std::make_unique<CTimeLine>());
     world().timelines[0]->add(0).actions.push_back(phase("timeline"));
-    ASSERT_TRUE(compile_action(world().timelines[0]->add(0).actions.back()));
-    build_event_lists();
+    ASSERT_TRUE(compile_action(r, world().timelines[0]->add(0).actions.back()));
+    build_event_lists(r);
     const std::vector<std::string> all = {"begin", "timeline", "alarm", "step", "end", "animation"};
     for (size_t stop = 0; stop < all.size(); ++stop) {
-        rt().script->transition_request = -1;
+        script().transition.clear();
         eval("global.stop = \"" + all[stop] + "\"");
-        CInstance* i = create_in_room(a, 0, 0);
+        CInstance* i = create_in_room(r, a, 0, 0);
         i->alarm[0] = 1;
         i->timeline_index = 0;
-        perform_step();
+        perform_step(r);
         const std::vector<std::string> want(all.begin(),
                                             all.begin() + static_cast<std::ptrdiff_t>(stop) + 1);
         EXPECT_EQ(take_out(), want) << "stopped in " << all[stop];
         i->mark_destroyed();
-        room_instances().remove_destroyed();
+        instances().remove_destroyed(world());
     }
 }
 
