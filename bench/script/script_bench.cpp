@@ -1,20 +1,26 @@
 // Runs one benchmark program in the language: kx_script_bench MAIN SCRIPTS_DIR INSTANCES.
-// Every NAME.kxs in SCRIPTS_DIR becomes a script; INSTANCES instances of object
-// 0 stand in the room, each with v = 0. Prints the result like --eval does.
+// A runtime starts as kxrun starts one, on a headless platform. Every NAME.kxs
+// in SCRIPTS_DIR becomes a script; INSTANCES instances of object 0 stand in
+// the room, each with v = 0. Prints the result like --eval does.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/subsystems.h"
 #include "core/runtime.h"
 #include "platform/platform.h"
 #include "script/eval.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
 #include "script/variable_main.h"
+#include "world/instance_main.h"
+#include "world/object_class.h"
+#include "world/world_state.h"
 
 namespace fs = std::filesystem;
 
@@ -33,18 +39,21 @@ int main(int argc, char** argv) {
     auto platform = kx::create_headless_platform();
     kx::Runtime rt;
     rt.platform = platform.get();
-    kx::init_script(rt);
+    kx::start_kxrun(rt);
     kx::RuntimeScope scope(rt);
-    kx::ScriptState& st = *rt.script;
+    kx::ScriptState& st = rt.get<kx::ScriptState>();
     std::vector<fs::path> files;
     if (fs::is_directory(argv[2]))
         for (const auto& e : fs::directory_iterator(argv[2]))
             if (e.path().extension() == ".kxs") files.push_back(e.path());
     std::sort(files.begin(), files.end());
     for (const fs::path& f : files) st.scripts.add(f.stem().string(), read_text(f));
-    if (!kx::compile_scripts()) return 1;
+    if (!kx::compile_scripts(rt)) return 1;
     const int n = std::stoi(argv[3]);
     const int32_t v = kx::variable_index(st, "v");
-    for (int i = 0; i < n; ++i) st.own_instances.create(0)->vars().set(v, 0, kx::RValue(0.0));
+    kx::WorldState& w = rt.get<kx::WorldState>();
+    w.objects.push_back(std::make_unique<kx::CObject>());
+    w.objects.back()->name = "obj_bench";
+    for (int i = 0; i < n; ++i) kx::create_in_room(rt, 0, 0, 0)->vars().set(v, 0, kx::RValue(0.0));
     return kx::eval_program(rt, read_text(argv[1]));
 }

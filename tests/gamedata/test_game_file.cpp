@@ -6,15 +6,15 @@
 #include <fstream>
 
 #include "app/runner.h"
-#include "app/runner_state.h"
 #include "app/temp_folder.h"
 #include "gamedata/game_data.h"
 #include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "gamedata/scramble.h"
 #include "image/picture_file.h"
 #include "kxpack/game_source.h"
 #include "script/script_state.h"
-#include "support/capture_platform.h"
+#include "support/test_runtime.h"
 #include "world/world_state.h"
 
 using namespace kx;
@@ -22,11 +22,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-RunnerOptions options(std::string file, std::string workdir) {
-    RunnerOptions o;
-    o.game_file = std::move(file);
-    o.working_dir = std::move(workdir);
-    return o;
+// The run's options as kxrun sets them: the game file, the working folder and
+// the temporary folder.
+void set_options(Runtime& rt, const TempFolder& temp, std::string workdir) {
+    rt.options.game_file = "game.kx";
+    rt.options.working_dir = std::move(workdir);
+    rt.options.temp_dir = temp.path();
 }
 
 pack::GameSource sample_game(bool with_scripts = false) {
@@ -58,21 +59,18 @@ pack::GameSource sample_game(bool with_scripts = false) {
 }
 
 struct GameRun {
-    test::CapturePlatform cap;
-    Runtime rt;
+    test::TestRuntime t;
+    test::CapturePlatform& cap = t.cp;
+    Runtime& rt = t.runtime();
     TempFolder temp;
-    std::string workdir;
     int status = -1;
 
     explicit GameRun(const std::vector<uint8_t>& bytes, std::string work = {}) {
-        rt.platform = cap.platform.get();
-        RuntimeScope scope(rt);
-        init_runtime(rt);
-        rt.runner->temp_dir = temp.path();
-        workdir = work.empty() ? temp.path() : work;
-        Runner r(rt, temp, options("game.kx", workdir));
+        set_options(rt, temp, work.empty() ? temp.path() : work);
+        Runner r(rt, temp);
         status = r.run(&bytes);
     }
+    GameDataState& data() { return t.state<GameDataState>(); }
 };
 
 }  // namespace
@@ -85,28 +83,29 @@ TEST(GameFile, BuildThenReadKeepsEverySetting) {
 
     GameRun run(bytes);
     ASSERT_EQ(run.status, 0) << (run.cap.console->err.empty() ? "" : run.cap.console->err[0]);
-    const GameSettings& s = *run.rt.settings;
+    const GameSettings& s = run.data().settings;
     EXPECT_EQ(s.Scaling, 0);
     EXPECT_TRUE(s.FullScreen);
     EXPECT_FALSE(s.KeyEscEnd);
     EXPECT_EQ(s.LoadingImageAlpha, 128);
     EXPECT_TRUE(s.UninitializedAsZero);
-    EXPECT_TRUE(s.KeyF1Info);   // default kept
+    EXPECT_TRUE(s.KeyF1Info);  // default kept
     ASSERT_EQ(s.constants.size(), 2u);
     EXPECT_EQ(s.constants[1].name, "NAME");
     EXPECT_EQ(s.constants[1].value, "'hero'");
-    ASSERT_EQ(run.rt.script->scripts.count(), 3);
-    EXPECT_FALSE(run.rt.script->scripts.exists(1));
-    EXPECT_EQ(run.rt.script->scripts.name(2), "scr_b");
-    EXPECT_EQ(run.rt.script->scripts.text(2), "return argument0 * 2");
-    const RunnerState& rs = *run.rt.runner;
-    EXPECT_TRUE(rs.debug_mode);
-    EXPECT_EQ(rs.game_id, 31337);
-    EXPECT_EQ(rs.game_identifier[15], 255);
-    EXPECT_EQ(run.rt.world->room_order, (std::vector<int32_t>{0, 2, 1}));
-    EXPECT_EQ(run.rt.world->library_init, (std::vector<std::string>{"", "x = 1"}));
-    EXPECT_EQ(rs.game_info.caption, "About");
-    EXPECT_EQ(rs.game_info.text, "{\\rtf1 hello}");
+    ASSERT_EQ(run.t.script().scripts.count(), 3);
+    EXPECT_FALSE(run.t.script().scripts.exists(1));
+    EXPECT_EQ(run.t.script().scripts.name(2), "scr_b");
+    EXPECT_EQ(run.t.script().scripts.text(2), "return argument0 * 2");
+    const GameDataState& gd = run.data();
+    EXPECT_TRUE(gd.header.debug_mode);
+    EXPECT_EQ(gd.header.game_id, 31337);
+    EXPECT_EQ(gd.header.identifier[15], 255);
+    const WorldState& w = run.t.state<WorldState>();
+    EXPECT_EQ(w.room_order, (std::vector<int32_t>{0, 2, 1}));
+    EXPECT_EQ(w.library_init, (std::vector<std::string>{"", "x = 1"}));
+    EXPECT_EQ(gd.info.caption, "About");
+    EXPECT_EQ(gd.info.text, "{\\rtf1 hello}");
 
     // Debug mode with the bar: the progress messages in order, ending with Ready.
     const auto& out = run.cap.console->out;
@@ -121,7 +120,8 @@ TEST(GameFile, ReadBackGivesTheSourceAgain) {
     pack::GameSource g = sample_game(true);
     std::vector<uint8_t> bytes = pack::build_game_file(g);
     fs::path f = fs::temp_directory_path() / "kx_roundtrip_test.kx";
-    std::ofstream(f, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    std::ofstream(f, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
     pack::GameSource back = pack::read_game_file(f);
     fs::remove(f);
     EXPECT_EQ(pack::build_game_file(back), bytes);
@@ -136,7 +136,8 @@ TEST(GameFile, NoProgressBarMeansNoBarPicturesAndNoMessages) {
     GameRun run(pack::build_game_file(g));
     ASSERT_EQ(run.status, 0);
     EXPECT_TRUE(run.cap.console->out.empty());
-    EXPECT_EQ(run.rt.settings->constants.size(), 2u);   // the fields after the pictures stay in step
+    EXPECT_EQ(run.data().settings.constants.size(),
+              2u);  // the fields after the pictures stay in step
 }
 
 TEST(GameFile, ContainerAndSectionFailuresShowTheirMessage) {
@@ -184,7 +185,7 @@ TEST(GameFile, InnerHeaderAndSectionFailures) {
     bad_magic.data()[0] ^= 1;
 
     GameDataSpec v530 = g.data;
-    CStream wrong_version;   // inner version is inside the scrambled part: rebuild
+    CStream wrong_version;  // inner version is inside the scrambled part: rebuild
     {
         CStream st = build_game_data(v530, sections);
         // Unscramble, patch the version, scramble again.
@@ -248,7 +249,10 @@ TEST(GameFile, ExtraFilesHonourOverwriteAndDeleteFlagsAndStayInTheirFolder) {
     std::ofstream(folder / "keep.txt") << "old";
     std::ofstream(folder / "over.txt") << "old";
 
-    struct Case { bool overwrite; const char* expect_keep; };
+    struct Case {
+        bool overwrite;
+        const char* expect_keep;
+    };
     for (Case c : {Case{false, "old"}, Case{true, "new"}}) {
         std::ofstream(folder / "keep.txt", std::ios::trunc) << "old";
         pack::GameSource g = sample_game();
@@ -271,7 +275,7 @@ TEST(GameFile, ExtraFilesHonourOverwriteAndDeleteFlagsAndStayInTheirFolder) {
         EXPECT_TRUE(fs::exists(folder / "passwd_kx"));
         EXPECT_FALSE(fs::exists(folder.parent_path() / "escape.txt"));
         EXPECT_FALSE(fs::exists("/etc/passwd_kx"));
-        EXPECT_EQ(run.rt.runner->extra_files.size(), 4u);   // ".." has nothing safe left
+        EXPECT_EQ(run.data().extra_files.size(), 4u);  // ".." has nothing safe left
     }
 
     // The delete flag removes every listed file, also one that existed before.
@@ -287,28 +291,26 @@ TEST(GameFile, ExtraFilesHonourOverwriteAndDeleteFlagsAndStayInTheirFolder) {
 TEST(GameFile, ExtensionLibraryIsWrittenToTheTempFolder) {
     pack::GameSource g = sample_game();
     std::vector<uint8_t> bytes = pack::build_game_file(g);
-    test::CapturePlatform cap;
-    Runtime rt;
-    rt.platform = cap.platform.get();
-    RuntimeScope scope(rt);
-    init_runtime(rt);
+    test::TestRuntime t;
     TempFolder temp;
-    Runner r(rt, temp, options("game.kx", temp.path()));
+    set_options(t.runtime(), temp, temp.path());
+    Runner r(t.runtime(), temp);
     ASSERT_TRUE(r.load(&bytes));
     EXPECT_TRUE(fs::exists(fs::path(temp.path()) / "D3DX8.dll"));
 }
 
 TEST(GameFile, EveryTruncationAndByteFlipEndsWithAMessage) {
     pack::GameSource g = sample_game();
-    g.loading.reset();   // keep the container small so every offset is cheap
+    g.loading.reset();  // keep the container small so every offset is cheap
     g.bar_back.reset();
     g.bar_front.reset();
     std::vector<uint8_t> good = pack::build_game_file(g);
     const std::vector<std::string> known = {msg::kNotValid, msg::kWrongVersion, msg::kResourceData,
                                             msg::kCorrupted, msg::kCannotRead};
-    auto check = [&](const std::vector<uint8_t>& bytes, const std::string& what, bool may_pass = true) {
+    auto check = [&](const std::vector<uint8_t>& bytes, const std::string& what,
+                     bool may_pass = true) {
         GameRun run(bytes);
-        if (may_pass && run.status == 0) return;   // a flip in an unused field can be harmless
+        if (may_pass && run.status == 0) return;  // a flip in an unused field can be harmless
         ASSERT_EQ(run.status, 1) << what;
         ASSERT_FALSE(run.cap.console->err.empty()) << what;
         EXPECT_NE(std::find(known.begin(), known.end(), run.cap.console->err.back()), known.end())

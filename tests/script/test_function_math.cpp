@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
+#include "script/code_function.h"
 #include "script/function_math.h"
 #include "script/random.h"
 #include "script/script_state.h"
+#include "support/test_runtime.h"
 
 using namespace kx;
 
@@ -195,15 +196,14 @@ TEST(RandomState, IntegersCoverTheRangeEvenly) {
 
 // --------------------------------------------------------------- handlers
 
+// The math functions in a table of their own; the handlers act on the
+// fixture's runtime (errors, the random generator).
 class MathHandlers : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_rt.script = std::make_shared<ScriptState>();
-        register_function_math(m_rt.script->functions);
-    }
+    void SetUp() override { register_function_math(m_table); }
 
     RValue call(const char* name, std::initializer_list<RValue> args) {
-        const FunctionTable& table = m_rt.script->functions;
+        const FunctionTable& table = m_table;
         const int index = table.find(name);
         EXPECT_GE(index, 0) << name;
         if (index < 0) return RValue();
@@ -217,10 +217,10 @@ protected:
         return result;
     }
 
-    ErrorState& errors() { return m_rt.script->errors; }
+    ErrorState& errors() { return m_rt.script().errors; }
 
-    Runtime m_rt;
-    RuntimeScope m_scope{m_rt};
+    test::TestRuntime m_rt;
+    FunctionTable m_table;
 };
 
 TEST_F(MathHandlers, EveryFunctionIsRegisteredWithItsCount) {
@@ -287,7 +287,7 @@ TEST_F(MathHandlers, EveryFunctionIsRegisteredWithItsCount) {
         {"lengthdir_x", 2},
         {"lengthdir_y", 2},
     };
-    const FunctionTable& table = m_rt.script->functions;
+    const FunctionTable& table = m_table;
     EXPECT_EQ(table.count(), static_cast<int>(std::size(entries)));
     for (const Entry& e : entries) {
         const int index = table.find(e.name);
@@ -325,7 +325,7 @@ TEST_F(MathHandlers, DomainErrorsReportAndLeaveZero) {
     for (const Case& c : cases) {
         errors().occurred = false;
         errors().last.clear();
-        const FunctionTable& table = m_rt.script->functions;
+        const FunctionTable& table = m_table;
         const RBuiltinFunction& f = table.at(table.find(c.name));
         RValue result;
         f.handler(nullptr, nullptr, static_cast<int>(c.args.size()), result, c.args.data());
@@ -369,10 +369,10 @@ TEST_F(MathHandlers, MinAndMaxCompareByTheChosenKind) {
 }
 
 TEST_F(MathHandlers, ChooseAndRandomFollowTheSeed) {
-    m_rt.script->random.seed(99);
+    m_rt.script().random.seed(99);
     std::vector<double> first;
     for (int i = 0; i < 20; ++i) first.push_back(call("random", {10.0}).real);
-    m_rt.script->random.seed(99);
+    m_rt.script().random.seed(99);
     for (int i = 0; i < 20; ++i) {
         EXPECT_EQ(call("random", {10.0}).real, first[static_cast<size_t>(i)]);
         EXPECT_GE(first[static_cast<size_t>(i)], 0.0);

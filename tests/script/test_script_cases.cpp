@@ -1,5 +1,5 @@
 // Runs every case of tests/script/cases/*.cases in-process through
-// eval_program, with a headless platform whose console is captured.
+// eval_program, each in a fresh runtime started as the program starts one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,21 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
-#include "platform/platform.h"
 #include "script/case_file.h"
 #include "script/eval.h"
 #include "script/script_state.h"
+#include "support/test_runtime.h"
 
 using namespace kx;
 
 namespace {
 
-class CaptureConsole : public IConsole {
-public:
-    void out_line(std::string_view text) override {
-        // A printed text may hold line feeds of its own.
-        std::string s(text);
+// The console's lines; a printed text may hold line feeds of its own.
+std::vector<std::string> split_lines(const std::vector<std::string>& printed) {
+    std::vector<std::string> lines;
+    for (const std::string& s : printed) {
         size_t start = 0;
         for (;;) {
             size_t nl = s.find('\n', start);
@@ -32,10 +30,8 @@ public:
             start = nl + 1;
         }
     }
-    void err_line(std::string_view) override {}
-    std::vector<std::string> lines;
-    std::unique_ptr<IConsole> replaced;  // the headless dialogs still write to it
-};
+    return lines;
+}
 
 std::vector<kxtest::ScriptCase> all_cases() {
     std::vector<std::string> files;
@@ -56,17 +52,10 @@ TEST(ScriptCases, EveryCasePasses) {
     const auto cases = all_cases();
     ASSERT_FALSE(cases.empty());
     for (const kxtest::ScriptCase& c : cases) {
-        auto platform = create_headless_platform();
-        auto console = std::make_unique<CaptureConsole>();
-        CaptureConsole* cap = console.get();
-        console->replaced = std::move(platform->m_console);
-        platform->m_console = std::move(console);
-        Runtime r;
-        r.platform = platform.get();
-        init_script(r);
-        r.script->random.seed(1);
-        const int rc = eval_program(r, c.code);
-        std::vector<std::string> got = cap->lines;
+        test::TestRuntime t;
+        t.script().random.seed(1);
+        const int rc = eval_program(t.runtime(), c.code);
+        std::vector<std::string> got = split_lines(t.take_out());
         while (!got.empty() && got.back().empty()) got.pop_back();
         EXPECT_EQ(rc, c.ok ? 0 : 1) << c.file << ":" << c.line << " " << c.name;
         EXPECT_EQ(got, c.expected) << c.file << ":" << c.line << " " << c.name;

@@ -13,14 +13,20 @@
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
 #include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
+#include "script/code_constant.h"
 #include "script/code_error.h"
 #include "script/code_exec.h"
 #include "script/code_main.h"
-#include "script/instance_min.h"
 #include "script/lexer.h"
 #include "script/script_main.h"
 #include "script/script_state.h"
+#include "support/test_runtime.h"
+#include "support/world_support.h"
+#include "world/instance.h"
+#include "world/instance_main.h"
+#include "world/world_state.h"
 
 using namespace kx;
 
@@ -52,30 +58,25 @@ public:
     std::vector<std::string> answers;
 };
 
+// The runtime of the program, its dialogs recorded in place of the headless ones.
 class ScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform = create_headless_platform();
         auto d = std::make_unique<RecordingDialogs>();
         dialogs = d.get();
-        platform->m_dialogs = std::move(d);
-        r.platform = platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        init_script(r);
-        scope = std::make_unique<RuntimeScope>(r);
+        t.cp.platform->m_dialogs = std::move(d);
+        st().builtins.set_dialogs(dialogs);
     }
-    ScriptState& st() { return *r.script; }
+    Runtime& r() { return t.runtime(); }
+    ScriptState& st() { return t.script(); }
+    GameSettings& settings() { return t.state<GameDataState>().settings; }
+    std::string pending() { return pending_message(st()); }
 
-    // Compiles and runs a program with self and other; the pending message on failure.
+    // Compiles and runs a program with self (the fixture's instance when null)
+    // and other; the pending message on failure.
     std::string run(const std::string& text, RValue* result_out = nullptr,
                     CInstance* self = nullptr, CInstance* other = nullptr) {
-        CCode code(text, false);
-        if (!code.compile()) return "compile: " + pending_message();
-        CInstance* s = self ? self : &temp;
-        RValue result;
-        const bool ok = execute(s, other ? other : s, code, result);
-        if (result_out) *result_out = result;
-        return ok ? "" : pending_message();
+        return t.run(text, result_out, self ? self : &temp, other);
     }
     double real_of(const std::string& text, CInstance* self = nullptr) {
         RValue v;
@@ -88,10 +89,8 @@ protected:
         st().scripts.add(name, text);
     }
 
-    std::unique_ptr<Platform> platform;
+    test::TestRuntime t;
     RecordingDialogs* dialogs = nullptr;
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
     CInstance temp{0, -1};
 };
 
@@ -142,17 +141,18 @@ TEST_F(ScriptTest, VariableListLoadRejectsWrongFormatAndCorruptCounts) {
 }
 
 TEST_F(ScriptTest, BuiltinVariableTableStopsAtFiveHundred) {
-    BuiltinVariableTable t;
+    BuiltinVariableTable table;
+    table.set_dialogs(dialogs);
     auto getter = [](CInstance*, int32_t, RValue&) { return true; };
     for (int i = 0; i < kMaxBuiltinVariables; ++i)
-        ASSERT_EQ(t.add(BuiltinVarDef{"v", getter, nullptr, false}), i);
+        ASSERT_EQ(table.add(BuiltinVarDef{"v", getter, nullptr, false}), i);
     EXPECT_TRUE(dialogs->shown.empty());
-    EXPECT_EQ(t.add(BuiltinVarDef{"extra", getter, nullptr, false}), -1);
+    EXPECT_EQ(table.add(BuiltinVarDef{"extra", getter, nullptr, false}), -1);
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(dialogs->shown[0].text, "INTERNAL ERROR: Adding too many variables");
-    EXPECT_EQ(t.find("v"), 0);  // first match
-    EXPECT_EQ(t.find("extra"), -1);
-    EXPECT_EQ(t.name(500), "<unknown built-in variable>");
+    EXPECT_EQ(table.find("v"), 0);  // first match
+    EXPECT_EQ(table.find("extra"), -1);
+    EXPECT_EQ(table.name(500), "<unknown built-in variable>");
     EXPECT_EQ(st().user_names.name(100000 + st().user_names.count()), "<unknown variable>");
 }
 
@@ -161,7 +161,7 @@ TEST_F(ScriptTest, BuiltinVariableTableStopsAtFiveHundred) {
 TEST_F(ScriptTest, TokensCarryKindTextAndPosition) {
     CCode code("a<>b /*c*/ 'x y'\r\n$1F 1.2.3 begin Begin x=-1 .5", false);
     std::vector<Token> t;
-    ASSERT_TRUE(tokenize(code, t));
+    ASSERT_TRUE(tokenize(st(), code, t));
     struct Want {
         int32_t kind;
         const char* text;
@@ -188,10 +188,10 @@ TEST_F(ScriptTest, TokensCarryKindTextAndPosition) {
 TEST_F(ScriptTest, NonAsciiOutsideStringsIsAnError) {
     CCode ok("s = '\xe9'", false);
     std::vector<Token> t;
-    EXPECT_TRUE(tokenize(ok, t));
+    EXPECT_TRUE(tokenize(st(), ok, t));
     CCode bad("s = \xe9", false);
-    EXPECT_FALSE(tokenize(bad, t));
-    EXPECT_EQ(pending_message(),
+    EXPECT_FALSE(tokenize(st(), bad, t));
+    EXPECT_EQ(pending(),
               "Error in code at line 1:\r   s = \xe9\r\rat position 5: Unexpected symbol.");
 }
 
@@ -207,43 +207,42 @@ TEST_F(ScriptTest, ErrorLinesCountCarriageReturnsAndTheLineFeedIsAColumn) {
 
 TEST_F(ScriptTest, ExpressionCodeHasItsOwnFrameAndIgnoresTrailingTokens) {
     CCode c("1 2", true);
-    ASSERT_TRUE(c.compile());
+    ASSERT_TRUE(c.compile(st()));
     EXPECT_EQ(c.kind(), CodeKind::Constant);
     EXPECT_EQ(c.constant_value().real, 1);
     RValue v;
-    EXPECT_TRUE(execute(nullptr, nullptr, c, v));  // a constant needs no instance
+    EXPECT_TRUE(execute(st(), nullptr, nullptr, c, v));  // a constant needs no instance
     EXPECT_EQ(v.real, 1);
 
     CCode e("", true);
-    ASSERT_TRUE(e.compile());
+    ASSERT_TRUE(e.compile(st()));
     EXPECT_EQ(e.kind(), CodeKind::Constant);
     EXPECT_EQ(e.constant_value().real, 0);
 
     CCode x("3 + q", true);
-    ASSERT_TRUE(x.compile());
+    ASSERT_TRUE(x.compile(st()));
     EXPECT_EQ(x.kind(), CodeKind::Expression);
-    EXPECT_FALSE(execute(&temp, &temp, x, v));
-    EXPECT_EQ(pending_message(), "Error in expression:3 + q\r position 5: Unknown variable q");
-    EXPECT_FALSE(x.compile());  // the first error still counts
-    EXPECT_EQ(pending_message(), "Error in expression:3 + q\r position 5: Unknown variable q");
-    clear_pending_error();
-    EXPECT_FALSE(x.compile());
-    EXPECT_EQ(pending_message(),
+    EXPECT_FALSE(execute(st(), &temp, &temp, x, v));
+    EXPECT_EQ(pending(), "Error in expression:3 + q\r position 5: Unknown variable q");
+    EXPECT_FALSE(x.compile(st()));  // the first error still counts
+    EXPECT_EQ(pending(), "Error in expression:3 + q\r position 5: Unknown variable q");
+    clear_pending_error(st());
+    EXPECT_FALSE(x.compile(st()));
+    EXPECT_EQ(pending(),
               "Error in expression:3 + q\r position 1: Internal Error: Recompiling compiled code.");
 }
 
 TEST_F(ScriptTest, ExecuteChecksItsCodeAndInstances) {
     CCode c("x = 1", false);
     RValue v;
-    EXPECT_FALSE(execute(&temp, &temp, c, v));
-    EXPECT_NE(pending_message().find("Internal Error: Executing non-compiled code."),
+    EXPECT_FALSE(execute(st(), &temp, &temp, c, v));
+    EXPECT_NE(pending().find("Internal Error: Executing non-compiled code."), std::string::npos);
+    ASSERT_TRUE(c.compile(st()));
+    EXPECT_FALSE(execute(st(), nullptr, &temp, c, v));
+    EXPECT_NE(pending().find("Internal Error: Executing code for nil instance."),
               std::string::npos);
-    ASSERT_TRUE(c.compile());
-    EXPECT_FALSE(execute(nullptr, &temp, c, v));
-    EXPECT_NE(pending_message().find("Internal Error: Executing code for nil instance."),
-              std::string::npos);
-    EXPECT_TRUE(execute(&temp, &temp, c, v));
-    EXPECT_FALSE(error_pending());
+    EXPECT_TRUE(execute(st(), &temp, &temp, c, v));
+    EXPECT_FALSE(error_pending(st()));
 }
 
 TEST_F(ScriptTest, DeepNestingFailsToCompileInsteadOfOverflowing) {
@@ -298,24 +297,24 @@ TEST_F(ScriptTest, ArbitraryTextNeverBreaksTheCompiler) {
             }
         }
         CCode program(text, false);
-        if (!program.compile()) {
-            EXPECT_TRUE(error_pending()) << text;
+        if (!program.compile(st())) {
+            EXPECT_TRUE(error_pending(st())) << text;
         }
         CCode expr(text, true);
-        if (!expr.compile()) {
-            EXPECT_TRUE(error_pending()) << text;
+        if (!expr.compile(st())) {
+            EXPECT_TRUE(error_pending(st())) << text;
             continue;
         }
         RValue v;
-        if (!execute(&temp, &temp, expr, v)) {
-            EXPECT_FALSE(pending_message().empty()) << text;
+        if (!execute(st(), &temp, &temp, expr, v)) {
+            EXPECT_FALSE(pending().empty()) << text;
         }
     }
 }
 
 TEST_F(ScriptTest, UninitializedAsZeroReadsMissingValuesAsZero) {
-    r.settings->UninitializedAsZero = true;
-    EXPECT_EQ(real_of("a[5] = 1; return y + a[9] + noone.z + global.q + b[1,1]"), 0);
+    settings().UninitializedAsZero = true;
+    EXPECT_EQ(real_of("a[5] = 1; return w + a[9] + noone.z + global.q + b[1,1]"), 0);
     EXPECT_EQ(real_of("c += 2; return c"), 2);
 }
 
@@ -328,14 +327,14 @@ TEST_F(ScriptTest, ScriptsReturnTheirLastValueAndRestoreTheArgumentSlots) {
         "return string(argument0) + string(argument1) + string(argument2) + string(argument3)");
     add_script("scr_outer",
                "a = argument0; b = scr_args(1, 2, 3); return b + string(argument0) + string(a)");
-    ASSERT_TRUE(compile_scripts());
+    ASSERT_TRUE(compile_scripts(r()));
     EXPECT_EQ(real_of("return scr_last()"), 4);
     RValue v;
     EXPECT_EQ(run("return scr_outer(9)", &v), "");
     EXPECT_EQ(v.str.view(), "123099");
     EXPECT_EQ(real_of("argument0 = 5; scr_args(1); return argument0"), 5);
     // A call statement hands its own result slot to the script.
-    EXPECT_EQ(run("y = 'before'; scr_args(7)", &v), "");
+    EXPECT_EQ(run("s = 'before'; scr_args(7)", &v), "");
     EXPECT_EQ(v.str.view(), "7000");
     // A script name without ( is its index.
     EXPECT_EQ(real_of("return scr_outer"), 2);
@@ -349,7 +348,7 @@ TEST_F(ScriptTest, ScriptsReturnTheirLastValueAndRestoreTheArgumentSlots) {
 TEST_F(ScriptTest, ScriptErrorsNestFromTheOutermostAndGetTheEventFrame) {
     add_script("inner", "return zz");
     add_script("outer", "return inner()");
-    ASSERT_TRUE(compile_scripts());
+    ASSERT_TRUE(compile_scripts(r()));
     st().event = EventContext{3, 0, 0, 0, false};
     st().names.object_name = [](int32_t i) {
         return i == 3 ? std::string("obj_player") : std::string();
@@ -358,10 +357,10 @@ TEST_F(ScriptTest, ScriptErrorsNestFromTheOutermostAndGetTheEventFrame) {
         return type == 0 ? std::string("Create Event") : std::string("<Unknown Event>");
     };
     CCode code("x = outer()", false);
-    ASSERT_TRUE(code.compile());
+    ASSERT_TRUE(code.compile(st()));
     RValue v;
-    EXPECT_FALSE(execute_reporting(&temp, &temp, code, v));
-    EXPECT_FALSE(error_pending());
+    EXPECT_FALSE(execute_reporting(r(), &temp, &temp, code, v));
+    EXPECT_FALSE(error_pending(st()));
     ASSERT_EQ(dialogs->shown.size(), 1u);
     const Shown& d = dialogs->shown[0];
     EXPECT_EQ(d.caption, "Error");
@@ -372,17 +371,17 @@ TEST_F(ScriptTest, ScriptErrorsNestFromTheOutermostAndGetTheEventFrame) {
               "Error in code at line 1:\r   return zz\r\rat position 8: Unknown variable zz");
     EXPECT_EQ(st().errors.last, d.text);
     EXPECT_TRUE(st().errors.occurred);
-    EXPECT_EQ(st().transition_request, -1);
+    EXPECT_EQ(st().transition.code(), TransitionRequest::None);
 
     // Through script_execute the caller goes on with "ERROR".
-    EXPECT_EQ(run("y = script_execute(1); return y + '!'", &v), "");
+    EXPECT_EQ(run("s = script_execute(1); return s + '!'", &v), "");
     EXPECT_EQ(v.str.view(), "ERROR!");
     EXPECT_EQ(dialogs->shown.size(), 2u);
 }
 
 TEST_F(ScriptTest, TimeLineContextAndMissingNames) {
     st().event = EventContext{7, kTimeLineEventType, 30, 2, false};
-    report_with_context("m", true);
+    report_with_context(r(), "m", true);
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(dialogs->shown[0].text,
               "FATAL ERROR in\r\naction number 3\r\nat time step 30\r\nof time line "
@@ -393,27 +392,27 @@ TEST_F(ScriptTest, TimeLineContextAndMissingNames) {
 TEST_F(ScriptTest, RunawayRecursionEndsWithAnError) {
     add_script("rec", "return rec(argument0 + 1)");
     add_script("rec2", "script_execute(1)");
-    ASSERT_TRUE(compile_scripts());
+    ASSERT_TRUE(compile_scripts(r()));
     const std::string err = run("x = rec(0)");
     EXPECT_EQ(err.rfind("In script rec:\r", 0), 0u);
     EXPECT_NE(err.find("Script calls nested too deeply."), std::string::npos);
     EXPECT_EQ(st().call_depth, 0);
     // Through script_execute every level reports and goes on; nothing overflows.
-    r.settings->DisplayErrors = false;
+    settings().DisplayErrors = false;
     EXPECT_EQ(run("script_execute(1)"), "");
     EXPECT_NE(st().errors.last.find("Script calls nested too deeply."), std::string::npos);
 }
 
 // Runs code that calls this function again, as handlers that run code do.
 void test_reenter(CInstance* self, CInstance* other, int, RValue& r, const RValue*) {
-    ScriptState& st = *rt().script;
+    ScriptState& st = rt().get<ScriptState>();
     CCode code("depth += 1; test_reenter()", false);
-    if (!code.compile()) return;
+    if (!code.compile(st)) return;
     RValue result;
-    if (!execute_quiet(self, other, code, result)) {
+    if (!execute_quiet(st, self, other, code, result)) {
         const int32_t var = variable_index(st, "reenter_error");
         if (!st.globals.get(var, 0))
-            st.globals.set(var, 0, RValue(std::string_view(pending_message())));
+            st.globals.set(var, 0, RValue(std::string_view(pending_message(st))));
     }
     r.set_real(1);
 }
@@ -434,13 +433,13 @@ TEST_F(ScriptTest, NestedExecutionsThroughHandlersEndWithAnError) {
 TEST_F(ScriptTest, CompileErrorInAScriptIsFatal) {
     add_script("good", "x = 1");
     add_script("bad", "x = ");
-    EXPECT_FALSE(compile_scripts());
+    EXPECT_FALSE(compile_scripts(r()));
     ASSERT_EQ(dialogs->shown.size(), 1u);
     EXPECT_EQ(
         dialogs->shown[0].text,
         "COMPILATION ERROR in Script: bad\rError in code at line 1:\r   x = \r\rat position 4: "
         "Unexpected symbol in expression.");
-    EXPECT_EQ(st().transition_request, -400);
+    EXPECT_EQ(st().transition.code(), TransitionRequest::Abort);
     EXPECT_TRUE(st().errors.ending);
 }
 
@@ -453,7 +452,7 @@ TEST_F(ScriptTest, ScriptSectionRoundTripsScrambled) {
     save_scripts(s, list);
     const std::string raw(reinterpret_cast<const char*>(s.bytes().data()), s.size());
     s.seek(0);
-    ASSERT_TRUE(load_scripts(s));
+    ASSERT_TRUE(load_scripts(st().scripts, s));
     EXPECT_EQ(st().scripts.count(), 3);
     EXPECT_FALSE(st().scripts.exists(1));
     EXPECT_EQ(st().scripts.name(1), "<undefined>");
@@ -463,24 +462,27 @@ TEST_F(ScriptTest, ScriptSectionRoundTripsScrambled) {
     CStream wrong;
     wrong.write_int(401);
     wrong.seek(0);
-    EXPECT_FALSE(load_scripts(wrong));
+    EXPECT_FALSE(load_scripts(st().scripts, wrong));
 
     CStream corrupt;
     corrupt.write_int(400);
     corrupt.write_int(1000000000);
     corrupt.seek(0);
-    EXPECT_THROW(load_scripts(corrupt), StreamError);
+    EXPECT_THROW(load_scripts(st().scripts, corrupt), StreamError);
 }
 
 // --------------------------------------------------------------- instances
 
+// Objects 0 and 1 with three instances, in no room.
 class WorldTest : public ScriptTest {
 protected:
     void SetUp() override {
         ScriptTest::SetUp();
-        a1 = st().own_instances.create(0);  // 100001
-        b1 = st().own_instances.create(1);  // 100002
-        a2 = st().own_instances.create(0);  // 100003
+        test::add_object(r(), "obj_a");
+        test::add_object(r(), "obj_b");
+        a1 = create_in_room(r(), 0, 0, 0);  // 100001
+        b1 = create_in_room(r(), 1, 0, 0);  // 100002
+        a2 = create_in_room(r(), 0, 0, 0);  // 100003
     }
     CInstance *a1, *b1, *a2;
 };
@@ -518,7 +520,7 @@ TEST_F(WorldTest, InstanceLookupUsesTheTwoPositionCache) {
 }
 
 void test_create(CInstance*, CInstance*, int, RValue& r, const RValue* a) {
-    r.set_real(rt().script->own_instances.create(static_cast<int32_t>(a[0].real))->id());
+    r.set_real(create_in_room(rt(), static_cast<int32_t>(a[0].real), 0, 0)->id());
 }
 void test_destroy(CInstance* self, CInstance*, int, RValue&, const RValue*) {
     self->mark_destroyed();
@@ -529,7 +531,7 @@ TEST_F(WorldTest, WithVisitsTheInstancesThatExistedAndSwapsOther) {
     st().functions.add(BuiltinDef{"test_destroy", test_destroy, 0});
     temp.vars().set(variable_index(st(), "n"), 0, RValue(0.0));
     EXPECT_EQ(real_of("with (all) { other.n += 1; test_create(0) } return n"), 3);
-    EXPECT_EQ(st().own_instances.count(), 6);
+    EXPECT_EQ(room_instances(t.state<WorldState>()).count(), 6);
     EXPECT_EQ(real_of("n = 0; with (0) { other.n += 1; test_create(0) } return n"), 5);
     // Destroyed during the loop: only marked, skipped when reached.
     EXPECT_EQ(real_of("n = 0; with (all) { other.n += 1; with (100003) test_destroy() } return n"),
@@ -560,41 +562,41 @@ TEST_F(ScriptTest, ReportHonoursTheGameSettings) {
         std::ofstream pre("game_errors.log");
         pre << "old run";
     }
-    r.settings->DisplayErrors = false;
-    r.settings->WriteErrorLog = true;
-    report("first\rline", false);
-    report("second", false);
+    settings().DisplayErrors = false;
+    settings().WriteErrorLog = true;
+    report(r(), "first\rline", false);
+    report(r(), "second", false);
     EXPECT_TRUE(dialogs->shown.empty());
     std::ifstream f("game_errors.log", std::ios::binary);
     std::stringstream ss;
     ss << f.rdbuf();
     EXPECT_EQ(ss.str(), "first\r\nline\r\n\r\n\r\nsecond\r\n\r\n\r\n");
     EXPECT_EQ(st().errors.last, "second");
-    EXPECT_EQ(st().transition_request, -1);
+    EXPECT_EQ(st().transition.code(), TransitionRequest::None);
     fs::current_path(old);
     fs::remove_all(dir);
 
     // Abort in the dialog makes the report fatal; later reports are dropped.
-    r.settings->WriteErrorLog = false;
-    r.settings->DisplayErrors = true;
+    settings().WriteErrorLog = false;
+    settings().DisplayErrors = true;
     dialogs->answers = {"&Abort"};
-    report("third", false);
-    EXPECT_EQ(st().transition_request, -400);
+    report(r(), "third", false);
+    EXPECT_EQ(st().transition.code(), TransitionRequest::Abort);
     EXPECT_TRUE(st().errors.ending);
-    report("fourth", false);
+    report(r(), "fourth", false);
     EXPECT_EQ(st().errors.last, "third");
     EXPECT_EQ(dialogs->shown.size(), 1u);
 }
 
 TEST_F(ScriptTest, AbortOnErrorEndsTheGameWithoutADialog) {
-    r.settings->DisplayErrors = false;
-    r.settings->AbortOnError = true;
-    CCode code("x = y", false);
-    ASSERT_TRUE(code.compile());
+    settings().DisplayErrors = false;
+    settings().AbortOnError = true;
+    CCode code("x = q", false);
+    ASSERT_TRUE(code.compile(st()));
     RValue v;
-    EXPECT_FALSE(execute_reporting(&temp, &temp, code, v));
+    EXPECT_FALSE(execute_reporting(r(), &temp, &temp, code, v));
     EXPECT_TRUE(dialogs->shown.empty());
-    EXPECT_EQ(st().transition_request, -400);
+    EXPECT_EQ(st().transition.code(), TransitionRequest::Abort);
     // The frame was written before the setting made the report fatal.
     EXPECT_EQ(st().errors.last.rfind("ERROR in\r\n", 0), 0u);
 }
@@ -602,12 +604,12 @@ TEST_F(ScriptTest, AbortOnErrorEndsTheGameWithoutADialog) {
 // --------------------------------------------------------------- constants
 
 TEST_F(ScriptTest, GameConstantsAreDefinedInOrder) {
-    r.settings->constants = {{" c_red ", "1"},
-                             {"left3", "3*vk_left"},
-                             {"empty", ""},
-                             {"twice", "left3 * 2"},
-                             {"txt", "'a' + 'b'"}};
-    ASSERT_TRUE(define_game_constants(r));
+    settings().constants = {{" c_red ", "1"},
+                            {"left3", "3*vk_left"},
+                            {"empty", ""},
+                            {"twice", "left3 * 2"},
+                            {"txt", "'a' + 'b'"}};
+    ASSERT_TRUE(define_game_constants(r()));
     EXPECT_TRUE(dialogs->shown.empty());
     EXPECT_EQ(st().constants.count(), 285 + 5);
     RValue v;
@@ -633,13 +635,13 @@ TEST_F(ScriptTest, GameConstantMessages) {
     };
     for (const Case& c : cases) {
         dialogs->shown.clear();
-        r.settings->constants = {{"ok1", "1"}, {c.name, c.value}, {"ok2", "2"}};
+        settings().constants = {{"ok1", "1"}, {c.name, c.value}, {"ok2", "2"}};
         const int before = st().constants.count();
-        EXPECT_FALSE(define_game_constants(r)) << c.name;
+        EXPECT_FALSE(define_game_constants(r())) << c.name;
         ASSERT_EQ(dialogs->shown.size(), 1u) << c.name;
         EXPECT_EQ(dialogs->shown[0].text, c.message);
         EXPECT_EQ(st().constants.count(), before + 1);  // stops at the bad one
-        EXPECT_FALSE(error_pending());
+        EXPECT_FALSE(error_pending(st()));
     }
 }
 

@@ -2,9 +2,12 @@
 // box order, the list's queries, and damaged data refused without a crash.
 #include <gtest/gtest.h>
 
-#include "core/runtime.h"
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "gamedata/bitmap32_stream.h"
-#include "graphics/graphics_state.h"
+#include "sprites/sprite_state.h"
 
 namespace kx {
 namespace {
@@ -21,10 +24,8 @@ CBitmap32 dot(int32_t x, int32_t y) {
 }
 
 struct Fixture : ::testing::Test {
-    Runtime r;
-    RuntimeScope scope{r};
-    void SetUp() override { init_graphics_resources(r); }
-    GraphicsState& g() { return *r.graphics; }
+    std::unique_ptr<SpriteState> state = std::make_unique<SpriteState>();
+    SpriteState& g() { return *state; }
 };
 
 using SpriteData = Fixture;
@@ -86,15 +87,15 @@ TEST_F(SpriteData, SectionsRoundTripWithEmptySlotsAndNames) {
     g().backgrounds.add("bg_none", std::make_unique<CBackground>());
 
     CStream s;
-    write_sprites_section(s, g().sprites);
-    write_backgrounds_section(s, g().backgrounds);
+    g().sprites.write_section(s);
+    g().backgrounds.write_section(s);
     const std::vector<uint8_t> bytes(s.bytes().begin(), s.bytes().end());
 
-    init_graphics_resources(r);
+    state = std::make_unique<SpriteState>();
     EXPECT_EQ(g().sprites.count(), 0);
     s.seek(0);
-    ASSERT_TRUE(read_sprites_section(s));
-    ASSERT_TRUE(read_backgrounds_section(s));
+    ASSERT_TRUE(g().sprites.read_section(s));
+    ASSERT_TRUE(g().backgrounds.read_section(s));
     EXPECT_TRUE(s.at_end());
 
     const SpriteList& sl = g().sprites;
@@ -116,8 +117,8 @@ TEST_F(SpriteData, SectionsRoundTripWithEmptySlotsAndNames) {
     EXPECT_FALSE(g().backgrounds.get(1)->has_image());
 
     CStream again;
-    write_sprites_section(again, g().sprites);
-    write_backgrounds_section(again, g().backgrounds);
+    g().sprites.write_section(again);
+    g().backgrounds.write_section(again);
     EXPECT_EQ(std::vector<uint8_t>(again.bytes().begin(), again.bytes().end()), bytes);
 }
 
@@ -143,12 +144,12 @@ CStream section_with_third_version(int32_t v, bool sprites) {
 
 TEST_F(SpriteData, WrongVersionsFailAndKeepEarlierEntries) {
     CStream s = section_with_third_version(541, true);
-    EXPECT_FALSE(read_sprites_section(s));
+    EXPECT_FALSE(g().sprites.read_section(s));
     EXPECT_EQ(g().sprites.count(), 2);
     EXPECT_EQ(g().sprites.name(1), "r1");
 
     CStream b = section_with_third_version(542, false);
-    EXPECT_FALSE(read_backgrounds_section(b));
+    EXPECT_FALSE(g().backgrounds.read_section(b));
     EXPECT_EQ(g().backgrounds.count(), 2);
 
     for (int32_t v : {399, 401}) {
@@ -156,10 +157,10 @@ TEST_F(SpriteData, WrongVersionsFailAndKeepEarlierEntries) {
         sec.write_int(v);
         sec.write_int(0);
         sec.seek(0);
-        EXPECT_FALSE(read_sprites_section(sec)) << v;
+        EXPECT_FALSE(g().sprites.read_section(sec)) << v;
         EXPECT_EQ(g().sprites.count(), 0) << "the old list goes first";
         sec.seek(0);
-        EXPECT_FALSE(read_backgrounds_section(sec)) << v;
+        EXPECT_FALSE(g().backgrounds.read_section(sec)) << v;
     }
 }
 
@@ -173,9 +174,9 @@ TEST_F(SpriteData, TruncatedSectionsAreRefused) {
     bg->solid_colour(5, 5, 0x123456, false);
     g().backgrounds.add("b", std::move(bg));
     CStream whole;
-    write_sprites_section(whole, g().sprites);
+    g().sprites.write_section(whole);
     const size_t sprite_end = whole.size();
-    write_backgrounds_section(whole, g().backgrounds);
+    g().backgrounds.write_section(whole);
     const std::vector<uint8_t> all(whole.bytes().begin(), whole.bytes().end());
 
     for (size_t cut = 0; cut < all.size(); ++cut) {
@@ -184,7 +185,7 @@ TEST_F(SpriteData, TruncatedSectionsAreRefused) {
             std::vector<uint8_t>(all.begin() + (sprites ? 0 : sprite_end), all.begin() + cut));
         bool ok = true;
         try {
-            ok = sprites ? read_sprites_section(s) : read_backgrounds_section(s);
+            ok = sprites ? g().sprites.read_section(s) : g().backgrounds.read_section(s);
         } catch (const StreamError&) {
             ok = false;
         }
@@ -199,7 +200,7 @@ TEST_F(SpriteData, DamagedBytesAreHandled) {
     sp->set_from_image(dot(1, 1), true, true, 0, 0, true, false, true);
     g().sprites.add("s", std::move(sp));
     CStream good;
-    write_sprites_section(good, g().sprites);
+    g().sprites.write_section(good);
     const std::vector<uint8_t> all(good.bytes().begin(), good.bytes().end());
     for (size_t i = 0; i < all.size(); ++i)
         for (uint8_t v : {uint8_t(0x00), uint8_t(0x7f), uint8_t(0xff)}) {
@@ -207,7 +208,7 @@ TEST_F(SpriteData, DamagedBytesAreHandled) {
             bad[i] = v;
             CStream s(std::move(bad));
             try {
-                read_sprites_section(s);
+                g().sprites.read_section(s);
             } catch (const StreamError&) {
             }
         }
@@ -234,7 +235,7 @@ TEST_F(SpriteData, CorruptCountsAndSizesAllocateNothingLarge) {
         CStream s;
         for (int32_t v : c.ints) s.write_int(v);
         s.seek(0);
-        EXPECT_THROW(read_sprites_section(s), StreamError) << c.what;
+        EXPECT_THROW(g().sprites.read_section(s), StreamError) << c.what;
     }
 }
 
@@ -300,17 +301,23 @@ TEST_F(SpriteData, ListOperations) {
 
 // Textures go through the device's maker: one per subimage, remade when the
 // images change, freed when the resource goes; backgrounds before sprites.
-TEST_F(SpriteData, TexturesThroughTheMaker) {
-    std::vector<std::string> log;
-    int next = 0;
-    g().textures.make = [&](const CBitmap32& img) {
-        log.push_back("make " + std::to_string(img.width));
-        return next++;
-    };
-    g().textures.free = [&](int32_t id) { log.push_back("free " + std::to_string(id)); };
-    g().textures.preload = [&](int32_t id) { log.push_back("preload " + std::to_string(id)); };
+TEST(SpriteTextures, GoThroughTheMaker) {
+    struct LoggingMaker : ITextureMaker {
+        std::vector<std::string> log;
+        int next = 0;
+        int32_t make(const CBitmap32& img) override {
+            log.push_back("make " + std::to_string(img.width));
+            return next++;
+        }
+        void free(int32_t id) override { log.push_back("free " + std::to_string(id)); }
+        void preload(int32_t id) override { log.push_back("preload " + std::to_string(id)); }
+    } maker;
+    std::vector<std::string>& log = maker.log;
+    SpriteState state;  // destroyed before the maker
+    state.textures.maker = &maker;
 
     auto sp = std::make_unique<CSprite>();
+    sp->set_texture_link(&state.textures);
     sp->set_from_image(dot(0, 0), true, true, 0, 0, false, false, true);
     EXPECT_EQ(sp->textures(), std::vector<int32_t>{0});
     sp->add_image(CBitmap32::blank(9, 9, px(255, 1, 1, 1)), true);
@@ -318,18 +325,19 @@ TEST_F(SpriteData, TexturesThroughTheMaker) {
     EXPECT_EQ(sp->subimage_texture(-1), 2);
     EXPECT_EQ(sp->subimage_texture(4), 1);
     EXPECT_EQ(CSprite().subimage_texture(0), -1);
-    g().sprites.add("s", std::move(sp));
+    state.sprites.add("s", std::move(sp));
     auto bg = std::make_unique<CBackground>();
+    bg->set_texture_link(&state.textures);
     bg->solid_colour(7, 1, 0, true);
-    g().backgrounds.add("b", std::move(bg));
-    EXPECT_EQ(g().backgrounds.get(0)->texture(), 3);
+    state.backgrounds.add("b", std::move(bg));
+    EXPECT_EQ(state.backgrounds.get(0)->texture(), 3);
 
     log.clear();
-    make_all_resource_textures();
+    make_all_resource_textures(state);
     EXPECT_EQ(log, (std::vector<std::string>{"free 3", "make 7", "preload 4", "free 1", "free 2",
                                              "make 4", "make 4"}));
     log.clear();
-    g().sprites.remove(0);
+    state.sprites.remove(0);
     EXPECT_EQ(log, (std::vector<std::string>{"free 5", "free 6"}));
 }
 
