@@ -165,7 +165,9 @@ void collision_events_step(Runtime& r) {
     WorldState& w = r.get<WorldState>();
     const auto pairs = w.lists.collision_pairs;
     const bool indexed = r.get<CollisionState>().use_index;
-    for (auto [a, b] : pairs) {
+    for (const auto& pair : pairs) {
+        // Plain copies: Clang 14 lambdas cannot capture structured bindings.
+        const int32_t a = pair.first, b = pair.second;
         bool going = true;
         for_each_live(
             [&]() -> auto& { return room_instances(w).exact(a); },
