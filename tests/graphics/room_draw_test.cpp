@@ -14,14 +14,17 @@
 #include <vector>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "support/draw_support.h"
+#include "support/test_runtime.h"
 #include "support/world_support.h"
+#include "world/instance_main.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
@@ -39,19 +42,14 @@ protected:
     static constexpr int kW = 64, kH = 48;
 
     void SetUp() override {
-        r.settings = std::make_shared<GameSettings>();
-        r.settings->DisplayErrors = false;
-        r.settings->ColorOutsideRoom = 0x204060;
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-        init_graphics_resources(r);
-        r.graphics->window.set_colour(r.settings->ColorOutsideRoom);
+        GameSettings& settings = r.get<GameDataState>().settings;
+        settings.DisplayErrors = false;
+        settings.ColorOutsideRoom = 0x204060;
+        g().window.set_colour(settings.ColorOutsideRoom);
         std::string error;
         dev = test::offscreen_device(kW, kH, &error);
         ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;
-        attach_drawing_device(g(), dev.get(), kW, kH);
-        register_function_tile(table);
+        attach_drawing_device(g(), res(), dev.get(), kW, kH);
 
         WorldState& w = world();
         w.working.push_back(std::make_unique<CRoom>());
@@ -61,37 +59,28 @@ protected:
         room().height = kH;
         room().color = 0x3080c0;
     }
-    void TearDown() override {
-        world().current = nullptr;
-        world().working.clear();
-        if (!r.graphics) return;
-        g().sprites.clear();
-        g().backgrounds.clear();
-        attach_drawing_device(g(), nullptr, 0, 0);
-    }
 
-    GraphicsState& g() { return *r.graphics; }
+    GraphicsState& g() { return r.get<GraphicsState>(); }
+    SpriteState& res() { return r.get<SpriteState>(); }
+    WorldState& world() { return r.get<WorldState>(); }
     CRoom& room() { return *world().current; }
 
     int32_t add_sprite(const CBitmap32& image) {
-        const int32_t id = g().sprites.add_empty();
-        g().sprites.get(id)->set_from_image(image, true, false, 0, 0, false, false, false);
+        const int32_t id = res().sprites.add_empty();
+        res().sprites.get(id)->set_from_image(image, true, false, 0, 0, false, false, false);
         return id;
     }
     int32_t add_background(const CBitmap32& image) {
-        const int32_t id = g().backgrounds.add_empty();
-        g().backgrounds.get(id)->set_from_image(image, true, false, false, false);
+        const int32_t id = res().backgrounds.add_empty();
+        res().backgrounds.get(id)->set_from_image(image, true, false, false, false);
         return id;
     }
-    int32_t add_object() {
-        world().objects.push_back(std::make_unique<CObject>());
-        return int32_t(world().objects.size()) - 1;
-    }
+    int32_t add_object() { return test::add_object(r, "obj"); }
     CInstance* add_instance(int32_t object, double x, double y, double depth, int32_t sprite) {
-        auto inst = make_instance(++world().last_instance_id, object, x, y);
+        auto inst = make_instance(r, ++world().last_instance_id, object, x, y);
         inst->depth = depth;
         inst->sprite_index = sprite;
-        return room().instances.append(std::move(inst));
+        return room().instances.append(world(), std::move(inst));
     }
 
     std::vector<uint32_t> screen() {
@@ -116,6 +105,7 @@ protected:
     }
 
     RValue call(const char* name, std::vector<RValue> args) {
+        const FunctionTable& table = r.get<ScriptState>().functions;
         const int f = table.find(name);
         EXPECT_GE(f, 0) << name;
         if (f < 0) return {};
@@ -128,10 +118,10 @@ protected:
         return call(name, std::move(args)).real;
     }
 
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
+    // The device outlives the runtime, whose graphics shutdown detaches it.
     std::unique_ptr<IDrawDevice> dev;
-    FunctionTable table;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 TEST_F(RoomDraw, ColourThenBackgroundsThenForegroundsOverTheRoom) {
@@ -206,7 +196,7 @@ TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
     tile.left = 12;  // the yellow half of the sheet
     tile.width = tile.height = 12;
     tile.x = tile.y = 14;
-    room().add_tile(tile);
+    room().add_tile(tile, world().last_tile_id);
 
     auto in = [](int x, int y, int at) { return x >= at && x < at + 12 && y >= at && y < at + 12; };
     struct Case {
@@ -263,14 +253,14 @@ TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
     // An instance whose draw event records the view drawing it; its sprite is
     // not drawn by the pass because it has a draw event.
     const int32_t obj = add_object();
-    ASSERT_TRUE(test::add_code(obj, ev::Draw, 0, "score = score * 10 + view_current + 1"));
+    ASSERT_TRUE(test::add_code(r, obj, ev::Draw, 0, "score = score * 10 + view_current + 1"));
     add_instance(obj, 22, 12, 0, add_sprite(CBitmap32::blank(4, 4, 0xffffffffu)));
     world().game.score = 0;
 
     draw_room_pass(r);
     EXPECT_EQ(world().game.score, 13);
     EXPECT_EQ(world().game.view_current, 0);
-    const uint32_t window = to_device_color(r.settings->ColorOutsideRoom, 1);
+    const uint32_t window = to_device_color(r.get<GameDataState>().settings.ColorOutsideRoom, 1);
     EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
                   if (x >= 8 && x < 32 && y >= 4 && y < 20)
                       return img.at(wrap(x - 8 + 20, 9), wrap(y - 4 + 10, 7));
@@ -314,7 +304,7 @@ TEST_F(RoomDraw, TurnedViewDrawsTilesBeyondItsCorners) {
     strip.height = 88;
     strip.x = -14;  // ends two pixels left of the view
     strip.y = -20;
-    room().add_tile(strip);
+    room().add_tile(strip, world().last_tile_id);
     room().views_enabled = true;
     CView& v = room().views[0];
     v = CView{};
@@ -493,10 +483,10 @@ TEST_F(RoomDraw, TileFunctionsEditTheList) {
     };
     for (const Bad& q : bads) {
         SCOPED_TRACE(q.name);
-        r.script->errors.last.clear();
+        r.get<ScriptState>().errors.last.clear();
         EXPECT_EQ(call(q.name, q.args).real, q.result);
-        EXPECT_NE(r.script->errors.last.find(q.message), std::string::npos)
-            << r.script->errors.last;
+        EXPECT_NE(r.get<ScriptState>().errors.last.find(q.message), std::string::npos)
+            << r.get<ScriptState>().errors.last;
     }
     EXPECT_EQ(num("tile_get_background", {a}), back);
     EXPECT_EQ(room().tiles.size(), 3u);

@@ -6,13 +6,12 @@
 #include <functional>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
 #include "graphics/frame_main.h"
 #include "graphics/graphics_state.h"
 #include "platform/platform.h"
-#include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "support/draw_support.h"
-#include "world/world_state.h"
+#include "support/test_runtime.h"
 
 namespace kx {
 namespace {
@@ -27,22 +26,15 @@ constexpr uint32_t kOld = 0xffff0000u;
 class Frames : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform = create_headless_platform();
-        r.platform = platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-        init_graphics_resources(r);
         std::string error;
-        GraphicsState& g = *r.graphics;
+        GraphicsState& g = r.get<GraphicsState>();
         g.draw_device = test::offscreen_device(kN, kN, &error);
         ASSERT_TRUE(g.draw_device) << error;
         g.window.attach(nullptr, DisplayMode{});
         g.window.set_region_size(kN, kN, true);
-        attach_drawing_device(g, g.draw_device.get(), kN, kN);
+        attach_drawing_device(g, r.get<SpriteState>(), g.draw_device.get(), kN, kN);
     }
-    IDrawDevice& dev() { return *r.graphics->draw_device; }
+    IDrawDevice& dev() { return *r.get<GraphicsState>().draw_device; }
     void show_old() {
         dev().set_viewport({0, 0, kN, kN});
         dev().clear(true, false, kOld);
@@ -65,9 +57,8 @@ protected:
         return bad;
     }
 
-    Runtime r;
-    std::unique_ptr<Platform> platform;
-    std::unique_ptr<RuntimeScope> scope;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 TEST_F(Frames, FirstAndLastPartOfEveryTransition) {
@@ -109,8 +100,8 @@ TEST_F(Frames, FirstAndLastPartOfEveryTransition) {
 }
 
 TEST_F(Frames, TransitionsWaitForEightyOneBlanksWhateverTheSynchronization) {
-    IClock& clock = *platform->clock();
-    const int64_t period = 1000000 / r.graphics->window.mode().frequency;
+    IClock& clock = *r.platform->clock();
+    const int64_t period = 1000000 / r.get<GraphicsState>().window.mode().frequency;
     for (int kind : {0, 3, 13, 14}) {
         SCOPED_TRACE(kind);
         draw_new();
