@@ -41,6 +41,9 @@ class RoomDraw : public ::testing::Test {
 protected:
     static constexpr int kW = 64, kH = 48;
 
+    // extra: subsystems of the test's own, started after kxrun's.
+    explicit RoomDraw(std::vector<const Subsystem*> extra = {}) : t({}, std::move(extra)) {}
+
     void SetUp() override {
         GameSettings& settings = r.get<GameDataState>().settings;
         settings.DisplayErrors = false;
@@ -227,6 +230,84 @@ TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
     draw_room_pass(r);
     EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
                   return in(x, y, 10) ? red : to_device_color(room().color, 1);
+              }),
+              0);
+}
+
+// A subsystem's depth items: each draws a square of its sprite at (at, at)
+// and notes its depth when drawn.
+struct SquareItem {
+    double depth;
+    int32_t sprite;
+    double at;
+};
+std::vector<SquareItem> g_squares;
+std::vector<double> g_drawn;
+
+void draw_square(Runtime& r, const void* p) {
+    const SquareItem& item = *static_cast<const SquareItem*>(p);
+    g_drawn.push_back(item.depth);
+    sprite_draw(r.get<GraphicsState>(), *r.get<SpriteState>().sprites.get(item.sprite), 0, item.at,
+                item.at);
+}
+void add_squares(Runtime&, std::vector<DepthItem>& out) {
+    for (const SquareItem& item : g_squares) out.push_back({item.depth, draw_square, &item});
+}
+const Subsystem kSquares{.name = "squares", .draw_items = add_squares};
+
+class RoomDrawItems : public RoomDraw {
+protected:
+    RoomDrawItems() : RoomDraw({&kSquares}) {
+        g_squares.clear();
+        g_drawn.clear();
+    }
+};
+
+TEST_F(RoomDrawItems, ItemsJoinTheMergeAheadOfInstancesAndTilesOfTheirDepth) {
+    // Squares of 24 pixels, 3 apart on the diagonal: every two overlap, so the
+    // colour on top shows which of them was drawn later.
+    constexpr int kSide = 24;
+    enum Kind { Item, Instance, Tile };
+    struct Drawn {
+        Kind kind;
+        double depth;
+        uint32_t colour;
+    };
+    // Bottom to top, as the merge must draw them.
+    const Drawn order[] = {
+        {Tile, 30, 0xff800000u}, {Item, 20, 0xffff0000u},     {Item, 20, 0xff00ff00u},
+        {Item, 10, 0xff0000ffu}, {Instance, 10, 0xffffff00u}, {Tile, 10, 0xffff00ffu},
+        {Item, 5, 0xff00ffffu},  {Instance, 0, 0xffffffffu},  {Item, -5, 0xff008000u},
+    };
+    auto at = [](size_t k) { return double(3 * k); };
+    // Added out of depth order (the two items of depth 20 in theirs, the
+    // nearer instance and tile first), so the pass has to sort.
+    const int32_t obj = add_object();
+    for (size_t k : {6, 7, 5, 1, 8, 4, 3, 2, 0}) {
+        const Drawn& d = order[k];
+        const CBitmap32 square = CBitmap32::blank(kSide, kSide, d.colour);
+        if (d.kind == Item) {
+            g_squares.push_back({d.depth, add_sprite(square), at(k)});
+        } else if (d.kind == Instance) {
+            add_instance(obj, at(k), at(k), d.depth, add_sprite(square));
+        } else {
+            RTile tile;
+            tile.background = add_background(square);
+            tile.width = tile.height = kSide;
+            tile.x = tile.y = at(k);
+            tile.depth = d.depth;
+            room().add_tile(tile, world().last_tile_id);
+        }
+    }
+
+    draw_room_pass(r);
+    EXPECT_EQ(g_drawn, (std::vector<double>{20, 20, 10, 5, -5}));
+    EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                  std::optional<uint32_t> top = to_device_color(room().color, 1);
+                  for (size_t k = 0; k < std::size(order); ++k)
+                      if (x >= at(k) && x < at(k) + kSide && y >= at(k) && y < at(k) + kSide)
+                          top = order[k].colour;
+                  return top;
               }),
               0);
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "core/runtime.h"
 #include "graphics/frame_main.h"
@@ -25,6 +27,9 @@ constexpr uint32_t kOld = 0xffff0000u;
 
 class Frames : public ::testing::Test {
 protected:
+    // extra: subsystems of the test's own, started after kxrun's.
+    explicit Frames(std::vector<const Subsystem*> extra = {}) : t({}, std::move(extra)) {}
+
     void SetUp() override {
         std::string error;
         GraphicsState& g = r.get<GraphicsState>();
@@ -129,6 +134,40 @@ TEST_F(Frames, ScreenReadBackIsCutToTheRegion) {
     EXPECT_EQ(part->height, 5);
     EXPECT_EQ(part->at(9, 4), fresh(79, 79));
     EXPECT_FALSE(grab_screen(r, 0, 0, 0, 5));
+}
+
+// Counts the device resets it hears of, and notes whether the surface made
+// before was still there when it heard.
+int g_resets = 0;
+int32_t g_surface = -1;
+bool g_surface_seen = false;
+void count_reset(Runtime& r) {
+    ++g_resets;
+    g_surface_seen = r.get<GraphicsState>().surfaces.exists(g_surface);
+}
+const Subsystem kResetCounter{.name = "reset counter", .device_reset = count_reset};
+
+class DeviceReset : public Frames {
+protected:
+    DeviceReset() : Frames({&kResetCounter}) { g_resets = 0; }
+};
+
+TEST_F(DeviceReset, SubsystemsHearOfEverySuccessfulResetOnce) {
+    GraphicsState& g = r.get<GraphicsState>();
+    g_surface = g.surfaces.create(g, 8, 8);
+    ASSERT_GE(g_surface, 0);
+    ASSERT_TRUE(reset_drawing_device(r));
+    EXPECT_EQ(g_resets, 1);
+    EXPECT_FALSE(g_surface_seen) << "surfaces are gone before subsystems hear";
+    ASSERT_TRUE(reset_drawing_device(r));
+    EXPECT_EQ(g_resets, 2);
+    // A display mode wider than the device grants: the reset fails, unheard.
+    g.window.attach(nullptr, DisplayMode{9000, 80});
+    EXPECT_FALSE(reset_drawing_device(r));
+    EXPECT_EQ(g_resets, 2);
+    const std::vector<std::string> err = t.take_err();
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_NE(err[0].find("reset failed"), std::string::npos) << err[0];
 }
 
 }  // namespace
