@@ -1,6 +1,6 @@
 // The room drawing pass through the real device offscreen, read back and
-// compared with what the room's layers, views and depths say; the views that
-// follow instances; the tile functions.
+// compared with what the room's layers, views and depths say (with the depth
+// items of a subsystem); the views that follow instances; the tile functions.
 #include "graphics/room_draw.h"
 
 #include <gtest/gtest.h>

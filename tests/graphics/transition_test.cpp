@@ -1,6 +1,6 @@
 // Presenting and room transitions through the real device offscreen: what
 // the window shows after the first and the last part of each kind, and the
-// vertical blanks a transition waits for.
+// vertical blanks a transition waits for; device resets and who hears of them.
 #include <gtest/gtest.h>
 
 #include <functional>
