@@ -13,15 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
 #include "image/picture_file.h"
 #include "script/code_function.h"
-#include "script/instance_min.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "support/draw_support.h"
+#include "support/test_runtime.h"
+#include "world/instance.h"
 
 namespace kx {
 namespace {
@@ -39,28 +40,19 @@ protected:
     static constexpr int kW = 64, kH = 48;
 
     void SetUp() override {
-        r.settings = std::make_shared<GameSettings>();
-        r.settings->DisplayErrors = false;
-        init_script(r);
-        scope = std::make_unique<RuntimeScope>(r);
-        init_graphics_resources(r);
+        t.state<GameDataState>().settings.DisplayErrors = false;
         std::string error;
         dev = test::offscreen_device(kW, kH, &error);
         ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;
-        attach_drawing_device(g(), dev.get(), kW, kH);
-        register_function_texture(table);
-        register_function_sprite(table);
+        attach_drawing_device(g(), res(), dev.get(), kW, kH);
         dev->clear(true, false, kBack);
     }
-    void TearDown() override {
-        g().sprites.clear();
-        g().backgrounds.clear();
-        attach_drawing_device(g(), nullptr, 0, 0);
-    }
 
-    GraphicsState& g() { return *r.graphics; }
+    GraphicsState& g() { return t.state<GraphicsState>(); }
+    SpriteState& res() { return t.state<SpriteState>(); }
 
     RValue call(const char* name, std::vector<RValue> args, CInstance* self = nullptr) {
+        const FunctionTable& table = t.script().functions;
         const int f = table.find(name);
         EXPECT_GE(f, 0) << name;
         if (f < 0) return {};
@@ -70,18 +62,18 @@ protected:
         return result;
     }
     double num(const char* name, std::vector<RValue> args) { return call(name, args).real; }
-    std::string last_error() { return r.script->errors.last; }
+    std::string last_error() { return t.script().errors.last; }
 
     int32_t add_sprite(const std::vector<CBitmap32>& images, int xorig, int yorig) {
-        const int32_t id = g().sprites.add_empty();
-        CSprite& s = *g().sprites.get(id);
+        const int32_t id = res().sprites.add_empty();
+        CSprite& s = *res().sprites.get(id);
         s.set_from_image(images[0], true, false, xorig, yorig, false, false, false);
         for (size_t i = 1; i < images.size(); ++i) s.add_image(images[i], true);
         return id;
     }
     int32_t add_background(const CBitmap32& image) {
-        const int32_t id = g().backgrounds.add_empty();
-        g().backgrounds.get(id)->set_from_image(image, true, false, false, false);
+        const int32_t id = res().backgrounds.add_empty();
+        res().backgrounds.get(id)->set_from_image(image, true, false, false, false);
         return id;
     }
 
@@ -111,10 +103,9 @@ protected:
         return wrong;
     }
 
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
+    // The device outlives the runtime, whose graphics shutdown detaches it.
     std::unique_ptr<IDrawDevice> dev;
-    FunctionTable table;
+    test::TestRuntime t;
 };
 
 // Texel of image coordinate (ix, iy), or nothing near an edge or outside.
@@ -172,7 +163,7 @@ TEST_F(Draw, TextureTableGrantsPowersOfTwoAndBandsTheEdges) {
 }
 
 TEST_F(Draw, AttachingADeviceGivesEveryResourceItsTextures) {
-    attach_drawing_device(g(), nullptr, 0, 0);
+    attach_drawing_device(g(), res(), nullptr, 0, 0);
     const CBitmap32 img = pattern(3, 2, 10);
     const int32_t spr = add_sprite({img}, 0, 0);
     const int32_t back = add_background(pattern(2, 2, 11));
@@ -180,7 +171,7 @@ TEST_F(Draw, AttachingADeviceGivesEveryResourceItsTextures) {
     // Twice on one device: the second round gives the first one's textures back.
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        attach_drawing_device(g(), dev.get(), kW, kH);
+        attach_drawing_device(g(), res(), dev.get(), kW, kH);
         const double st = num("sprite_get_texture", {double(spr), 0.0});
         const double bt = num("background_get_texture", {double(back)});
         EXPECT_EQ(num("texture_exists", {st}), 1);
@@ -310,8 +301,8 @@ TEST_F(Draw, QuadsTurnFromAHundredthOfARadian) {
     for (Case c : {Case{0.005, false}, Case{-0.0099, false}, Case{0.01, true}}) {
         SCOPED_TRACE(c.radians);
         dev->clear(true, false, kBack);
-        draw_texture_ext(g(), g().backgrounds.get(back)->texture(), 0xffffff, 1, c.radians, 0, 0, 2,
-                         2, 1, 1);
+        draw_texture_ext(g(), res().backgrounds.get(back)->texture(), 0xffffff, 1, c.radians, 0, 0,
+                         2, 2, 1, 1);
         const int wrong = mismatches(upright, !c.turned);
         if (c.turned)
             EXPECT_GT(wrong, 0);
@@ -538,12 +529,12 @@ TEST_F(Draw, MissingResourcesReportAndDrawNothing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        r.script->errors.last.clear();
+        t.script().errors.last.clear();
         call(c.name, c.args);
         EXPECT_NE(last_error().find(c.message), std::string::npos) << last_error();
     }
     const int32_t surf = int32_t(num("surface_create", {4.0, 4.0}));
-    r.script->errors.last.clear();
+    t.script().errors.last.clear();
     call("surface_save", {double(surf), ""});
     EXPECT_NE(last_error().find("Trying to save surface to empty image file name."),
               std::string::npos);

@@ -1,6 +1,6 @@
 // The room drawing pass through the real device offscreen, read back and
-// compared with what the room's layers, views and depths say; the views that
-// follow instances; the tile functions.
+// compared with what the room's layers, views and depths say (with the depth
+// items of a subsystem); the views that follow instances; the tile functions.
 #include "graphics/room_draw.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,17 @@
 #include <vector>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
+#include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
 #include "script/code_error.h"
 #include "script/code_function.h"
 #include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "support/draw_support.h"
+#include "support/test_runtime.h"
 #include "support/world_support.h"
+#include "world/instance_main.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
 #include "world/world_state.h"
@@ -38,20 +41,18 @@ class RoomDraw : public ::testing::Test {
 protected:
     static constexpr int kW = 64, kH = 48;
 
+    // extra: subsystems of the test's own, started after kxrun's.
+    explicit RoomDraw(std::vector<const Subsystem*> extra = {}) : t({}, std::move(extra)) {}
+
     void SetUp() override {
-        r.settings = std::make_shared<GameSettings>();
-        r.settings->DisplayErrors = false;
-        r.settings->ColorOutsideRoom = 0x204060;
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-        init_graphics_resources(r);
-        r.graphics->window.set_colour(r.settings->ColorOutsideRoom);
+        GameSettings& settings = r.get<GameDataState>().settings;
+        settings.DisplayErrors = false;
+        settings.ColorOutsideRoom = 0x204060;
+        g().window.set_colour(settings.ColorOutsideRoom);
         std::string error;
         dev = test::offscreen_device(kW, kH, &error);
         ASSERT_TRUE(dev) << "no OpenGL 3.3 context: " << error;
-        attach_drawing_device(g(), dev.get(), kW, kH);
-        register_function_tile(table);
+        attach_drawing_device(g(), res(), dev.get(), kW, kH);
 
         WorldState& w = world();
         w.working.push_back(std::make_unique<CRoom>());
@@ -61,37 +62,28 @@ protected:
         room().height = kH;
         room().color = 0x3080c0;
     }
-    void TearDown() override {
-        world().current = nullptr;
-        world().working.clear();
-        if (!r.graphics) return;
-        g().sprites.clear();
-        g().backgrounds.clear();
-        attach_drawing_device(g(), nullptr, 0, 0);
-    }
 
-    GraphicsState& g() { return *r.graphics; }
+    GraphicsState& g() { return r.get<GraphicsState>(); }
+    SpriteState& res() { return r.get<SpriteState>(); }
+    WorldState& world() { return r.get<WorldState>(); }
     CRoom& room() { return *world().current; }
 
     int32_t add_sprite(const CBitmap32& image) {
-        const int32_t id = g().sprites.add_empty();
-        g().sprites.get(id)->set_from_image(image, true, false, 0, 0, false, false, false);
+        const int32_t id = res().sprites.add_empty();
+        res().sprites.get(id)->set_from_image(image, true, false, 0, 0, false, false, false);
         return id;
     }
     int32_t add_background(const CBitmap32& image) {
-        const int32_t id = g().backgrounds.add_empty();
-        g().backgrounds.get(id)->set_from_image(image, true, false, false, false);
+        const int32_t id = res().backgrounds.add_empty();
+        res().backgrounds.get(id)->set_from_image(image, true, false, false, false);
         return id;
     }
-    int32_t add_object() {
-        world().objects.push_back(std::make_unique<CObject>());
-        return int32_t(world().objects.size()) - 1;
-    }
+    int32_t add_object() { return test::add_object(r, "obj"); }
     CInstance* add_instance(int32_t object, double x, double y, double depth, int32_t sprite) {
-        auto inst = make_instance(++world().last_instance_id, object, x, y);
+        auto inst = make_instance(r, ++world().last_instance_id, object, x, y);
         inst->depth = depth;
         inst->sprite_index = sprite;
-        return room().instances.append(std::move(inst));
+        return room().instances.append(world(), std::move(inst));
     }
 
     std::vector<uint32_t> screen() {
@@ -116,6 +108,7 @@ protected:
     }
 
     RValue call(const char* name, std::vector<RValue> args) {
+        const FunctionTable& table = r.get<ScriptState>().functions;
         const int f = table.find(name);
         EXPECT_GE(f, 0) << name;
         if (f < 0) return {};
@@ -128,10 +121,10 @@ protected:
         return call(name, std::move(args)).real;
     }
 
-    Runtime r;
-    std::unique_ptr<RuntimeScope> scope;
+    // The device outlives the runtime, whose graphics shutdown detaches it.
     std::unique_ptr<IDrawDevice> dev;
-    FunctionTable table;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 TEST_F(RoomDraw, ColourThenBackgroundsThenForegroundsOverTheRoom) {
@@ -206,7 +199,7 @@ TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
     tile.left = 12;  // the yellow half of the sheet
     tile.width = tile.height = 12;
     tile.x = tile.y = 14;
-    room().add_tile(tile);
+    room().add_tile(tile, world().last_tile_id);
 
     auto in = [](int x, int y, int at) { return x >= at && x < at + 12 && y >= at && y < at + 12; };
     struct Case {
@@ -241,6 +234,84 @@ TEST_F(RoomDraw, TilesAndInstancesMergeByDecreasingDepth) {
               0);
 }
 
+// A subsystem's depth items: each draws a square of its sprite at (at, at)
+// and notes its depth when drawn.
+struct SquareItem {
+    double depth;
+    int32_t sprite;
+    double at;
+};
+std::vector<SquareItem> g_squares;
+std::vector<double> g_drawn;
+
+void draw_square(Runtime& r, const void* p) {
+    const SquareItem& item = *static_cast<const SquareItem*>(p);
+    g_drawn.push_back(item.depth);
+    sprite_draw(r.get<GraphicsState>(), *r.get<SpriteState>().sprites.get(item.sprite), 0, item.at,
+                item.at);
+}
+void add_squares(Runtime&, std::vector<DepthItem>& out) {
+    for (const SquareItem& item : g_squares) out.push_back({item.depth, draw_square, &item});
+}
+const Subsystem kSquares{.name = "squares", .draw_items = add_squares};
+
+class RoomDrawItems : public RoomDraw {
+protected:
+    RoomDrawItems() : RoomDraw({&kSquares}) {
+        g_squares.clear();
+        g_drawn.clear();
+    }
+};
+
+TEST_F(RoomDrawItems, ItemsJoinTheMergeAheadOfInstancesAndTilesOfTheirDepth) {
+    // Squares of 24 pixels, 3 apart on the diagonal: every two overlap, so the
+    // colour on top shows which of them was drawn later.
+    constexpr int kSide = 24;
+    enum Kind { Item, Instance, Tile };
+    struct Drawn {
+        Kind kind;
+        double depth;
+        uint32_t colour;
+    };
+    // Bottom to top, as the merge must draw them.
+    const Drawn order[] = {
+        {Tile, 30, 0xff800000u}, {Item, 20, 0xffff0000u},     {Item, 20, 0xff00ff00u},
+        {Item, 10, 0xff0000ffu}, {Instance, 10, 0xffffff00u}, {Tile, 10, 0xffff00ffu},
+        {Item, 5, 0xff00ffffu},  {Instance, 0, 0xffffffffu},  {Item, -5, 0xff008000u},
+    };
+    auto at = [](size_t k) { return double(3 * k); };
+    // Added out of depth order (the two items of depth 20 in theirs, the
+    // nearer instance and tile first), so the pass has to sort.
+    const int32_t obj = add_object();
+    for (size_t k : {6, 7, 5, 1, 8, 4, 3, 2, 0}) {
+        const Drawn& d = order[k];
+        const CBitmap32 square = CBitmap32::blank(kSide, kSide, d.colour);
+        if (d.kind == Item) {
+            g_squares.push_back({d.depth, add_sprite(square), at(k)});
+        } else if (d.kind == Instance) {
+            add_instance(obj, at(k), at(k), d.depth, add_sprite(square));
+        } else {
+            RTile tile;
+            tile.background = add_background(square);
+            tile.width = tile.height = kSide;
+            tile.x = tile.y = at(k);
+            tile.depth = d.depth;
+            room().add_tile(tile, world().last_tile_id);
+        }
+    }
+
+    draw_room_pass(r);
+    EXPECT_EQ(g_drawn, (std::vector<double>{20, 20, 10, 5, -5}));
+    EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
+                  std::optional<uint32_t> top = to_device_color(room().color, 1);
+                  for (size_t k = 0; k < std::size(order); ++k)
+                      if (x >= at(k) && x < at(k) + kSide && y >= at(k) && y < at(k) + kSide)
+                          top = order[k].colour;
+                  return top;
+              }),
+              0);
+}
+
 TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
     const CBitmap32 img = pattern(9, 7, 11);
     CBack& b = room().backs[0];
@@ -263,14 +334,14 @@ TEST_F(RoomDraw, ViewsDrawThroughTheirPortsAndRunDrawEvents) {
     // An instance whose draw event records the view drawing it; its sprite is
     // not drawn by the pass because it has a draw event.
     const int32_t obj = add_object();
-    ASSERT_TRUE(test::add_code(obj, ev::Draw, 0, "score = score * 10 + view_current + 1"));
+    ASSERT_TRUE(test::add_code(r, obj, ev::Draw, 0, "score = score * 10 + view_current + 1"));
     add_instance(obj, 22, 12, 0, add_sprite(CBitmap32::blank(4, 4, 0xffffffffu)));
     world().game.score = 0;
 
     draw_room_pass(r);
     EXPECT_EQ(world().game.score, 13);
     EXPECT_EQ(world().game.view_current, 0);
-    const uint32_t window = to_device_color(r.settings->ColorOutsideRoom, 1);
+    const uint32_t window = to_device_color(r.get<GameDataState>().settings.ColorOutsideRoom, 1);
     EXPECT_EQ(mismatches([&](int x, int y) -> std::optional<uint32_t> {
                   if (x >= 8 && x < 32 && y >= 4 && y < 20)
                       return img.at(wrap(x - 8 + 20, 9), wrap(y - 4 + 10, 7));
@@ -314,7 +385,7 @@ TEST_F(RoomDraw, TurnedViewDrawsTilesBeyondItsCorners) {
     strip.height = 88;
     strip.x = -14;  // ends two pixels left of the view
     strip.y = -20;
-    room().add_tile(strip);
+    room().add_tile(strip, world().last_tile_id);
     room().views_enabled = true;
     CView& v = room().views[0];
     v = CView{};
@@ -493,10 +564,10 @@ TEST_F(RoomDraw, TileFunctionsEditTheList) {
     };
     for (const Bad& q : bads) {
         SCOPED_TRACE(q.name);
-        r.script->errors.last.clear();
+        r.get<ScriptState>().errors.last.clear();
         EXPECT_EQ(call(q.name, q.args).real, q.result);
-        EXPECT_NE(r.script->errors.last.find(q.message), std::string::npos)
-            << r.script->errors.last;
+        EXPECT_NE(r.get<ScriptState>().errors.last.find(q.message), std::string::npos)
+            << r.get<ScriptState>().errors.last;
     }
     EXPECT_EQ(num("tile_get_background", {a}), back);
     EXPECT_EQ(room().tiles.size(), 3u);

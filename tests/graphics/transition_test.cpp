@@ -1,18 +1,19 @@
 // Presenting and room transitions through the real device offscreen: what
 // the window shows after the first and the last part of each kind, and the
-// vertical blanks a transition waits for.
+// vertical blanks a transition waits for; device resets and who hears of them.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "core/runtime.h"
-#include "gamedata/game_settings.h"
 #include "graphics/frame_main.h"
 #include "graphics/graphics_state.h"
 #include "platform/platform.h"
-#include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "support/draw_support.h"
-#include "world/world_state.h"
+#include "support/test_runtime.h"
 
 namespace kx {
 namespace {
@@ -26,23 +27,19 @@ constexpr uint32_t kOld = 0xffff0000u;
 
 class Frames : public ::testing::Test {
 protected:
+    // extra: subsystems of the test's own, started after kxrun's.
+    explicit Frames(std::vector<const Subsystem*> extra = {}) : t({}, std::move(extra)) {}
+
     void SetUp() override {
-        platform = create_headless_platform();
-        r.platform = platform.get();
-        r.settings = std::make_shared<GameSettings>();
-        scope = std::make_unique<RuntimeScope>(r);
-        init_script(r);
-        init_world(r);
-        init_graphics_resources(r);
         std::string error;
-        GraphicsState& g = *r.graphics;
+        GraphicsState& g = r.get<GraphicsState>();
         g.draw_device = test::offscreen_device(kN, kN, &error);
         ASSERT_TRUE(g.draw_device) << error;
         g.window.attach(nullptr, DisplayMode{});
         g.window.set_region_size(kN, kN, true);
-        attach_drawing_device(g, g.draw_device.get(), kN, kN);
+        attach_drawing_device(g, r.get<SpriteState>(), g.draw_device.get(), kN, kN);
     }
-    IDrawDevice& dev() { return *r.graphics->draw_device; }
+    IDrawDevice& dev() { return *r.get<GraphicsState>().draw_device; }
     void show_old() {
         dev().set_viewport({0, 0, kN, kN});
         dev().clear(true, false, kOld);
@@ -65,9 +62,8 @@ protected:
         return bad;
     }
 
-    Runtime r;
-    std::unique_ptr<Platform> platform;
-    std::unique_ptr<RuntimeScope> scope;
+    test::TestRuntime t;
+    Runtime& r = t.runtime();
 };
 
 TEST_F(Frames, FirstAndLastPartOfEveryTransition) {
@@ -109,8 +105,8 @@ TEST_F(Frames, FirstAndLastPartOfEveryTransition) {
 }
 
 TEST_F(Frames, TransitionsWaitForEightyOneBlanksWhateverTheSynchronization) {
-    IClock& clock = *platform->clock();
-    const int64_t period = 1000000 / r.graphics->window.mode().frequency;
+    IClock& clock = *r.platform->clock();
+    const int64_t period = 1000000 / r.get<GraphicsState>().window.mode().frequency;
     for (int kind : {0, 3, 13, 14}) {
         SCOPED_TRACE(kind);
         draw_new();
@@ -138,6 +134,40 @@ TEST_F(Frames, ScreenReadBackIsCutToTheRegion) {
     EXPECT_EQ(part->height, 5);
     EXPECT_EQ(part->at(9, 4), fresh(79, 79));
     EXPECT_FALSE(grab_screen(r, 0, 0, 0, 5));
+}
+
+// Counts the device resets it hears of, and notes whether the surface made
+// before was still there when it heard.
+int g_resets = 0;
+int32_t g_surface = -1;
+bool g_surface_seen = false;
+void count_reset(Runtime& r) {
+    ++g_resets;
+    g_surface_seen = r.get<GraphicsState>().surfaces.exists(g_surface);
+}
+const Subsystem kResetCounter{.name = "reset counter", .device_reset = count_reset};
+
+class DeviceReset : public Frames {
+protected:
+    DeviceReset() : Frames({&kResetCounter}) { g_resets = 0; }
+};
+
+TEST_F(DeviceReset, SubsystemsHearOfEverySuccessfulResetOnce) {
+    GraphicsState& g = r.get<GraphicsState>();
+    g_surface = g.surfaces.create(g, 8, 8);
+    ASSERT_GE(g_surface, 0);
+    ASSERT_TRUE(reset_drawing_device(r));
+    EXPECT_EQ(g_resets, 1);
+    EXPECT_FALSE(g_surface_seen) << "surfaces are gone before subsystems hear";
+    ASSERT_TRUE(reset_drawing_device(r));
+    EXPECT_EQ(g_resets, 2);
+    // A display mode wider than the device grants: the reset fails, unheard.
+    g.window.attach(nullptr, DisplayMode{9000, 80});
+    EXPECT_FALSE(reset_drawing_device(r));
+    EXPECT_EQ(g_resets, 2);
+    const std::vector<std::string> err = t.take_err();
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_NE(err[0].find("reset failed"), std::string::npos) << err[0];
 }
 
 }  // namespace

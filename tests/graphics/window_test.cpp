@@ -5,14 +5,12 @@
 
 #include <cmath>
 
-#include "core/runtime.h"
-#include "gamedata/game_settings.h"
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
 #include "platform/headless.h"
-#include "script/script_state.h"
+#include "sprites/sprite_state.h"
 #include "support/draw_support.h"
-#include "world/world_state.h"
+#include "support/test_runtime.h"
 
 namespace kx {
 namespace {
@@ -124,17 +122,13 @@ TEST(Window, OverlappingViewsPreferTheHighestIndexThatHoldsThePoint) {
 // A room point drawn through a scaled, turned view lands where room_to_region
 // says, and the window mapping leads back to it.
 TEST(Window, ViewMappingMatchesTheDevice) {
-    Runtime r;
-    r.settings = std::make_shared<GameSettings>();
-    RuntimeScope scope(r);
-    init_script(r);
-    init_world(r);
-    init_graphics_resources(r);
     std::string error;
     auto dev = test::offscreen_device(96, 96, &error);
     ASSERT_TRUE(dev) << error;
-    GraphicsState& g = *r.graphics;
-    attach_drawing_device(g, dev.get(), 96, 96);
+    // Made after the device, so its graphics shutdown detaches the device first.
+    test::TestRuntime t;
+    GraphicsState& g = t.state<GraphicsState>();
+    attach_drawing_device(g, t.state<SpriteState>(), dev.get(), 96, 96);
     g.window.set_region_size(96, 96, true);
     for (double angle : {0.0, 30.0, 90.0, -45.0}) {
         SCOPED_TRACE(angle);
