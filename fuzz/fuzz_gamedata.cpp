@@ -9,14 +9,7 @@
 #include "app/temp_folder.h"
 #include "gamedata/game_data.h"
 #include "platform/headless.h"
-
-namespace {
-class NullConsole : public kx::IConsole {
-public:
-    void out_line(std::string_view) override {}
-    void err_line(std::string_view) override {}
-};
-}  // namespace
+#include "quiet_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kx;
@@ -25,11 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Platform platform;
     static bool ready = false;
     if (!ready) {
-        platform.m_console = std::make_unique<NullConsole>();
-        platform.m_dialogs =
-            std::make_unique<HeadlessDialogs>(*platform.m_console, std::vector<std::string>{});
-        platform.m_windows = std::make_unique<HeadlessWindowSystem>();
-        platform.m_clock = std::make_unique<VirtualClock>();
+        fuzz::make_quiet(platform);
         ready = true;
     }
     Runtime rt;

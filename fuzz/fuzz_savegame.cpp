@@ -13,6 +13,7 @@
 #include "app/temp_folder.h"
 #include "core/runtime.h"
 #include "platform/headless.h"
+#include "quiet_platform.h"
 #include "world/function_game.h"
 #include "world/game_loop.h"
 #include "world/world_state.h"
@@ -22,11 +23,6 @@
 #endif
 
 namespace {
-class NullConsole : public kx::IConsole {
-public:
-    void out_line(std::string_view) override {}
-    void err_line(std::string_view) override {}
-};
 
 struct Game {
     kx::TempFolder temp;
@@ -37,11 +33,7 @@ struct Game {
 
     Game() {
         using namespace kx;
-        platform.m_console = std::make_unique<NullConsole>();
-        platform.m_dialogs =
-            std::make_unique<HeadlessDialogs>(*platform.m_console, std::vector<std::string>{});
-        platform.m_windows = std::make_unique<HeadlessWindowSystem>();
-        platform.m_clock = std::make_unique<VirtualClock>();
+        fuzz::make_quiet(platform);
         rt.platform = &platform;
         rt.options.game_file = KX_FUZZ_GAME;
         rt.options.working_dir = rt.options.temp_dir = temp.path();

@@ -11,27 +11,14 @@
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
 #include "platform/headless.h"
-
-namespace {
-
-class NullConsole : public kx::IConsole {
-public:
-    void out_line(std::string_view) override {}
-    void err_line(std::string_view) override {}
-};
-
-}  // namespace
+#include "quiet_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kx;
     static Platform platform;
     static std::vector<SectionReader> readers;
     if (readers.empty()) {
-        platform.m_console = std::make_unique<NullConsole>();
-        platform.m_dialogs =
-            std::make_unique<HeadlessDialogs>(*platform.m_console, std::vector<std::string>{});
-        platform.m_windows = std::make_unique<HeadlessWindowSystem>();
-        platform.m_clock = std::make_unique<VirtualClock>();
+        fuzz::make_quiet(platform);
         for (const Subsystem* s : kxrun_subsystems())
             for (const SectionReader& r : s->sections) readers.push_back(r);
     }
