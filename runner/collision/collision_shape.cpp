@@ -13,7 +13,6 @@
 namespace kx {
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 
 // Where an instance's mask sits in the room, for mapping room pixels into it.
 struct MaskView {
