@@ -32,9 +32,10 @@ struct ExecContext {
     const CCode& code;
     bool uninitialized_as_zero;
 
-    void set_self(CInstance* inst) {
+    void set_self(CInstance* inst) { set_self(inst, &st.instances->part(*inst)); }
+    void set_self(CInstance* inst, ScriptInstance* part) {
         self = inst;
-        self_part = &st.instances->part(*inst);
+        self_part = part;
     }
 };
 
@@ -391,14 +392,17 @@ std::optional<Status> loop_end(Status body) {
     return std::nullopt;
 }
 
-// Runs the body once with the given self; other becomes the current self.
-Status with_body(ExecContext& c, const Node& body, CInstance* inst, RValue& result) {
+// Runs the body once with the given self (and its part); other becomes the
+// current self.
+Status with_body(ExecContext& c, const Node& body, CInstance* inst, ScriptInstance& part,
+                 RValue& result) {
     CInstance* saved_self = c.self;
+    ScriptInstance* saved_part = c.self_part;
     CInstance* saved_other = c.other;
     c.other = c.self;
-    c.set_self(inst);
+    c.set_self(inst, &part);
     const Status s = run(c, body, result);
-    c.set_self(saved_self);
+    c.set_self(saved_self, saved_part);
     c.other = saved_other;
     return s;
 }
@@ -410,9 +414,8 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     const int32_t s = round_to_i32(v.real);
     const Node& body = n.children[1];
     const IScriptWorld& w = *c.st.instances;
-    auto destroyed = [&](CInstance* inst) { return w.part(*inst).destroyed(); };
-    auto single = [&](CInstance* inst) {
-        const Status st = with_body(c, body, inst, result);
+    auto single = [&](CInstance* inst, ScriptInstance& part) {
+        const Status st = with_body(c, body, inst, part, result);
         return st == Continue ? Ok : st;
     };
     switch (s) {
@@ -425,24 +428,26 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
         case scope::Other: {
             // self and other swap for the body
             CInstance* saved_self = c.self;
+            ScriptInstance* saved_part = c.self_part;
             CInstance* saved_other = c.other;
             c.set_self(saved_other);
             c.other = saved_self;
             Status st = run(c, body, result);
-            c.set_self(saved_self);
+            c.set_self(saved_self, saved_part);
             c.other = saved_other;
             return st == Continue ? Ok : st;
         }
         case scope::Self:
         case scope::Implicit:
-            return single(c.self);
+            return single(c.self, *c.self_part);
         case scope::All: {
             const int count = w.count();
             for (int i = 0; i < count; ++i) {
                 if (i >= w.count()) break;
                 CInstance* inst = w.at(i);
-                if (destroyed(inst)) continue;
-                if (const auto end = loop_end(with_body(c, body, inst, result))) return *end;
+                ScriptInstance& part = w.part(*inst);
+                if (part.destroyed()) continue;
+                if (const auto end = loop_end(with_body(c, body, inst, part, result))) return *end;
             }
             return Ok;
         }
@@ -452,15 +457,16 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     if (s < 0) return Ok;
     if (s >= kInstanceIdBase) {
         CInstance* inst = find_instance_by_id(c.st, s);
-        if (!inst || destroyed(inst)) return Ok;
-        return single(inst);
+        if (!inst || w.part(*inst).destroyed()) return Ok;
+        return single(inst, w.part(*inst));
     }
     const int count = w.object_count(s);
     for (int i = 0; i < count; ++i) {
         if (i >= w.object_count(s)) break;
         CInstance* inst = w.object_at(s, i);
-        if (destroyed(inst)) continue;
-        if (const auto end = loop_end(with_body(c, body, inst, result))) return *end;
+        ScriptInstance& part = w.part(*inst);
+        if (part.destroyed()) continue;
+        if (const auto end = loop_end(with_body(c, body, inst, part, result))) return *end;
     }
     return Ok;
 }

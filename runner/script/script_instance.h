@@ -4,7 +4,9 @@
 // language holds instances as CInstance* (the type of the handler
 // convention) and reaches its part of one, and the room's lists, through
 // IScriptWorld, which the world implements.
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "script/variable_class.h"
 
@@ -46,15 +48,26 @@ public:
     // Per object: the active instances of it and of its descendants.
     virtual int object_count(int32_t object_index) const = 0;
     virtual CInstance* object_at(int32_t object_index, int pos) const = 0;
-    // The language's part of an instance.
-    virtual ScriptInstance& part(CInstance& inst) const = 0;
+    // The language's part of an instance: the ScriptInstance base of the
+    // world's record, found at the offset the world gave (the language never
+    // sees CInstance's definition, and a virtual call per variable access or
+    // `with` round would cost more than the rest of it).
+    ScriptInstance& part(CInstance& inst) const {
+        return *std::launder(
+            reinterpret_cast<ScriptInstance*>(reinterpret_cast<char*>(&inst) + m_part_offset));
+    }
     // A fresh instance of no room and no object (id 0), for code that runs
     // outside the game (constant values, --eval); see DetachedInstance.
     virtual CInstance* make_detached() = 0;
     virtual void release_detached(CInstance* inst) = 0;
 
 protected:
+    // part_offset: the ScriptInstance base's offset inside a CInstance.
+    explicit IScriptWorld(std::ptrdiff_t part_offset) : m_part_offset(part_offset) {}
     ~IScriptWorld() = default;
+
+private:
+    std::ptrdiff_t m_part_offset;
 };
 
 // A detached instance for the length of a scope.

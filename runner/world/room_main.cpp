@@ -65,6 +65,7 @@ void set_current_room(Runtime& r, int32_t index) {
     w.current = index >= 0 && static_cast<size_t>(index) < w.working.size()
                     ? w.working[static_cast<size_t>(index)].get()
                     : nullptr;
+    w.script_view.show(room_instances(w));
     r.get<ScriptState>().forget_instance_positions();
 }
 

@@ -32,17 +32,23 @@ void InputState::clear() {
     *this = fresh;
 }
 
-int WorldScriptView::count() const {
-    return room_instances(m_world).count();
+namespace {
+// Where the language's part sits inside the world's record.
+std::ptrdiff_t script_part_offset() {
+    CInstance probe(0, -1);
+    return reinterpret_cast<const char*>(static_cast<const ScriptInstance*>(&probe)) -
+           reinterpret_cast<const char*>(&probe);
 }
-CInstance* WorldScriptView::at(int pos) const {
-    return room_instances(m_world).at(pos);
-}
+}  // namespace
+
+WorldScriptView::WorldScriptView(const RoomInstances& list)
+    : IScriptWorld(script_part_offset()), m_list(&list) {}
+
 int WorldScriptView::object_count(int32_t object_index) const {
-    return static_cast<int>(room_instances(m_world).family(object_index).size());
+    return static_cast<int>(m_list->family(object_index).size());
 }
 CInstance* WorldScriptView::object_at(int32_t object_index, int pos) const {
-    return room_instances(m_world).family(object_index)[static_cast<size_t>(pos)];
+    return m_list->family(object_index)[static_cast<size_t>(pos)];
 }
 CInstance* WorldScriptView::make_detached() {
     return new CInstance(0, -1);

@@ -69,23 +69,24 @@ struct EventLists {
 
 // The language's view of the room: the current room's lists, or an empty one
 // while no room is current.
-class WorldScriptView : public IScriptWorld {
+class WorldScriptView final : public IScriptWorld {
 public:
-    explicit WorldScriptView(const struct WorldState& w) : m_world(w) {}
-    int count() const override;
-    CInstance* at(int pos) const override;
+    explicit WorldScriptView(const RoomInstances& list);
+    // The room became current (set_current_room keeps this in step).
+    void show(const RoomInstances& list) { m_list = &list; }
+    int count() const override { return m_list->count(); }
+    CInstance* at(int pos) const override { return m_list->at(pos); }
     int object_count(int32_t object_index) const override;
     CInstance* object_at(int32_t object_index, int pos) const override;
-    ScriptInstance& part(CInstance& inst) const override { return inst; }
     CInstance* make_detached() override;
     void release_detached(CInstance* inst) override;
 
 private:
-    const WorldState& m_world;
+    const RoomInstances* m_list;
 };
 
 struct WorldState {
-    WorldState() : script_view(*this) {}
+    WorldState() : script_view(no_room) {}
     WorldState(const WorldState&) = delete;
     WorldState& operator=(const WorldState&) = delete;
 

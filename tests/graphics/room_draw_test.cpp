@@ -27,6 +27,7 @@
 #include "world/instance_main.h"
 #include "world/object_class.h"
 #include "world/object_main.h"
+#include "world/room_main.h"
 #include "world/world_state.h"
 
 namespace kx {
@@ -56,8 +57,7 @@ protected:
 
         WorldState& w = world();
         w.working.push_back(std::make_unique<CRoom>());
-        w.room_index = 0;
-        w.current = w.working.back().get();
+        set_current_room(r, 0);
         room().width = kW;
         room().height = kH;
         room().color = 0x3080c0;
