@@ -1,6 +1,6 @@
 local self = {a = {}}
 self.t = 0
-for _ = 1, 100 do
+for _ = 1, 300 do
   self.i = 0; while self.i < 30000 do self.a[self.i] = self.i * 2; self.i = self.i + 1 end
   self.i = 0; while self.i < 30000 do self.t = self.t + self.a[self.i]; self.i = self.i + 1 end
 end

@@ -11,7 +11,8 @@ import subprocess
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PROGRAMS = ["loop", "fib", "strings", "arrays", "with"]
+PROGRAMS = ["loop", "fib", "strings", "arrays", "with", "calls", "fields", "step"]
+INSTANCES = {"with": "1000", "fields": "200", "step": "1000"}
 
 
 def cpu_of(cmd):
@@ -36,7 +37,7 @@ def main():
     scripts = os.path.join(HERE, "scripts")
 
     def ours(name):
-        instances = "1000" if name == "with" else "0"
+        instances = INSTANCES.get(name, "0")
         return [bench, os.path.join(HERE, name + ".kxs"), scripts, instances]
 
     def theirs(name):
