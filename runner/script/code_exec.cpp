@@ -1,3 +1,9 @@
+// The executor. Compiling ends with a link pass that binds each node of the
+// lowered tree to a handler chosen for its shape (an instance variable of
+// self, a var-local slot, an operator on reals with a constant right side,
+// a built-in or a script call, ...), so running is a chain of direct calls
+// through those bindings with every operand found ahead of time; the node
+// still carries its position for the messages.
 #include "script/code_exec.h"
 
 #include <cstdint>
@@ -21,14 +27,18 @@ namespace {
 // own message first; the main thread's stack is 8 MiB.
 constexpr uintptr_t kExecStackBudget = uintptr_t(6) << 20;
 
-enum Status { Ok = 0, Error = -1, Exit = -2, Break = -3, Continue = -4 };
+enum Status : int32_t { Ok = 0, Error = -1, Exit = -2, Break = -3, Continue = -4 };
+
+}  // namespace
 
 struct ExecContext {
     ScriptState& st;
     CInstance* self;
     CInstance* other;
     ScriptInstance* self_part;  // the language's part of self
-    std::unique_ptr<CVariableList> locals;
+    LocalSlot* slots;           // the var-locals the code names, by slot
+    // Var-locals reached only through a computed scope; made on first write.
+    std::unique_ptr<CVariableList> extra;
     const CCode& code;
     bool uninitialized_as_zero;
 
@@ -39,7 +49,22 @@ struct ExecContext {
     }
 };
 
-Status fail(ExecContext& c, const Node& n, std::string_view msg) {
+namespace {
+
+inline int32_t ev(ExecContext& c, const Node& n, RValue& out) {
+    return n.fn(c, n, out);
+}
+
+// Into a temporary: a real needs no string share (its string is no part of
+// its meaning).
+inline void copy_value(RValue& out, const RValue& v) {
+    if (v.is_real())
+        out.set_real(v.real);
+    else
+        out = v;
+}
+
+int32_t fail(ExecContext& c, const Node& n, std::string_view msg) {
     record_error(c.st, c.code, n.position, msg);
     return Error;
 }
@@ -51,12 +76,35 @@ struct Ref {
     int32_t combined;
 };
 
-Status evaluate(ExecContext& c, const Node& n, RValue& out);
-Status run(ExecContext& c, const Node& n, RValue& result);
+// ------------------------------------------------------------ var-locals
 
-Status array_index(ExecContext& c, const Node& n, int32_t& out) {
+LocalSlot* local_slot(ExecContext& c, int32_t var) {
+    const std::vector<int32_t>& names = c.code.local_slots();
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == var) return &c.slots[i];
+    return nullptr;
+}
+
+const RValue* local_get(ExecContext& c, int32_t var, int32_t combined) {
+    if (LocalSlot* s = local_slot(c, var)) return s->set ? s->var.cell(combined) : nullptr;
+    return c.extra ? c.extra->get(var, combined) : nullptr;
+}
+
+void local_set(ExecContext& c, int32_t var, int32_t combined, const RValue& v) {
+    if (LocalSlot* s = local_slot(c, var)) {
+        s->set = true;
+        s->var.cell_for_write(combined) = v;
+        return;
+    }
+    if (!c.extra) c.extra = std::make_unique<CVariableList>();
+    c.extra->set(var, combined, v);
+}
+
+// ------------------------------------------------------------ references
+
+int32_t array_index(ExecContext& c, const Node& n, int32_t& out) {
     RValue v;
-    if (evaluate(c, n, v) != Ok) return Error;
+    if (ev(c, n, v) != Ok) return Error;
     if (!v.is_real()) return fail(c, n, "Wrong type of array index");
     const int64_t i = round_to_i64(v.real);
     if (i < 0) return fail(c, n, "Negative array index");
@@ -65,7 +113,7 @@ Status array_index(ExecContext& c, const Node& n, int32_t& out) {
     return Ok;
 }
 
-Status resolve(ExecContext& c, const Node& n, Ref& r) {
+int32_t resolve(ExecContext& c, const Node& n, Ref& r) {
     r.var = n.code;
     r.combined = 0;
     if (n.kind == tok::SimpleVar) {
@@ -77,7 +125,7 @@ Status resolve(ExecContext& c, const Node& n, Ref& r) {
         r.scope = sc.scope;  // rounded by lowering
     } else {
         RValue sv;
-        if (evaluate(c, sc, sv) != Ok) return Error;
+        if (ev(c, sc, sv) != Ok) return Error;
         if (!sv.is_real()) return fail(c, sc, "Wrong type of variable index");
         r.scope = round_to_i32(sv.real);
     }
@@ -97,7 +145,7 @@ Status resolve(ExecContext& c, const Node& n, Ref& r) {
 bool read_ref(ExecContext& c, const Ref& r, RValue& out) {
     switch (r.scope) {
         case scope::Local: {
-            const RValue* v = c.locals ? c.locals->get(r.var, r.combined) : nullptr;
+            const RValue* v = local_get(c, r.var, r.combined);
             if (!v) return false;
             out = *v;
             return true;
@@ -120,23 +168,27 @@ bool read_ref(ExecContext& c, const Ref& r, RValue& out) {
     }
 }
 
-Status read(ExecContext& c, const Ref& r, int32_t position, RValue& out) {
-    if (read_ref(c, r, out)) return Ok;
+// A missing variable: 0 under UninitializedAsZero, else the error.
+int32_t missing(ExecContext& c, int32_t var, int32_t combined, int32_t position, RValue& out) {
     if (c.uninitialized_as_zero) {
         out.set_real(0);
         return Ok;
     }
-    std::string msg = "Unknown variable " + variable_name(c.st, r.var);
-    if (r.combined != 0) msg += " or array index out of bounds";
+    std::string msg = "Unknown variable " + variable_name(c.st, var);
+    if (combined != 0) msg += " or array index out of bounds";
     record_error(c.st, c.code, position, msg);
     return Error;
+}
+
+int32_t read(ExecContext& c, const Ref& r, int32_t position, RValue& out) {
+    if (read_ref(c, r, out)) return Ok;
+    return missing(c, r.var, r.combined, position, out);
 }
 
 bool store(ExecContext& c, const Ref& r, const RValue& v) {
     switch (r.scope) {
         case scope::Local:
-            if (!c.locals) c.locals = std::make_unique<CVariableList>();
-            c.locals->set(r.var, r.combined, v);
+            local_set(c, r.var, r.combined, v);
             return true;
         case scope::Implicit:
         case scope::Self:
@@ -153,77 +205,24 @@ bool store(ExecContext& c, const Ref& r, const RValue& v) {
     }
 }
 
-// A call; `out` is the destination (the result slot for a call statement, a
-// temporary starting as 0 inside an expression).
-Status call(ExecContext& c, const Node& n, RValue& out) {
-    // Only the passed arguments are made: a handler reads no further.
-    struct Args {
-        alignas(RValue) unsigned char buf[sizeof(RValue) * kMaxArgs];
-        int made = 0;
-        RValue* at(int i) { return reinterpret_cast<RValue*>(buf) + i; }
-        ~Args() {
-            for (int i = 0; i < made; ++i) at(i)->~RValue();
-        }
-    } a;
-    const int argc = static_cast<int>(n.children.size());
-    for (int i = 0; i < argc; ++i) {
-        new (a.at(i)) RValue();
-        ++a.made;
-        if (evaluate(c, n.children[static_cast<size_t>(i)], *a.at(i)) != Ok) return Error;
-    }
-    const RValue* args = a.at(0);
-    if (n.code < kScriptCallBase) {
-        RValue r;
-        c.st.functions.at(n.code).handler(c.self, c.other, argc, r, args);
-        out = std::move(r);
-        return Ok;
-    }
-    return call_script(c.st, n.code - kScriptCallBase, c.self, c.other, argc, args, out) ? Ok
-                                                                                         : Error;
+// ------------------------------------------------------------ expressions
+
+int32_t x_bad(ExecContext& c, const Node& n, RValue&) {
+    return fail(c, n, "(Sub-)expression expected.");
 }
 
-// The common operators on two reals, without the general checks; false for
-// the others (and for a zero divisor), which take the general path.
-inline bool real_fast_path(int32_t op, double& l, double r) {
-    switch (op) {
-        case tok::Plus:
-            l += r;
-            return true;
-        case tok::Minus:
-            l -= r;
-            return true;
-        case tok::Times:
-            l *= r;
-            return true;
-        case tok::Slash:
-            if (r == 0) return false;
-            l /= r;
-            return true;
-        case tok::Less:
-            l = (l - r) < 0 ? 1.0 : 0.0;
-            return true;
-        case tok::LessEq:
-            l = (l - r) <= 0 ? 1.0 : 0.0;
-            return true;
-        case tok::Greater:
-            l = (l - r) > 0 ? 1.0 : 0.0;
-            return true;
-        case tok::GreaterEq:
-            l = (l - r) >= 0 ? 1.0 : 0.0;
-            return true;
-        case tok::Assign:
-        case tok::Equal:
-            l = (l - r) == 0 ? 1.0 : 0.0;
-            return true;
-        case tok::NotEqual:
-            l = (l - r) != 0 ? 1.0 : 0.0;
-            return true;
-        default:
-            return false;
-    }
+int32_t x_const(ExecContext&, const Node& n, RValue& out) {
+    out = n.value;
+    return Ok;
 }
 
-Status eval_simple(ExecContext& c, const Node& n, RValue& out) {
+int32_t x_const_real(ExecContext&, const Node& n, RValue& out) {
+    out.set_real(n.value.real);
+    return Ok;
+}
+
+// Any simple variable (constant scope, no index).
+int32_t x_simple(ExecContext& c, const Node& n, RValue& out) {
     if (n.scope == scope::Implicit || n.scope == scope::Self) {
         if (n.code >= kInstanceVariableBase) {
             if (const RValue* v = c.self_part->vars().get(n.code, 0)) {
@@ -239,54 +238,205 @@ Status eval_simple(ExecContext& c, const Node& n, RValue& out) {
     return read(c, r, n.position, out);
 }
 
-Status eval_binary(ExecContext& c, const Node& n, RValue& out) {
-    if (evaluate(c, n.children[0], out) != Ok) return Error;
-    const Node& right = n.children[1];
-    if (right.kind == tok::Constant) {
-        if (out.is_real() && right.value.is_real() &&
-            real_fast_path(n.code, out.real, right.value.real))
-            return Ok;
-        return binary_operation(c.st, c.code, n.position, n.code, out, right.value) ? Ok : Error;
+int32_t x_self(ExecContext& c, const Node& n, RValue& out) {
+    if (const RVariable* v = c.self_part->vars().find_hinted(n.code, n.hint)) {
+        copy_value(out, v->value);
+        return Ok;
     }
+    return x_simple(c, n, out);
+}
+
+// A built-in variable of self: straight to its getter.
+int32_t x_builtin_self(ExecContext& c, const Node& n, RValue& out) {
+    const RBuiltinVariable& b = c.st.builtins.at(n.code);
+    if (b.getter && b.getter(c.self, 0, out)) return Ok;
+    return missing(c, n.code, 0, n.position, out);
+}
+
+int32_t x_local(ExecContext& c, const Node& n, RValue& out) {
+    const LocalSlot& s = c.slots[n.hint];
+    if (s.set) {
+        copy_value(out, s.var.value);
+        return Ok;
+    }
+    return missing(c, n.code, 0, n.position, out);
+}
+
+int32_t x_global(ExecContext& c, const Node& n, RValue& out) {
+    if (const RVariable* v = c.st.globals.find_hinted(n.code, n.hint)) {
+        copy_value(out, v->value);
+        return Ok;
+    }
+    return missing(c, n.code, 0, n.position, out);
+}
+
+int32_t x_argument(ExecContext& c, const Node& n, RValue& out) {
+    copy_value(out, c.st.args[static_cast<size_t>(n.code - c.st.argument0_index)]);
+    return Ok;
+}
+
+int32_t x_var(ExecContext& c, const Node& n, RValue& out) {
+    Ref r;
+    if (resolve(c, n, r) != Ok) return Error;
+    return read(c, r, n.position, out);
+}
+
+int32_t x_unary(ExecContext& c, const Node& n, RValue& out) {
+    if (ev(c, n.children[0], out) != Ok) return Error;
+    return unary_operation(c.st, c.code, n.position, n.code, out) ? Ok : Error;
+}
+
+int32_t x_negate(ExecContext& c, const Node& n, RValue& out) {
+    if (ev(c, n.children[0], out) != Ok) return Error;
+    if (out.is_real()) {
+        out.real = -out.real;
+        return Ok;
+    }
+    return unary_operation(c.st, c.code, n.position, n.code, out) ? Ok : Error;
+}
+
+// The common operators on two reals; false leaves the case (and a zero
+// divisor) to binary_operation, which has every rule and message.
+struct OpAdd {
+    static bool apply(double& l, double r) { return l += r, true; }
+};
+struct OpSub {
+    static bool apply(double& l, double r) { return l -= r, true; }
+};
+struct OpMul {
+    static bool apply(double& l, double r) { return l *= r, true; }
+};
+struct OpDiv {
+    static bool apply(double& l, double r) {
+        if (r == 0) return false;
+        l /= r;
+        return true;
+    }
+};
+struct OpLess {
+    static bool apply(double& l, double r) { return l = (l - r) < 0 ? 1.0 : 0.0, true; }
+};
+struct OpLessEq {
+    static bool apply(double& l, double r) { return l = (l - r) <= 0 ? 1.0 : 0.0, true; }
+};
+struct OpGreater {
+    static bool apply(double& l, double r) { return l = (l - r) > 0 ? 1.0 : 0.0, true; }
+};
+struct OpGreaterEq {
+    static bool apply(double& l, double r) { return l = (l - r) >= 0 ? 1.0 : 0.0, true; }
+};
+struct OpEqual {
+    static bool apply(double& l, double r) { return l = (l - r) == 0 ? 1.0 : 0.0, true; }
+};
+struct OpNotEqual {
+    static bool apply(double& l, double r) { return l = (l - r) != 0 ? 1.0 : 0.0, true; }
+};
+struct OpNone {
+    static bool apply(double&, double) { return false; }
+};
+
+template <class Op>
+int32_t x_binary(ExecContext& c, const Node& n, RValue& out) {
+    if (ev(c, n.children[0], out) != Ok) return Error;
     RValue r;
-    if (evaluate(c, right, r) != Ok) return Error;
-    if (out.is_real() && r.is_real() && real_fast_path(n.code, out.real, r.real)) return Ok;
+    if (ev(c, n.children[1], r) != Ok) return Error;
+    if (out.is_real() && r.is_real() && Op::apply(out.real, r.real)) return Ok;
     return binary_operation(c.st, c.code, n.position, n.code, out, r) ? Ok : Error;
 }
 
-Status evaluate(ExecContext& c, const Node& n, RValue& out) {
-    switch (n.xk) {
-        case xk::Const:
-            out = n.value;
-            return Ok;
-        case xk::Call:
-            out = RValue();
-            return call(c, n, out);
-        case xk::SimpleSelf:
-            if (const RVariable* v = c.self_part->vars().find_hinted(n.code, n.hint)) {
-                out = v->value;
-                return Ok;
-            }
-            return eval_simple(c, n, out);
-        case xk::Argument:
-            out = c.st.args[static_cast<size_t>(n.code - c.st.argument0_index)];
-            return Ok;
-        case xk::Simple:
-            return eval_simple(c, n, out);
-        case xk::Var: {
-            Ref r;
-            if (resolve(c, n, r) != Ok) return Error;
-            return read(c, r, n.position, out);
-        }
-        case xk::Unary:
-            if (evaluate(c, n.children[0], out) != Ok) return Error;
-            return unary_operation(c.st, c.code, n.position, n.code, out) ? Ok : Error;
-        case xk::Binary:
-            return eval_binary(c, n, out);
+// The right operand is a real constant.
+template <class Op>
+int32_t x_binary_k(ExecContext& c, const Node& n, RValue& out) {
+    if (ev(c, n.children[0], out) != Ok) return Error;
+    const RValue& r = n.children[1].value;
+    if (out.is_real() && Op::apply(out.real, r.real)) return Ok;
+    return binary_operation(c.st, c.code, n.position, n.code, out, r) ? Ok : Error;
+}
+
+template <class Op>
+ExecFn binary_fn(bool constant_right) {
+    return constant_right ? &x_binary_k<Op> : &x_binary<Op>;
+}
+
+ExecFn pick_binary(int32_t op, bool k) {
+    switch (op) {
+        case tok::Plus:
+            return binary_fn<OpAdd>(k);
+        case tok::Minus:
+            return binary_fn<OpSub>(k);
+        case tok::Times:
+            return binary_fn<OpMul>(k);
+        case tok::Slash:
+            return binary_fn<OpDiv>(k);
+        case tok::Less:
+            return binary_fn<OpLess>(k);
+        case tok::LessEq:
+            return binary_fn<OpLessEq>(k);
+        case tok::Greater:
+            return binary_fn<OpGreater>(k);
+        case tok::GreaterEq:
+            return binary_fn<OpGreaterEq>(k);
+        case tok::Assign:
+        case tok::Equal:
+            return binary_fn<OpEqual>(k);
+        case tok::NotEqual:
+            return binary_fn<OpNotEqual>(k);
         default:
-            return fail(c, n, "(Sub-)expression expected.");
+            return binary_fn<OpNone>(k);
     }
 }
+
+// ------------------------------------------------------------ calls
+
+// The evaluated arguments of one call, on the machine stack: only the passed
+// ones are made, since a handler reads no further.
+struct Args {
+    alignas(RValue) unsigned char buf[sizeof(RValue) * kMaxArgs];
+    int made = 0;
+    RValue* at(int i) { return reinterpret_cast<RValue*>(buf) + i; }
+    ~Args() {
+        for (int i = 0; i < made; ++i) at(i)->~RValue();
+    }
+    int32_t evaluate(ExecContext& c, const Node& n) {
+        const int argc = static_cast<int>(n.children.size());
+        for (int i = 0; i < argc; ++i) {
+            new (at(i)) RValue();
+            ++made;
+            if (ev(c, n.children[static_cast<size_t>(i)], *at(i)) != Ok) return Error;
+        }
+        return Ok;
+    }
+};
+
+int32_t call_builtin(ExecContext& c, const Node& n, RValue& out) {
+    Args a;
+    if (a.evaluate(c, n) != Ok) return Error;
+    RValue r;
+    c.st.functions.at(n.code).handler(c.self, c.other, a.made, r, a.at(0));
+    out = std::move(r);
+    return Ok;
+}
+
+// A call statement of a script hands it the running code's result slot.
+int32_t s_call_script(ExecContext& c, const Node& n, RValue& out) {
+    Args a;
+    if (a.evaluate(c, n) != Ok) return Error;
+    return call_script(c.st, n.code - kScriptCallBase, c.self, c.other, a.made, a.at(0), out)
+               ? Ok
+               : Error;
+}
+
+int32_t x_call_builtin(ExecContext& c, const Node& n, RValue& out) {
+    out = RValue();
+    return call_builtin(c, n, out);
+}
+
+int32_t x_call_script(ExecContext& c, const Node& n, RValue& out) {
+    out = RValue();
+    return s_call_script(c, n, out);
+}
+
+// ------------------------------------------------------------ assignments
 
 int32_t compound_operator(int32_t op) {
     switch (op) {
@@ -309,36 +459,34 @@ int32_t compound_operator(int32_t op) {
     }
 }
 
-// An instance variable of self written without scope or index: the cell is
-// found once and updated in place.
-Status assign_self(ExecContext& c, const Node& n, const Node& target, RValue& result) {
-    RValue v;
-    const Node& rhs = n.children[1];
+bool compound_fast(int32_t op, double& l, double r) {
+    switch (op) {
+        case tok::AddAssign:
+            return OpAdd::apply(l, r);
+        case tok::SubAssign:
+            return OpSub::apply(l, r);
+        case tok::MulAssign:
+            return OpMul::apply(l, r);
+        case tok::DivAssign:
+            return OpDiv::apply(l, r);
+        default:
+            return false;
+    }
+}
+
+int32_t eval_rhs(ExecContext& c, const Node& rhs, RValue& v) {
     if (rhs.kind == tok::Constant) {
         v.kind = rhs.value.kind;  // a real constant needs no string share
         v.real = rhs.value.real;
         if (rhs.value.is_string()) v.str = rhs.value.str;
-    } else if (evaluate(c, rhs, v) != Ok) {
-        return Error;
-    }
-    RVariable* var = c.self_part->vars().find_hinted(target.code, target.hint);
-    if (!var) {
-        if (n.code != tok::Assign) {
-            if (!c.uninitialized_as_zero) {
-                record_error(c.st, c.code, n.position,
-                             "Unknown variable " + variable_name(c.st, target.code));
-                return Error;
-            }
-            RValue cur(0.0);
-            if (!binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v))
-                return Error;
-            v = std::move(cur);
-        }
-        c.self_part->vars().set(target.code, 0, v);
-        result = std::move(v);
         return Ok;
     }
-    RValue& cell = var->value;
+    return ev(c, rhs, v);
+}
+
+// Stores v into a variable's plain value that exists (the compound forms
+// read it first); the list is looked up after the right side ran.
+int32_t assign_cell(ExecContext& c, const Node& n, RValue& cell, RValue& v, RValue& result) {
     if (n.code == tok::Assign) {
         cell = v;
         result = std::move(v);
@@ -347,31 +495,73 @@ Status assign_self(ExecContext& c, const Node& n, const Node& target, RValue& re
     // The result slot is overwritten below: letting go of its share first
     // lets a string grow in place.
     result.str = KxString();
-    if (!(cell.is_real() && v.is_real() &&
-          real_fast_path(compound_operator(n.code), cell.real, v.real))) {
+    if (!(cell.is_real() && v.is_real() && compound_fast(n.code, cell.real, v.real))) {
         RValue cur = std::move(cell);
         const bool ok =
             binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v);
         cell = std::move(cur);  // unchanged when the operator failed
         if (!ok) return Error;
     }
-    result = cell;
+    copy_value(result, cell);
     return Ok;
 }
 
-Status assignment(ExecContext& c, const Node& n, RValue& result) {
+// A compound assignment to a variable that does not exist yet.
+int32_t assign_new(ExecContext& c, const Node& n, int32_t var, RValue& v) {
+    if (n.code == tok::Assign) return Ok;
+    if (!c.uninitialized_as_zero) {
+        record_error(c.st, c.code, n.position, "Unknown variable " + variable_name(c.st, var));
+        return Error;
+    }
+    RValue cur(0.0);
+    if (!binary_operation(c.st, c.code, n.position, compound_operator(n.code), cur, v))
+        return Error;
+    v = std::move(cur);
+    return Ok;
+}
+
+// An instance variable of self written without scope or index: the cell is
+// found once and updated in place.
+int32_t s_assign_self(ExecContext& c, const Node& n, RValue& result) {
+    const Node& target = n.children[0];
+    RValue v;
+    if (eval_rhs(c, n.children[1], v) != Ok) return Error;
+    RVariable* var = c.self_part->vars().find_hinted(target.code, target.hint);
+    if (!var) {
+        if (assign_new(c, n, target.code, v) != Ok) return Error;
+        c.self_part->vars().set(target.code, 0, v);
+        result = std::move(v);
+        return Ok;
+    }
+    return assign_cell(c, n, var->value, v, result);
+}
+
+// A var-local written without index.
+int32_t s_assign_local(ExecContext& c, const Node& n, RValue& result) {
+    const Node& target = n.children[0];
+    RValue v;
+    if (eval_rhs(c, n.children[1], v) != Ok) return Error;
+    LocalSlot& s = c.slots[target.hint];
+    if (!s.set) {
+        if (assign_new(c, n, target.code, v) != Ok) return Error;
+        s.set = true;
+        s.var.value = v;
+        result = std::move(v);
+        return Ok;
+    }
+    return assign_cell(c, n, s.var.value, v, result);
+}
+
+int32_t s_assign(ExecContext& c, const Node& n, RValue& result) {
     Ref r;
     const Node& target = n.children[0];
-    if (target.kind == tok::SimpleVar && target.code >= kInstanceVariableBase &&
-        (target.scope == scope::Implicit || target.scope == scope::Self))
-        return assign_self(c, n, target, result);
     if (target.kind == tok::SimpleVar) {
         r = Ref{target.scope, target.code, 0};
     } else if (resolve(c, target, r) != Ok) {
         return Error;
     }
     RValue v;
-    if (evaluate(c, n.children[1], v) != Ok) return Error;
+    if (ev(c, n.children[1], v) != Ok) return Error;
     if (n.code != tok::Assign) {
         RValue cur;
         if (read(c, r, n.position, cur) != Ok) return Error;
@@ -384,38 +574,133 @@ Status assignment(ExecContext& c, const Node& n, RValue& result) {
     return Ok;
 }
 
+// ------------------------------------------------------------ statements
+
+int32_t s_bad(ExecContext& c, const Node& n, RValue&) {
+    return fail(c, n, "Statement expected.");
+}
+int32_t s_case(ExecContext& c, const Node& n, RValue&) {
+    return fail(c, n, "Case statement only allowed inside switch statement.");
+}
+int32_t s_default(ExecContext& c, const Node& n, RValue&) {
+    return fail(c, n, "Default statement only allowed inside switch statement.");
+}
+int32_t s_ok(ExecContext&, const Node&, RValue&) {
+    return Ok;
+}
+int32_t s_exit(ExecContext&, const Node&, RValue&) {
+    return Exit;
+}
+int32_t s_break(ExecContext&, const Node&, RValue&) {
+    return Break;
+}
+int32_t s_continue(ExecContext&, const Node&, RValue&) {
+    return Continue;
+}
+
+int32_t s_return(ExecContext& c, const Node& n, RValue& result) {
+    if (ev(c, n.children[0], result) != Ok) return Error;
+    return Exit;
+}
+
+int32_t s_block(ExecContext& c, const Node& n, RValue& result) {
+    for (const Node& s : n.children)
+        if (const int32_t st = s.fn(c, s, result); st != Ok) return st;
+    return Ok;
+}
+
 // A loop body's status on one pass: no value runs the next pass; otherwise the
 // loop ends with that status (break ends it normally, exit and errors pass on).
-std::optional<Status> loop_end(Status body) {
+inline std::optional<int32_t> loop_end(int32_t body) {
     if (body == Break) return Ok;
     if (body == Exit || body == Error) return body;
     return std::nullopt;
 }
 
+int32_t s_if(ExecContext& c, const Node& n, RValue& result) {
+    RValue v;
+    if (ev(c, n.children[0], v) != Ok) return Error;
+    if (!v.is_real()) return fail(c, n, "Expression expected");
+    if (v.real > 0.5) return n.children[1].fn(c, n.children[1], result);
+    if (n.children.size() > 2) return n.children[2].fn(c, n.children[2], result);
+    return Ok;
+}
+
+int32_t s_while(ExecContext& c, const Node& n, RValue& result) {
+    const Node& cond = n.children[0];
+    const Node& body = n.children[1];
+    for (RValue v;;) {
+        if (ev(c, cond, v) != Ok) return Error;
+        if (!v.is_real()) return fail(c, n, "Boolean expression expected");
+        if (v.real < 0.5) return Ok;
+        if (const auto end = loop_end(body.fn(c, body, result))) return *end;
+    }
+}
+
+int32_t s_do(ExecContext& c, const Node& n, RValue& result) {
+    const Node& body = n.children[0];
+    for (;;) {
+        if (const auto end = loop_end(body.fn(c, body, result))) return *end;
+        RValue v;
+        if (ev(c, n.children[1], v) != Ok) return Error;
+        if (!v.is_real()) return fail(c, n, "Boolean expression expected");
+        if (v.real >= 0.5) return Ok;
+    }
+}
+
+int32_t s_for(ExecContext& c, const Node& n, RValue& result) {
+    const Node& init = n.children[0];
+    const Node& cond = n.children[1];
+    const Node& step = n.children[2];
+    const Node& body = n.children[3];
+    RValue temp;
+    if (const int32_t st = init.fn(c, init, temp); st != Ok) return st;
+    for (;;) {
+        RValue v;
+        if (ev(c, cond, v) != Ok) return Error;
+        if (!v.is_real()) return fail(c, n, "Expression expected");
+        if (v.real < 0.5) return Ok;
+        if (const auto end = loop_end(body.fn(c, body, result))) return *end;
+        if (const int32_t st = step.fn(c, step, temp); st != Ok) return st;
+    }
+}
+
+int32_t s_repeat(ExecContext& c, const Node& n, RValue& result) {
+    RValue v;
+    if (ev(c, n.children[0], v) != Ok) return Error;
+    if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
+    const int64_t count = round_to_i64(v.real);
+    const Node& body = n.children[1];
+    for (int64_t i = 0; i < count; ++i) {
+        if (const auto end = loop_end(body.fn(c, body, result))) return *end;
+    }
+    return Ok;
+}
+
 // Runs the body once with the given self (and its part); other becomes the
 // current self.
-Status with_body(ExecContext& c, const Node& body, CInstance* inst, ScriptInstance& part,
-                 RValue& result) {
+int32_t with_body(ExecContext& c, const Node& body, CInstance* inst, ScriptInstance& part,
+                  RValue& result) {
     CInstance* saved_self = c.self;
     ScriptInstance* saved_part = c.self_part;
     CInstance* saved_other = c.other;
     c.other = c.self;
     c.set_self(inst, &part);
-    const Status s = run(c, body, result);
+    const int32_t s = body.fn(c, body, result);
     c.set_self(saved_self, saved_part);
     c.other = saved_other;
     return s;
 }
 
-Status with_statement(ExecContext& c, const Node& n, RValue& result) {
+int32_t s_with(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
-    if (evaluate(c, n.children[0], v) != Ok) return Error;
+    if (ev(c, n.children[0], v) != Ok) return Error;
     if (!v.is_real()) return fail(c, n, "Object id expected");
     const int32_t s = round_to_i32(v.real);
     const Node& body = n.children[1];
     const IScriptWorld& w = *c.st.instances;
     auto single = [&](CInstance* inst, ScriptInstance& part) {
-        const Status st = with_body(c, body, inst, part, result);
+        const int32_t st = with_body(c, body, inst, part, result);
         return st == Continue ? Ok : st;
     };
     switch (s) {
@@ -432,7 +717,7 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
             CInstance* saved_other = c.other;
             c.set_self(saved_other);
             c.other = saved_self;
-            Status st = run(c, body, result);
+            const int32_t st = body.fn(c, body, result);
             c.set_self(saved_self, saved_part);
             c.other = saved_other;
             return st == Continue ? Ok : st;
@@ -456,8 +741,8 @@ Status with_statement(ExecContext& c, const Node& n, RValue& result) {
     }
     if (s < 0) return Ok;
     if (s >= kInstanceIdBase) {
-        CInstance* inst = find_instance_by_id(c.st, s);
-        if (!inst || w.part(*inst).destroyed()) return Ok;
+        CInstance* inst = w.find_live_id(s);
+        if (!inst) return Ok;
         return single(inst, w.part(*inst));
     }
     const int count = w.object_count(s);
@@ -477,9 +762,9 @@ bool label_matches(const RValue& a, const RValue& b) {
     return false;
 }
 
-Status switch_statement(ExecContext& c, const Node& n, RValue& result) {
+int32_t s_switch(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
-    if (evaluate(c, n.children[0], v) != Ok) return Error;
+    if (ev(c, n.children[0], v) != Ok) return Error;
     const size_t count = n.children.size();
     size_t start = count;
     for (size_t i = 1; i < count && start == count; ++i) {
@@ -488,122 +773,208 @@ Status switch_statement(ExecContext& c, const Node& n, RValue& result) {
             start = i;
         } else if (s.kind == tok::Case) {
             RValue lv;
-            if (evaluate(c, s.children[0], lv) != Ok) return Error;
+            if (ev(c, s.children[0], lv) != Ok) return Error;
             if (label_matches(v, lv)) start = i;
         }
     }
     for (size_t i = start + 1; i < count; ++i) {
         const Node& s = n.children[i];
         if (s.kind == tok::Case || s.kind == tok::Default) continue;
-        const Status st = run(c, s, result);
+        const int32_t st = s.fn(c, s, result);
         if (st == Break) return Ok;
         if (st != Ok) return st;
     }
     return Ok;
 }
 
-Status run_if(ExecContext& c, const Node& n, RValue& result) {
-    RValue v;
-    if (evaluate(c, n.children[0], v) != Ok) return Error;
-    if (!v.is_real()) return fail(c, n, "Expression expected");
-    if (v.real > 0.5) return run(c, n.children[1], result);
-    if (n.children.size() > 2) return run(c, n.children[2], result);
-    return Ok;
-}
+// ------------------------------------------------------------ linking
 
-Status run_while(ExecContext& c, const Node& n, RValue& result) {
-    for (RValue v;;) {
-        if (evaluate(c, n.children[0], v) != Ok) return Error;
-        if (!v.is_real()) return fail(c, n, "Boolean expression expected");
-        if (v.real < 0.5) return Ok;
-        if (const auto end = loop_end(run(c, n.children[1], result))) return *end;
+struct Linker {
+    const ScriptState& st;
+    std::vector<int32_t> slots;
+
+    int32_t slot(int32_t var) {
+        for (size_t i = 0; i < slots.size(); ++i)
+            if (slots[i] == var) return static_cast<int32_t>(i);
+        slots.push_back(var);
+        return static_cast<int32_t>(slots.size() - 1);
     }
-}
 
-Status run_do(ExecContext& c, const Node& n, RValue& result) {
-    for (;;) {
-        if (const auto end = loop_end(run(c, n.children[0], result))) return *end;
-        RValue v;
-        if (evaluate(c, n.children[1], v) != Ok) return Error;
-        if (!v.is_real()) return fail(c, n, "Boolean expression expected");
-        if (v.real >= 0.5) return Ok;
+    static bool constant_scope(const Node& n, int32_t s) {
+        return !n.children.empty() && n.children[0].kind == tok::Constant &&
+               n.children[0].value.is_real() && n.children[0].scope == s;
     }
-}
 
-Status run_for(ExecContext& c, const Node& n, RValue& result) {
-    RValue temp;
-    if (const Status st = run(c, n.children[0], temp); st != Ok) return st;
-    for (;;) {
-        RValue v;
-        if (evaluate(c, n.children[1], v) != Ok) return Error;
-        if (!v.is_real()) return fail(c, n, "Expression expected");
-        if (v.real < 0.5) return Ok;
-        if (const auto end = loop_end(run(c, n.children[3], result))) return *end;
-        RValue step;
-        if (const Status st = run(c, n.children[2], step); st != Ok) return st;
+    // A variable node as read or as an assignment's target.
+    void variable(Node& n) {
+        if (n.kind == tok::SimpleVar) {
+            if (n.scope == scope::Local) n.hint = slot(n.code);
+            return;
+        }
+        if (constant_scope(n, scope::Local)) slot(n.code);
+        for (Node& ch : n.children) expr(ch);
     }
-}
 
-Status run_repeat(ExecContext& c, const Node& n, RValue& result) {
-    RValue v;
-    if (evaluate(c, n.children[0], v) != Ok) return Error;
-    if (!v.is_real()) return fail(c, n, "Repeat count must be a number");
-    const int64_t count = round_to_i64(v.real);
-    for (int64_t i = 0; i < count; ++i) {
-        if (const auto end = loop_end(run(c, n.children[1], result))) return *end;
-    }
-    return Ok;
-}
-
-Status run(ExecContext& c, const Node& n, RValue& result) {
-    switch (n.xk) {
-        case xk::Call:
-            return call(c, n, result);
-        case xk::AssignSelf:
-            return assign_self(c, n, n.children[0], result);
-        case xk::Assign:
-            return assignment(c, n, result);
-        case xk::Block:
-            for (const Node& s : n.children) {
-                const Status st = run(c, s, result);
-                if (st != Ok) return st;
+    void expr(Node& n) {
+        switch (n.xk) {
+            case xk::Const:
+                n.fn = n.value.is_real() ? &x_const_real : &x_const;
+                return;
+            case xk::Call:
+                for (Node& ch : n.children) expr(ch);
+                n.fn = n.code < kScriptCallBase ? &x_call_builtin : &x_call_script;
+                return;
+            case xk::SimpleSelf:
+                n.fn = &x_self;
+                return;
+            case xk::Argument:
+                n.fn = &x_argument;
+                return;
+            case xk::Simple:
+                variable(n);
+                if (n.scope == scope::Local)
+                    n.fn = &x_local;
+                else if (n.scope == scope::Global)
+                    n.fn = &x_global;
+                else if ((n.scope == scope::Implicit || n.scope == scope::Self) && n.code >= 0 &&
+                         n.code < st.builtins.count())
+                    n.fn = &x_builtin_self;
+                else
+                    n.fn = &x_simple;
+                return;
+            case xk::Var:
+                variable(n);
+                n.fn = &x_var;
+                return;
+            case xk::Unary:
+                expr(n.children[0]);
+                n.fn = n.code == tok::Minus ? &x_negate : &x_unary;
+                return;
+            case xk::Binary: {
+                expr(n.children[0]);
+                expr(n.children[1]);
+                const Node& r = n.children[1];
+                n.fn = pick_binary(n.code, r.kind == tok::Constant && r.value.is_real());
+                return;
             }
-            return Ok;
-        case xk::If:
-            return run_if(c, n, result);
-        case xk::While:
-            return run_while(c, n, result);
-        case xk::Do:
-            return run_do(c, n, result);
-        case xk::For:
-            return run_for(c, n, result);
-        case xk::Repeat:
-            return run_repeat(c, n, result);
-        case xk::With:
-            return with_statement(c, n, result);
-        case xk::Switch:
-            return switch_statement(c, n, result);
-        case xk::Return:
-            if (evaluate(c, n.children[0], result) != Ok) return Error;
-            return Exit;
-        case xk::Exit:
-            return Exit;
-        case xk::Break:
-            return Break;
-        case xk::Continue:
-            return Continue;
-        case xk::VarDecl:
-            return Ok;
-        case xk::Case:
-            return fail(c, n, "Case statement only allowed inside switch statement.");
-        case xk::Default:
-            return fail(c, n, "Default statement only allowed inside switch statement.");
-        default:
-            return fail(c, n, "Statement expected.");
+            default:
+                n.fn = &x_bad;
+                return;
+        }
+    }
+
+    void stmt(Node& n) {
+        switch (n.xk) {
+            case xk::Call:
+                for (Node& ch : n.children) expr(ch);
+                n.fn = n.code < kScriptCallBase ? &call_builtin : &s_call_script;
+                return;
+            case xk::AssignSelf:
+                expr(n.children[1]);
+                n.fn = &s_assign_self;
+                return;
+            case xk::Assign: {
+                Node& target = n.children[0];
+                variable(target);
+                expr(n.children[1]);
+                n.fn = target.kind == tok::SimpleVar && target.scope == scope::Local
+                           ? &s_assign_local
+                           : &s_assign;
+                return;
+            }
+            case xk::Block:
+                for (Node& ch : n.children) stmt(ch);
+                n.fn = &s_block;
+                return;
+            case xk::If:
+                expr(n.children[0]);
+                for (size_t i = 1; i < n.children.size(); ++i) stmt(n.children[i]);
+                n.fn = &s_if;
+                return;
+            case xk::While:
+                expr(n.children[0]);
+                stmt(n.children[1]);
+                n.fn = &s_while;
+                return;
+            case xk::Do:
+                stmt(n.children[0]);
+                expr(n.children[1]);
+                n.fn = &s_do;
+                return;
+            case xk::For:
+                stmt(n.children[0]);
+                expr(n.children[1]);
+                stmt(n.children[2]);
+                stmt(n.children[3]);
+                n.fn = &s_for;
+                return;
+            case xk::Repeat:
+                expr(n.children[0]);
+                stmt(n.children[1]);
+                n.fn = &s_repeat;
+                return;
+            case xk::With:
+                expr(n.children[0]);
+                stmt(n.children[1]);
+                n.fn = &s_with;
+                return;
+            case xk::Switch:
+                expr(n.children[0]);
+                for (size_t i = 1; i < n.children.size(); ++i) stmt(n.children[i]);
+                n.fn = &s_switch;
+                return;
+            case xk::Return:
+                expr(n.children[0]);
+                n.fn = &s_return;
+                return;
+            case xk::Exit:
+                n.fn = &s_exit;
+                return;
+            case xk::Break:
+                n.fn = &s_break;
+                return;
+            case xk::Continue:
+                n.fn = &s_continue;
+                return;
+            case xk::VarDecl:
+                for (const Node& ch : n.children) slot(ch.code);
+                n.fn = &s_ok;
+                return;
+            case xk::Case:
+                if (!n.children.empty()) expr(n.children[0]);
+                n.fn = &s_case;
+                return;
+            case xk::Default:
+                n.fn = &s_default;
+                return;
+            default:
+                n.fn = &s_bad;
+                return;
+        }
+    }
+};
+
+// Leaves the frame's var-locals as a fresh execution expects them.
+void clear_frame(LocalSlot* slots, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        LocalSlot& s = slots[i];
+        if (!s.set) continue;
+        s.set = false;
+        s.var.value = RValue();
+        s.var.rows.clear();
     }
 }
 
 }  // namespace
+
+std::vector<int32_t> link_tree(const ScriptState& st, Node& root, bool program) {
+    Linker l{st, {}};
+    if (program)
+        l.stmt(root);
+    else
+        l.expr(root);
+    return std::move(l.slots);
+}
 
 bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RValue& result) {
     clear_pending_error(st);
@@ -629,26 +1000,40 @@ bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RV
         record_error(st, code, 0, "Code executions nested too deeply.");
         return false;
     }
-    struct DepthGuard {
-        int& d;
-        explicit DepthGuard(int& d_) : d(d_) { ++d; }
-        ~DepthGuard() { --d; }
-    } guard(st.exec_depth);
-    ExecContext c{st,
-                  self,
-                  other,
-                  &st.instances->part(*self),
-                  nullptr,
-                  code,
-                  st.settings && st.settings->UninitializedAsZero};
     const Node& root = *code.root();
-    if (code.kind() == CodeKind::Expression) return evaluate(c, root, result) == Ok;
-    if (root.kind == tok::EmptyProgram) return true;
-    if (root.kind != tok::Block) {
-        record_error(st, code, root.position, "This is not a program.");
-        return false;
+    if (code.kind() == CodeKind::Program) {
+        if (root.kind == tok::EmptyProgram) return true;
+        if (root.kind != tok::Block) {
+            record_error(st, code, root.position, "This is not a program.");
+            return false;
+        }
     }
-    return run(c, root, result) != Error;
+    // The frame of this depth; the frames of deeper executions are others, so
+    // the slots stay put while this one runs.
+    const size_t depth = static_cast<size_t>(st.exec_depth);
+    const size_t nslots = code.local_slots().size();
+    LocalSlot* slots = nullptr;
+    if (nslots > 0) {
+        if (st.local_frames.size() <= depth) st.local_frames.resize(depth + 1);
+        auto& frame = st.local_frames[depth];
+        if (!frame) frame = std::make_unique<std::vector<LocalSlot>>();
+        if (frame->size() < nslots) frame->resize(nslots);
+        slots = frame->data();
+    }
+    struct Guard {
+        int& d;
+        LocalSlot* slots;
+        size_t n;
+        Guard(int& d_, LocalSlot* s, size_t n_) : d(d_), slots(s), n(n_) { ++d; }
+        ~Guard() {
+            clear_frame(slots, n);
+            --d;
+        }
+    } guard(st.exec_depth, slots, nslots);
+    ExecContext c{st,    self,    other, &st.instances->part(*self),
+                  slots, nullptr, code,  st.settings && st.settings->UninitializedAsZero};
+    if (code.kind() == CodeKind::Expression) return ev(c, root, result) == Ok;
+    return root.fn(c, root, result) != Error;
 }
 
 }  // namespace kx

@@ -28,6 +28,7 @@ bool CCode::compile(ScriptState& st) {
                                      : parse_expression(st, *this, resolved);
     if (!root) return false;
     if (!lower_tree(st, *this, *root)) return false;
+    m_local_slots = link_tree(st, *root, m_kind == CodeKind::Program);
     if (m_kind == CodeKind::Expression && root->kind == tok::Constant) {
         m_kind = CodeKind::Constant;
         m_constant = root->value;

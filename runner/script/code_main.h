@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/rvalue.h"
 #include "script/tokens.h"
@@ -31,6 +32,8 @@ public:
     const std::string& text() const { return m_text; }
     const Node* root() const { return m_root.get(); }
     const RValue& constant_value() const { return m_constant; }
+    // The var-locals' name indices by frame slot (set when compiling).
+    const std::vector<int32_t>& local_slots() const { return m_local_slots; }
 
 private:
     CodeKind m_kind;
@@ -38,6 +41,7 @@ private:
     std::string m_text;
     std::unique_ptr<Node> m_root;
     RValue m_constant;
+    std::vector<int32_t> m_local_slots;
 };
 
 // On failure reports the pending message (not fatal) and clears it.

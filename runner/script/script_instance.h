@@ -48,6 +48,8 @@ public:
     // Per object: the active instances of it and of its descendants.
     virtual int object_count(int32_t object_index) const = 0;
     virtual CInstance* object_at(int32_t object_index, int pos) const = 0;
+    // The room's instance with this id that is not destroyed, or null; O(1).
+    virtual CInstance* find_live_id(int32_t id) const = 0;
     // The language's part of an instance: the ScriptInstance base of the
     // world's record, found at the offset the world gave (the language never
     // sees CInstance's definition, and a virtual call per variable access or

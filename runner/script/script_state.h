@@ -53,6 +53,12 @@ struct SavedArgs {
     int used = 0;
 };
 
+// One var-local of a running execution, addressed by slot.
+struct LocalSlot {
+    bool set = false;
+    RVariable var;
+};
+
 struct ScriptState {
     FunctionTable functions;
     BuiltinVariableTable builtins;
@@ -72,6 +78,8 @@ struct ScriptState {
     uintptr_t stack_base = 0;  // machine stack at the outermost script call
     int exec_depth = 0;        // nested executions of code
     uintptr_t exec_stack_base = 0;
+    // Var-local frames by execution depth, reused from call to call.
+    std::vector<std::unique_ptr<std::vector<LocalSlot>>> local_frames;
 
     ErrorState errors;
     // The game's settings, when the runtime has game data (reporting and

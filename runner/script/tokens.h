@@ -150,6 +150,12 @@ struct ResolvedToken {
     int32_t position = 0;
 };
 
+struct ExecContext;
+struct Node;
+// A node's bound handler: evaluates it into out (expressions) or runs it with
+// out as the result slot (statements); answers a statement status.
+using ExecFn = int32_t (*)(ExecContext& c, const Node& n, RValue& out);
+
 // A node of the code tree; the kind is a token code (or Block/Unary/Binary).
 struct Node {
     int32_t kind = -1;
@@ -161,8 +167,10 @@ struct Node {
     int32_t height = 1;  // levels of this subtree; bounded by the parser
     uint8_t xk = 0;      // the executor's dense dispatch code (xk::), set by lowering
     // Where the executor last found this node's variable in an instance's
-    // list; a cache only, so it may change while the tree is run.
+    // or the global list (a cache only, so it may change while the tree is
+    // run); for a var-local, its slot in the execution's frame.
     mutable int32_t hint = 0;
+    ExecFn fn = nullptr;  // bound by the executor's link pass
 };
 
 }  // namespace kx

@@ -33,10 +33,7 @@ RVariable* CVariableList::find(int32_t name_index) {
     return nullptr;
 }
 
-RVariable* CVariableList::find_hinted(int32_t name_index, int32_t& hint) {
-    // Names are unique within a list, so a hit at the hint is the only match.
-    const size_t h = static_cast<size_t>(hint);
-    if (h < m_vars.size() && m_vars[h].name_index == name_index) return &m_vars[h];
+RVariable* CVariableList::find_missed(int32_t name_index, int32_t& hint) {
     for (size_t i = m_vars.size(); i-- > 0;) {
         if (m_vars[i].name_index == name_index) {
             hint = static_cast<int32_t>(i);

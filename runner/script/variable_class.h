@@ -35,7 +35,12 @@ public:
     RVariable* find(int32_t name_index);
     // find() that first tries the position remembered in hint (a caller's
     // cache, updated on a miss); the answer is the same as find()'s.
-    RVariable* find_hinted(int32_t name_index, int32_t& hint);
+    RVariable* find_hinted(int32_t name_index, int32_t& hint) {
+        // Names are unique within a list, so a hit at the hint is the only match.
+        const size_t h = static_cast<size_t>(hint);
+        if (h < m_vars.size() && m_vars[h].name_index == name_index) return &m_vars[h];
+        return find_missed(name_index, hint);
+    }
     const RVariable* find(int32_t name_index) const;
     int count() const { return static_cast<int>(m_vars.size()); }
     const RVariable& at(int i) const { return m_vars[static_cast<size_t>(i)]; }
@@ -46,6 +51,7 @@ public:
     void load(CStream& s);
 
 private:
+    RVariable* find_missed(int32_t name_index, int32_t& hint);
     std::vector<RVariable> m_vars;
 };
 

@@ -107,8 +107,7 @@ bool get_by_scope(ScriptState& st, int32_t scope, int32_t var, int32_t combined,
     } else if (scope < 0) {
         return false;
     } else if (scope >= kInstanceIdBase) {
-        inst = find_instance_by_id(st, scope);
-        if (!live(inst)) inst = nullptr;
+        inst = w.find_live_id(scope);
     } else {
         for (int i = 0, n = w.object_count(scope); i < n && !inst; ++i)
             if (live(w.object_at(scope, i))) inst = w.object_at(scope, i);
@@ -126,8 +125,8 @@ bool set_by_scope(ScriptState& st, int32_t scope, int32_t var, int32_t combined,
     } else if (scope < 0) {
         return false;
     } else if (scope >= kInstanceIdBase) {
-        CInstance* inst = find_instance_by_id(st, scope);
-        if (live(inst)) return set_on_instance(st, inst, var, combined, v);
+        if (CInstance* inst = w.find_live_id(scope))
+            return set_on_instance(st, inst, var, combined, v);
     } else {
         for (int i = 0; i < w.object_count(scope); ++i) {
             CInstance* inst = w.object_at(scope, i);

@@ -78,6 +78,7 @@ public:
     CInstance* at(int pos) const override { return m_list->at(pos); }
     int object_count(int32_t object_index) const override;
     CInstance* object_at(int32_t object_index, int pos) const override;
+    CInstance* find_live_id(int32_t id) const override { return m_list->find_id(id); }
     CInstance* make_detached() override;
     void release_detached(CInstance* inst) override;
 
