@@ -33,8 +33,8 @@ struct PrimitiveBuilder {
     int32_t texture = -1;  // texture table id, -1 for none
     int count = 0;
     std::array<VertexCT, kMaxPrimitiveVertices> vertices{};
-    // Lines and points become two triangles each when drawn.
-    std::array<VertexCT, kMaxPrimitiveVertices * 6> quads{};
+    // Lines and points become up to four triangles each when drawn.
+    std::array<VertexCT, kMaxPrimitiveVertices * 12> quads{};
 };
 
 struct DrawingState {

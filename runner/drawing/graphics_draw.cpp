@@ -15,10 +15,10 @@ namespace kx {
 namespace {
 
 // Room of the largest shape: a rounded rectangle of P + 6 vertices, and its
-// outline of P + 5 lines as two triangles each.
+// outline of P + 5 lines as up to four triangles each.
 constexpr size_t kMaxShapeVertices = kMaxCirclePrecision + 6;
 using ShapeVertices = std::array<VertexC, kMaxShapeVertices>;
-using OutlineVertices = std::array<VertexC, kMaxShapeVertices * 6>;
+using OutlineVertices = std::array<VertexC, kMaxShapeVertices * 12>;
 
 IDrawDevice* shape_device(GraphicsState& g) {
     IDrawDevice* dev = g.device.device();
@@ -38,6 +38,28 @@ void emit(GraphicsState& g, PrimitiveKind kind, std::span<const VertexC> v) {
     if (IDrawDevice* dev = shape_device(g)) dev->draw(kind, v);
 }
 
+// The vertex at fraction f of the way from a to b (f may lie outside 0 .. 1):
+// position, colour bytes (clamped) and texture coordinates.
+template <class V>
+V along(const V& a, const V& b, double f) {
+    V o = a;
+    o.x = static_cast<float>(a.x + (b.x - a.x) * f);
+    o.y = static_cast<float>(a.y + (b.y - a.y) * f);
+    o.z = static_cast<float>(a.z + (b.z - a.z) * f);
+    uint32_t c = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const double ca = (a.colour >> shift) & 255, cb = (b.colour >> shift) & 255;
+        const double v = std::clamp(std::nearbyint(ca + (cb - ca) * f), 0.0, 255.0);
+        c |= static_cast<uint32_t>(v) << shift;
+    }
+    o.colour = c;
+    if constexpr (requires { o.u; }) {
+        o.u = static_cast<float>(a.u + (b.u - a.u) * f);
+        o.v = static_cast<float>(a.v + (b.v - a.v) * f);
+    }
+    return o;
+}
+
 // Lines and points are drawn as triangles of our own rather than the
 // device's line and point primitives, whose pixel rules differ between
 // drivers: a line covers, along its major axis, the pixel of its start and
@@ -48,26 +70,39 @@ size_t line_quad(const GraphicsState& g, const V& a, const V& b, V* out) {
     const double px = g.device.pixel_width(), py = g.device.pixel_height();
     const double dx = double(b.x) - a.x, dy = double(b.y) - a.y;
     if (dx == 0 && dy == 0) return 0;
-    V q[4] = {a, b, b, a};
-    // Slide both ends half a pixel back along the line and widen it across.
-    double sx, sy, wx = 0, wy = 0;
+    // Both ends slide half a pixel back along the line (their colours and
+    // texture coordinates with them, so each pixel centre keeps the value of
+    // its place on the line); the band is one pixel across.
+    double back, wx = 0, wy = 0;
     if (std::fabs(dx) / px >= std::fabs(dy) / py) {
-        sx = (dx > 0 ? -0.5 : 0.5) * px;
-        sy = sx * dy / dx;
+        back = 0.5 * px / std::fabs(dx);
         wy = py / 2;
     } else {
-        sy = (dy > 0 ? -0.5 : 0.5) * py;
-        sx = sy * dx / dy;
+        back = 0.5 * py / std::fabs(dy);
         wx = px / 2;
     }
-    const double side[4] = {-1, -1, 1, 1};
-    for (int i = 0; i < 4; ++i) {
-        q[i].x = static_cast<float>(q[i].x + sx + side[i] * wx);
-        q[i].y = static_cast<float>(q[i].y + sy + side[i] * wy);
-    }
-    out[0] = q[0], out[1] = q[1], out[2] = q[2];
-    out[3] = q[0], out[4] = q[2], out[5] = q[3];
-    return 6;
+    auto band = [&](V s, V e, V* o) {
+        V q[4] = {s, e, e, s};
+        const double side[4] = {-1, -1, 1, 1};
+        for (int i = 0; i < 4; ++i) {
+            q[i].x = static_cast<float>(q[i].x + side[i] * wx);
+            q[i].y = static_cast<float>(q[i].y + side[i] * wy);
+        }
+        o[0] = q[0], o[1] = q[1], o[2] = q[2];
+        o[3] = q[0], o[4] = q[2], o[5] = q[3];
+        return size_t(6);
+    };
+    V s = a;
+    s.x = static_cast<float>(a.x - (b.x - a.x) * back);
+    s.y = static_cast<float>(a.y - (b.y - a.y) * back);
+    const V e = along(a, b, 1 - back);
+    bool same = a.colour == b.colour;
+    if constexpr (requires { a.u; }) same = same && a.u == b.u && a.v == b.v;
+    if (same) return band(s, e, out);
+    // A half-pixel cap in the start's own values, so that nothing is
+    // extrapolated beyond what a byte holds.
+    const size_t n = band(s, a, out);
+    return n + band(a, e, out + n);
 }
 
 template <class V>
