@@ -107,7 +107,7 @@ bench-collision: $(BUILD)/build.ninja
 # 10,000 sprite instances drawn by kxrun and by an SDL_Renderer program on the
 # same offscreen context; prints frames per second of both and the ratio.
 bench-draw: $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack kx_draw_bench_sdl
+	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack kx_draw_bench_sdl kx_draw_bench_sdl_shapes kx_draw_bench_gl_limit
 	bench/draw/run.sh $(BUILD)/tools/kxpack/kxpack $(BUILD)/runner/app/kxrun $(BUILD)/bench/draw/kx_draw_bench_sdl
 
 clean:

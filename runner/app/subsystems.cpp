@@ -2,10 +2,12 @@
 
 #include "collision/collision_main.h"
 #include "core/runtime.h"
+#include "drawing/drawing_state.h"
 #include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "input/input_main.h"
 #include "motion/motion_main.h"
+#include "resources/resources_main.h"
 #include "script/script_state.h"
 #include "sprites/sprite_state.h"
 #include "world/world_state.h"
@@ -17,6 +19,7 @@ namespace {
 const Subsystem* const kSubsystems[] = {
     &kGameDataSubsystem, &kScriptSubsystem,    &kSpritesSubsystem,  &kWorldSubsystem,
     &kMotionSubsystem,   &kCollisionSubsystem, &kGraphicsSubsystem, &kInputSubsystem,
+    &kDrawingSubsystem, &kResourcesSubsystem,
 };
 
 }  // namespace

@@ -155,6 +155,9 @@ void GraphicsDevice::set_viewport(int x, int y, int w, int h) {
 
 void GraphicsDevice::set_projection_2d(double x, double y, double w, double h, double angle) {
     if (!m_device) return;
+    const DeviceRect port = m_device->viewport();
+    m_pixel_w = port.w > 0 && w > 0 ? w / port.w : 1;
+    m_pixel_h = port.h > 0 && h > 0 ? h / port.h : 1;
     const double a = -angle * std::numbers::pi / 180.0;
     const float cx = static_cast<float>(x + w / 2), cy = static_cast<float>(y + h / 2);
     m_device->set_transform(TransformKind::World, matrix_identity());

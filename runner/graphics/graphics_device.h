@@ -58,6 +58,11 @@ public:
     // on screen) fills the viewport; room point (i, j) lands on the centre of
     // pixel (i - x, j - y) when unturned and unscaled.
     void set_projection_2d(double x, double y, double w, double h, double angle);
+    // The size of one target pixel in room units under the last 2D
+    // projection (1 when unscaled); shapes draw their lines that thick.
+    double pixel_width() const { return m_pixel_w; }
+    double pixel_height() const { return m_pixel_h; }
+    bool in_3d() const { return m_3d; }
 
     // Outside 3D mode the depth stays 0; in it, clamped to -16000..16000.
     void set_draw_depth(double depth);
@@ -80,6 +85,7 @@ private:
     bool m_culling = false;
     BlendFactor m_src = BlendFactor::SrcAlpha, m_dest = BlendFactor::InvSrcAlpha;
     bool m_3d = false;
+    double m_pixel_w = 1, m_pixel_h = 1;
     double m_depth = 0;
     int32_t m_colour = 0;
     double m_alpha = 1;

@@ -183,7 +183,12 @@ KX_HANDLER(f_timeline_add) {
 KX_HANDLER(f_timeline_delete) {
     WorldState& w = world_of_handler();
     const int32_t i = arg_held_i32(args[0]);
-    if (timeline_get(w, i)) w.timelines[static_cast<size_t>(i)].reset();
+    if (!timeline_get(w, i)) {
+        report_with_context(rt(), "Trying to delete non-existing timeline.", false);
+        return;
+    }
+    w.timelines[static_cast<size_t>(i)].reset();
+    result.set_real(1);
 }
 KX_HANDLER(f_timeline_moment_add) {
     add_code_moment(rt(), arg_held_i32(args[0]), arg_held_i32(args[1]), args[2].str.str());
@@ -195,6 +200,7 @@ KX_HANDLER(f_timeline_moment_clear) {
 
 constexpr BuiltinDef kFunctions[] = {
     {"timeline_exists", f_timeline_exists, 1},
+    {"timeline_name", f_timeline_get_name, 1},
     {"timeline_get_name", f_timeline_get_name, 1},
     {"timeline_add", f_timeline_add, 0},
     {"timeline_delete", f_timeline_delete, 1},

@@ -20,7 +20,11 @@ BELOW = {
     "graphics": ["world", "script", "sprites", "gamedata", "image", "platform", "core"],
     "input": ["graphics", "collision", "motion", "world", "script", "sprites", "gamedata",
               "image", "platform", "core"],
-    "app": ["input", "graphics", "collision", "motion", "world", "script", "sprites",
+    "drawing": ["graphics", "motion", "world", "script", "sprites", "gamedata", "image",
+                "platform", "core"],
+    "resources": ["graphics", "world", "script", "sprites", "gamedata", "image", "platform",
+                  "core"],
+    "app": ["drawing", "resources", "input", "graphics", "collision", "motion", "world", "script", "sprites",
             "gamedata", "image", "platform", "core"],
     # kxpack writes the records the runner reads; it never draws or plays.
     "kxpack": ["motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
