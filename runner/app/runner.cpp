@@ -11,6 +11,7 @@
 #include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
 #include "script/eval.h"
+#include "script/script_state.h"
 #include "world/game_loop.h"
 
 namespace kx {
@@ -100,6 +101,13 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     IDialogs& dialogs = *m_rt.platform->dialogs();
     ContainerOptions copts{m_temp.path(), m_rt.options.working_dir};
     ContainerInfo info;
+    // The stderr copy of the load messages names the file; the boxes keep the
+    // game's own texts.
+    struct Subject {
+        IDialogs& d;
+        ~Subject() { d.set_subject({}); }
+    } subject{dialogs};
+    if (!bytes) dialogs.set_subject(m_rt.options.game_file);
     if (bytes) {
         CStream file(*bytes);
         if (!read_container(file, copts, dialogs, info)) return false;
@@ -192,6 +200,8 @@ int Runner::run(const std::vector<uint8_t>* bytes) {
         message(kUnexpected);
     }
     shutdown();
+    const ScriptState* st = m_rt.find<ScriptState>();
+    if (m_rt.platform->headless() && st && st->errors.reported > 0) return kExitGameErrors;
     return 0;
 }
 

@@ -58,6 +58,7 @@ void report(Runtime& r, std::string_view message, bool fatal) {
     ScriptState& st = r.get<ScriptState>();
     ErrorState& e = st.errors;
     if (e.ending) return;
+    ++e.reported;
     const GameSettings& gs = settings(r);
     if (gs.AbortOnError) fatal = true;
     if (gs.DisplayErrors) {

@@ -17,6 +17,7 @@ struct ErrorState {
     std::string last;          // error_last
     bool log_started = false;  // game_errors.log written during this run
     bool ending = false;       // a fatal error has been reported; never cleared
+    int reported = 0;          // reports of this run; games cannot reset it (exit status)
 };
 
 // Adds the current-event context to the message, then report().
