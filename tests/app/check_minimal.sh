@@ -67,12 +67,12 @@ printf 'return 1 +' > "$work/bad.kxs"
 "$KXRUN" --eval-file "$work/bad.kxs" >/dev/null; expect "eval compile error: status 1" 1 $?
 cp -r "$SCRIPTS" "$work/badgame"
 printf 'x = ;' > "$work/badgame/scripts/scr_add.kxs"
-"$KXPACK" build "$work/badgame" -o "$work/bad.kx"
+"$KXPACK" build --no-check "$work/badgame" -o "$work/bad.kx"
 "$KXRUN" --headless "$work/bad.kx" 2>"$work/err"; expect "script compile error: status 1" 1 $?
 expect "compile error names the script" "kxrun: COMPILATION ERROR in Script: scr_add" "$(head -c 43 "$work/err")"
 expect "then the summary" "kxrun: Failed to compile the scripts." "$(tail -n 1 "$work/err")"
 mv "$work/badgame/scripts/scr_add.kxs" "$work/badgame/scripts/scr_add.txt"
-"$KXPACK" build "$work/badgame" -o "$work/bad.kx" 2>"$work/err"; expect "script under another extension: status 1" 1 $?
+"$KXPACK" build --no-check "$work/badgame" -o "$work/bad.kx" 2>"$work/err"; expect "script under another extension: status 1" 1 $?
 expect "names the file and the extension" "kxpack: scripts/scr_add.txt: script files end in .kxs" "$(cat "$work/err")"
 
 # A runner whose own file carries the game plays it and passes every argument on.

@@ -28,7 +28,7 @@ cp -r "$GAMES/save_corrupt" "$work/nofn"
 cat > "$work/nofn/objects/obj_s.json" <<'JSON'
 {"events": {"step": [{"function": "action_nothing_here", "args": ["1"]}]}}
 JSON
-"$KXPACK" build "$work/nofn" -o "$work/nofn.kx"
+"$KXPACK" build --no-check "$work/nofn" -o "$work/nofn.kx"
 "$KXRUN" --headless --steps 1 "$work/nofn.kx" >/dev/null 2>"$work/nofn.err"; expect "missing action function: status 1" 1 $?
 grep -q "^kxrun: $work/nofn.kx: Failed to locate action function action_nothing_here" "$work/nofn.err"; expect "reading names the function" 0 $?
 grep -q "Unknown action function action_nothing_here" "$work/nofn.err"; expect "compiling names the function" 0 $?
