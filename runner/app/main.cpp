@@ -98,8 +98,14 @@ int main(int argc, char** argv) {
     rt.platform = platform.get();
     RunOptions& o = rt.options;
     o.game_file = cl.game_file;
+    // The game runs in its own folder, as it would where it was made; a game
+    // given by name only, and code without a game, run in this one.
     std::error_code ec;
-    o.working_dir = std::filesystem::current_path(ec).string();
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    const std::filesystem::path game_dir = std::filesystem::path(cl.game_file).parent_path();
+    o.working_dir =
+        (cl.game_file.empty() || game_dir.empty() ? here : std::filesystem::absolute(game_dir, ec))
+            .string();
     o.temp_dir = temp.path();
     o.parameters = cl.game_args;
     o.steps = cl.steps;

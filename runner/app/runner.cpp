@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/game_folder.h"
 #include "app/temp_folder.h"
 #include "collision/collision_main.h"
 #include "gamedata/game_data.h"
@@ -121,7 +122,11 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     h.progress = [&](int pct, std::string_view msg) { progress(pct, std::string(msg)); };
     // The header's debug flag, read before the settings, decides the label.
     h.after_settings = [&] { show_load_window(); };
-    return read_game_data(info.game_data, h, dialogs, gd.header);
+    if (!read_game_data(info.game_data, h, dialogs, gd.header)) return false;
+    // The game id names the writable folder a read-only game writes to.
+    if (!bytes)
+        m_rt.options.write_dir = choose_write_dir(m_rt.options.working_dir, gd.header.game_id);
+    return true;
 }
 
 bool Runner::compile_and_prepare(bool compile_only) {
