@@ -4,20 +4,26 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 
-DEB_PACKAGES := cmake ninja-build g++ clang pkg-config zlib1g-dev libpng-dev \
+# What building kxrun and kxpack needs; the rest is for the tests and tools.
+DEMO_PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev \
   libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libglx-mesa0 \
-  libgtest-dev libgmock-dev nlohmann-json3-dev imagemagick lua5.4 \
-  libclang-rt-14-dev xvfb xauth
+  nlohmann-json3-dev
+DEB_PACKAGES := $(DEMO_PACKAGES) clang libgtest-dev libgmock-dev imagemagick lua5.4 \
+  libclang-rt-14-dev xvfb xauth python3 man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PREFIX ?= /usr/local
+CONFIGURE = cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build test test-asan fuzz-gamedata fuzz-sections fuzz-compiler fuzz-savegame demo bench-script bench-world bench-draw bench-collision clean format
+.PHONY: all deps deps-demo build test install reference test-asan fuzz-gamedata fuzz-sections fuzz-compiler fuzz-savegame demo bench-script bench-world bench-draw bench-collision clean format
 
 all: build
 
 # Installs only the packages that are missing.
-deps:
-	@missing=""; for p in $(DEB_PACKAGES); do \
+deps: PACKAGES = $(DEB_PACKAGES)
+deps-demo: PACKAGES = $(DEMO_PACKAGES)
+deps deps-demo:
+	@missing=""; for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -26,14 +32,26 @@ deps:
 	fi
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE)
 
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: deps
-	$(MAKE) build
+	$(CONFIGURE) -DKX_TESTS=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Builds only what is installed; DESTDIR stages the tree for a package. The
+# prefix is configured too: built games fall back to PREFIX/bin/kxrun.
+install: $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS) --target kx_installables
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# docs/reference.md from the built-in registry of the kxrun being built.
+reference: $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target reference
 
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKX_SANITIZE=ON
@@ -75,8 +93,10 @@ fuzz-compiler: deps $(FUZZ_BUILD)/build.ninja
 	$(FUZZ_BUILD)/fuzz/fuzz_compiler -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=10 \
 	  $(FUZZ_BUILD)/corpus-compiler
 
-demo: deps
-	$(MAKE) build
+# A first build without the test packages configures without the tests.
+demo: deps-demo
+	@[ -f $(BUILD)/build.ninja ] || $(CONFIGURE) -DKX_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack
 	$(BUILD)/tools/kxpack/kxpack build examples/demo -o $(BUILD)/demo.kx
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  $(BUILD)/runner/app/kxrun $(BUILD)/demo.kx; \

@@ -1,6 +1,9 @@
 // kxrun: plays a game whose data sits at a fixed offset of a file: its own
 // executable, or the game file named on the command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -9,13 +12,31 @@
 #include "app/runner.h"
 #include "app/subsystems.h"
 #include "app/temp_folder.h"
+#include "app/vocabulary.h"
 #include "gamedata/game_data.h"
+#include "kx_version.h"
 #include "platform/platform.h"
 #include "script/eval.h"
 
-#ifndef KX_VERSION
-#define KX_VERSION "0.0.0"
-#endif
+namespace {
+
+// Help and version go to stdout; a full disk or a closed pipe is a failure.
+int print_stdout(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "kxrun: cannot write to the standard output: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+int command_line_error(const std::string& error) {
+    std::fprintf(stderr, "kxrun: %s\n%s", error.c_str(), kx::usage_hint());
+    return 2;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace kx;
@@ -24,17 +45,17 @@ int main(int argc, char** argv) {
 
     CommandLine cl;
     std::string error;
-    if (!parse_command_line(argc, argv, own_game, cl, error)) {
-        std::fprintf(stderr, "kxrun: %s\n%s", error.c_str(), usage_text());
-        return 2;
-    }
-    if (cl.help) {
-        std::fputs(usage_text(), stdout);
-        return 0;
-    }
-    if (cl.version) {
-        std::printf("kxrun %s\n", KX_VERSION);
-        return 0;
+    if (!parse_command_line(argc, argv, own_game, cl, error, std::getenv("KXRUN_OPTIONS")))
+        return command_line_error(error);
+    if (cl.help) return print_stdout(usage_text());
+    if (cl.version) return print_stdout("kxrun " KX_VERSION " (commit " KX_COMMIT ")\n");
+    if (cl.list_functions) {
+        Runtime rt;
+        std::unique_ptr<Platform> quiet = create_headless_platform();
+        rt.platform = quiet.get();
+        start_kxrun(rt);
+        return print_stdout(cl.list_format == "markdown" ? vocabulary_markdown(rt)
+                                                         : vocabulary_text(rt));
     }
     if (own_game) cl.game_file = self;
     if (!cl.eval_file.empty()) {
@@ -48,9 +69,13 @@ int main(int argc, char** argv) {
     const bool eval = cl.eval_code.has_value();
     // Eval prints its result and needs no window.
     if (eval) cl.headless = true;
-    if (cl.game_file.empty() && !eval) {
-        std::fputs(usage_text(), stderr);
-        return 2;
+    if (cl.game_file.empty() && !eval) return command_line_error("no game file given");
+    if (!cl.game_file.empty() && !own_game) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(cl.game_file, ec)) {
+            std::fprintf(stderr, "kxrun: %s is a folder, not a game file\n", cl.game_file.c_str());
+            return 1;
+        }
     }
 
     // The temporary folder comes before any window.
@@ -63,7 +88,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<Platform> platform = create_platform(popts, &error);
     if (!platform) {
         std::fprintf(stderr, "kxrun: %s\n", error.c_str());
-        return 2;
+        return 1;
     }
     if (!temp.ok())
         platform->dialogs()->message(
@@ -73,8 +98,14 @@ int main(int argc, char** argv) {
     rt.platform = platform.get();
     RunOptions& o = rt.options;
     o.game_file = cl.game_file;
+    // The game runs in its own folder, as it would where it was made; a game
+    // given by name only, and code without a game, run in this one.
     std::error_code ec;
-    o.working_dir = std::filesystem::current_path(ec).string();
+    const std::filesystem::path here = std::filesystem::current_path(ec);
+    const std::filesystem::path game_dir = std::filesystem::path(cl.game_file).parent_path();
+    o.working_dir =
+        (cl.game_file.empty() || game_dir.empty() ? here : std::filesystem::absolute(game_dir, ec))
+            .string();
     o.temp_dir = temp.path();
     o.parameters = cl.game_args;
     o.steps = cl.steps;

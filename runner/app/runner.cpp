@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/game_folder.h"
 #include "app/temp_folder.h"
 #include "collision/collision_main.h"
 #include "gamedata/game_data.h"
 #include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
 #include "script/eval.h"
+#include "script/script_state.h"
 #include "world/game_loop.h"
 
 namespace kx {
@@ -100,6 +102,13 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     IDialogs& dialogs = *m_rt.platform->dialogs();
     ContainerOptions copts{m_temp.path(), m_rt.options.working_dir};
     ContainerInfo info;
+    // The stderr copy of the load messages names the file; the boxes keep the
+    // game's own texts.
+    struct Subject {
+        IDialogs& d;
+        ~Subject() { d.set_subject({}); }
+    } subject{dialogs};
+    if (!bytes) dialogs.set_subject(m_rt.options.game_file);
     if (bytes) {
         CStream file(*bytes);
         if (!read_container(file, copts, dialogs, info)) return false;
@@ -113,7 +122,11 @@ bool Runner::load(const std::vector<uint8_t>* bytes) {
     h.progress = [&](int pct, std::string_view msg) { progress(pct, std::string(msg)); };
     // The header's debug flag, read before the settings, decides the label.
     h.after_settings = [&] { show_load_window(); };
-    return read_game_data(info.game_data, h, dialogs, gd.header);
+    if (!read_game_data(info.game_data, h, dialogs, gd.header)) return false;
+    // The game id names the writable folder a read-only game writes to.
+    if (!bytes)
+        m_rt.options.write_dir = choose_write_dir(m_rt.options.working_dir, gd.header.game_id);
+    return true;
 }
 
 bool Runner::compile_and_prepare(bool compile_only) {
@@ -192,6 +205,8 @@ int Runner::run(const std::vector<uint8_t>* bytes) {
         message(kUnexpected);
     }
     shutdown();
+    const ScriptState* st = m_rt.find<ScriptState>();
+    if (m_rt.platform->headless() && st && st->errors.reported > 0) return kExitGameErrors;
     return 0;
 }
 

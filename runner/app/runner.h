@@ -13,8 +13,11 @@ class ILoadWindow;
 class TempFolder;
 
 // Exit status of a run: 0 when the game ran and ended, 1 when loading or
-// preparing failed (after its message was shown). The run's options are the
-// runtime's.
+// preparing failed (after its message was shown), kExitGameErrors when a
+// headless game reported errors while it ran (so scripts and CI can tell).
+// The run's options are the runtime's.
+constexpr int kExitGameErrors = 3;
+
 class Runner {
 public:
     Runner(Runtime& rt, TempFolder& temp);

@@ -26,7 +26,9 @@ TempFolder::TempFolder(std::function<const char*(const char*)> get_env)
     make_under(fs::current_path(ec).string());
 }
 
-TempFolder::~TempFolder() { remove(); }
+TempFolder::~TempFolder() {
+    remove();
+}
 
 bool TempFolder::make_under(const std::string& base) {
     std::uniform_int_distribution<int> pick(0, 99999);

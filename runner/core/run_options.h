@@ -11,7 +11,11 @@ namespace kx {
 struct RunOptions {
     std::string game_file;    // the file the game data comes from
     std::string working_dir;  // where the game runs (extra files, relative paths)
-    std::string temp_dir;     // the run's temporary folder; empty when none could be made
+    // Where the game's writes go when working_dir cannot be written (the
+    // per-game folder under $XDG_DATA_HOME/kxrun/games/); empty or equal to
+    // working_dir otherwise. See core/game_paths.h.
+    std::string write_dir;
+    std::string temp_dir;  // the run's temporary folder; empty when none could be made
     std::vector<std::string> parameters;  // game arguments
     long long steps = -1;                 // end the game after this many steps (-1: never)
     std::optional<uint64_t> seed;         // every game start seeds the generator with it

@@ -39,7 +39,8 @@ std::string safe_extra_file_name(std::string_view stored) {
     size_t cut = stored.find_last_of("/\\");
     std::string_view base = cut == std::string_view::npos ? stored : stored.substr(cut + 1);
     // A drive-relative name like "C:file" keeps only what follows the colon.
-    if (size_t colon = base.find(':'); colon != std::string_view::npos) base = base.substr(colon + 1);
+    if (size_t colon = base.find(':'); colon != std::string_view::npos)
+        base = base.substr(colon + 1);
     if (base.empty() || base == "." || base == "..") return {};
     return std::string(base);
 }
@@ -62,7 +63,8 @@ bool read_magic_and_version(CStream& st, IDialogs& dialogs) {
 bool write_file(const fs::path& p, std::span<const uint8_t> bytes) {
     std::ofstream f(p, std::ios::binary | std::ios::trunc);
     if (!f) return false;
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
 }
 
@@ -78,7 +80,8 @@ bool read_container(const std::string& path, const ContainerOptions& opts, IDial
     return read_container(st, opts, dialogs, out);
 }
 
-bool read_container(CStream& st, const ContainerOptions& opts, IDialogs& dialogs, ContainerInfo& out) {
+bool read_container(CStream& st, const ContainerOptions& opts, IDialogs& dialogs,
+                    ContainerInfo& out) {
     if (st.size() < kGameDataOffset) {
         dialogs.message("", msg::kNotValid);
         return false;
@@ -94,7 +97,8 @@ bool read_container(CStream& st, const ContainerOptions& opts, IDialogs& dialogs
         // carries are our own, so it is never loaded.
         CStream lib = st.read_compressed();
         std::string name = safe_extra_file_name(out.extension_library);
-        if (opts.keep_contents) out.extension_library_content.assign(lib.bytes().begin(), lib.bytes().end());
+        if (opts.keep_contents)
+            out.extension_library_content.assign(lib.bytes().begin(), lib.bytes().end());
         if (opts.write_files && !name.empty() && !opts.temp_dir.empty())
             write_file(fs::path(opts.temp_dir) / name, lib.bytes());
     }
@@ -107,7 +111,7 @@ bool read_container(CStream& st, const ContainerOptions& opts, IDialogs& dialogs
         if (opts.keep_contents)
             out.extra_contents.push_back({name, {content.bytes().begin(), content.bytes().end()}});
         std::string safe = safe_extra_file_name(name);
-        if (safe.empty()) continue;   // nothing of the name is safe to write
+        if (safe.empty()) continue;  // nothing of the name is safe to write
         fs::path target = folder / safe;
         std::error_code ec;
         if (opts.write_files && (out.overwrite_extra_files || !fs::exists(target, ec)))
@@ -135,14 +139,14 @@ bool read_empty_section(Section s, CStream& st) {
         int32_t n = st.read_int();
         if (n < 0 || static_cast<size_t>(n) > st.remaining() / 4) return false;
         for (int32_t i = 0; i < n; ++i)
-            if (st.read_bool()) return false;   // a resource this runner cannot read yet
+            if (st.read_bool()) return false;  // a resource this runner cannot read yet
         if (s == Section::Rooms) {
-            st.read_int();   // last instance id in use
-            st.read_int();   // last tile id in use
+            st.read_int();  // last instance id in use
+            st.read_int();  // last tile id in use
         }
         return true;
     }
-    return false;   // non-list sections always have a reader
+    return false;  // non-list sections always have a reader
 }
 
 bool read_game_data(CStream& st, GameDataHandlers& h, IDialogs& dialogs, GameHeader& header) {
@@ -233,11 +237,36 @@ CStream build_game_data(const GameDataSpec& desc, const CStream& sections) {
     return st;
 }
 
+#ifndef KX_INSTALL_BINDIR
+#define KX_INSTALL_BINDIR "/usr/local/bin"
+#endif
+
 std::vector<uint8_t> launcher_prefix() {
+    // Arguments before a "--" are kxrun's options, the rest the game's; without
+    // one every argument is the game's.
     static const char kScript[] =
         "#!/bin/sh\n"
-        "# A Korvax 6 game file: the game data follows this launcher. Played by kxrun.\n"
-        "exec kxrun \"$0\" \"$@\"\n";
+        "# A Korvax 6 game file: the game data follows this launcher. Played by kxrun:\n"
+        "# the one beside this file, else the one on the PATH, else the installed one.\n"
+        "d=$(dirname \"$0\")\n"
+        "if [ -f \"$d/kxrun\" ] && [ -x \"$d/kxrun\" ]; then k=$d/kxrun\n"
+        "elif command -v kxrun >/dev/null 2>&1; then k=kxrun\n"
+        "elif [ -x \"" KX_INSTALL_BINDIR "/kxrun\" ]; then k=" KX_INSTALL_BINDIR
+        "/kxrun\n"
+        "else echo \"$0: kxrun is needed to play this game; it is not beside the game, on the PATH "
+        "or in " KX_INSTALL_BINDIR
+        "\" >&2; exit 127; fi\n"
+        "g=$0 n=$# i=0 cut=0\n"
+        "for a; do i=$((i+1)); if [ \"$a\" = -- ]; then cut=$i; break; fi; done\n"
+        "if [ $cut -gt 0 ]; then\n"
+        "  i=0\n"
+        "  for a; do i=$((i+1)); if [ $i -eq $cut ]; then set -- \"$@\" -- \"$g\"; else set -- "
+        "\"$@\" \"$a\"; fi; done\n"
+        "  shift $n\n"
+        "else\n"
+        "  set -- -- \"$g\" \"$@\"\n"
+        "fi\n"
+        "exec \"$k\" \"$@\"\n";
     std::vector<uint8_t> out(kGameDataOffset, 0);
     std::copy(kScript, kScript + sizeof(kScript) - 1, out.begin());
     return out;

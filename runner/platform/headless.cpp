@@ -33,8 +33,20 @@ std::string terminal_text(std::string_view s) {
 }
 }  // namespace
 
-HeadlessDialogs::HeadlessDialogs(IConsole& console, std::vector<std::string> answers)
-    : m_console(console), m_answers(answers.begin(), answers.end()) {}
+std::string dialog_echo_text(std::string_view prefix, const std::string& subject,
+                             std::string_view text) {
+    std::string out(prefix);
+    if (!subject.empty()) out += subject + ": ";
+    return out + terminal_text(text);
+}
+
+HeadlessDialogs::HeadlessDialogs(IConsole& console, std::vector<std::string> answers,
+                                 std::string prefix)
+    : m_console(console), m_answers(answers.begin(), answers.end()), m_prefix(std::move(prefix)) {}
+
+void HeadlessDialogs::print(std::string_view text) {
+    m_console.err_line(dialog_echo_text(m_prefix, m_subject, text));
+}
 
 bool HeadlessDialogs::next_answer(std::string& out) {
     if (m_answers.empty()) return false;
@@ -44,20 +56,20 @@ bool HeadlessDialogs::next_answer(std::string& out) {
 }
 
 void HeadlessDialogs::message(std::string_view, std::string_view text) {
-    m_console.err_line(terminal_text(text));
+    print(text);
 }
 
 bool HeadlessDialogs::question(std::string_view, std::string_view text) {
-    m_console.err_line(terminal_text(text));
+    print(text);
     std::string a;
-    if (!next_answer(a)) return false;   // nothing scripted: No
+    if (!next_answer(a)) return false;  // nothing scripted: No
     std::string l = lower_plain(a);
     return l == "yes" || l == "y";
 }
 
 int HeadlessDialogs::buttons(std::string_view, std::string_view text,
                              const std::vector<std::string>& captions) {
-    m_console.err_line(terminal_text(text));
+    print(text);
     if (captions.empty()) return 0;
     int last = static_cast<int>(captions.size()) - 1;
     std::string a;

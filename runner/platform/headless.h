@@ -11,7 +11,8 @@ namespace kx {
 
 class HeadlessDialogs : public IDialogs {
 public:
-    HeadlessDialogs(IConsole& console, std::vector<std::string> answers);
+    // Every text goes to the console's stderr after prefix.
+    HeadlessDialogs(IConsole& console, std::vector<std::string> answers, std::string prefix = {});
     void message(std::string_view caption, std::string_view text) override;
     bool question(std::string_view caption, std::string_view text) override;
     int buttons(std::string_view caption, std::string_view text,
@@ -19,8 +20,10 @@ public:
 
 private:
     bool next_answer(std::string& out);
+    void print(std::string_view text);
     IConsole& m_console;
     std::deque<std::string> m_answers;
+    std::string m_prefix;
 };
 
 class StdConsole : public IConsole {
@@ -94,6 +97,11 @@ private:
     std::string m_title;
     int m_mouse_x = 0, m_mouse_y = 0;
 };
+
+// The stderr copy of a dialog's text: prefix, the subject when there is one,
+// and the text with its line breaks as LF.
+std::string dialog_echo_text(std::string_view prefix, const std::string& subject,
+                             std::string_view text);
 
 // Reads an answers file: one answer a line, CR stripped. False when unreadable.
 bool read_answers_file(const std::string& path, std::vector<std::string>& out);

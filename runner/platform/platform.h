@@ -20,6 +20,10 @@ class IJoysticks;
 class IDialogs {
 public:
     virtual ~IDialogs() = default;
+    // What the stderr copy of a box names before its text (the game file while
+    // it loads); empty: nothing.
+    void set_subject(std::string subject) { m_subject = std::move(subject); }
+    const std::string& subject() const { return m_subject; }
     // A plain information box with an OK button.
     virtual void message(std::string_view caption, std::string_view text) = 0;
     // Yes/No question; true for Yes.
@@ -28,6 +32,9 @@ public:
     // index of the pressed button.
     virtual int buttons(std::string_view caption, std::string_view text,
                         const std::vector<std::string>& captions) = 0;
+
+protected:
+    std::string m_subject;
 };
 
 // Pixels lent across the seam: rows top to bottom, width pixels a row, each
@@ -158,11 +165,14 @@ public:
 
 struct PlatformOptions {
     bool headless = false;
+    // Dialog texts on stderr start with this (the program's name).
+    std::string message_prefix = "kxrun: ";
     std::string answers_file;  // headless dialog answers, one a line
 };
 
-// Fills every slot with the real backends, or the headless ones. Falls back to
-// headless when no display can be opened. Returns an error text on failure.
+// Fills every slot with the real backends, or the headless ones. Without a
+// display, or when it cannot be opened, answers null with an error text that
+// says how to run headless: a window that nobody sees would be a silent run.
 std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::string* error);
 
 // A fully headless platform whose dialogs answer from the given list; for tests.

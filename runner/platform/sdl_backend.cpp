@@ -26,9 +26,15 @@ std::string plain_caption(const std::string& c) {
     return r;
 }
 
+// Desktop message boxes. Every text also goes to stderr first: the box needs a
+// helper program or a window manager that may be missing, and when it cannot
+// be shown the default answer is taken.
 class SdlDialogs : public IDialogs {
 public:
+    SdlDialogs(IConsole& console, std::string prefix)
+        : m_console(console), m_prefix(std::move(prefix)) {}
     void message(std::string_view caption, std::string_view text) override {
+        echo(text);
         std::string c(caption), t(text);
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, c.c_str(), t.c_str(), nullptr);
     }
@@ -37,6 +43,7 @@ public:
     }
     int buttons(std::string_view caption, std::string_view text,
                 const std::vector<std::string>& captions) override {
+        echo(text);
         std::string c(caption), t(text);
         std::vector<std::string> plain;
         for (const auto& b : captions) plain.push_back(plain_caption(b));
@@ -50,10 +57,18 @@ public:
         SDL_MessageBoxData data{SDL_MESSAGEBOX_INFORMATION,  nullptr,   c.c_str(), t.c_str(),
                                 static_cast<int>(bd.size()), bd.data(), nullptr};
         int pressed = -1;
+        // No box: the answer a headless run takes, the last button.
         if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0)
             return captions.empty() ? 0 : static_cast<int>(captions.size()) - 1;
         return pressed;
     }
+
+private:
+    void echo(std::string_view text) {
+        m_console.err_line(dialog_echo_text(m_prefix, m_subject, text));
+    }
+    IConsole& m_console;
+    std::string m_prefix;
 };
 
 SDL_Texture* make_texture(SDL_Renderer* r, const std::optional<PixelView>& b) {
@@ -431,14 +446,21 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Platform> create_headless_platform(std::vector<std::string> answers) {
+namespace {
+std::unique_ptr<Platform> headless_platform(std::vector<std::string> answers, std::string prefix) {
     auto p = std::make_unique<Platform>();
     p->m_console = std::make_unique<StdConsole>();
-    p->m_dialogs = std::make_unique<HeadlessDialogs>(*p->m_console, std::move(answers));
+    p->m_dialogs =
+        std::make_unique<HeadlessDialogs>(*p->m_console, std::move(answers), std::move(prefix));
     p->m_windows = std::make_unique<HeadlessWindowSystem>();
     p->m_clock = std::make_unique<VirtualClock>();
     p->m_headless = true;
     return p;
+}
+}  // namespace
+
+std::unique_ptr<Platform> create_headless_platform(std::vector<std::string> answers) {
+    return headless_platform(std::move(answers), {});
 }
 
 std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::string* error) {
@@ -447,22 +469,30 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
         if (error) *error = "cannot read the answers file " + opts.answers_file;
         return nullptr;
     }
-    // Without a display SDL would pick its offscreen driver, which shows nothing:
-    // that is a headless run.
+    if (opts.headless) return headless_platform(std::move(answers), opts.message_prefix);
     const char* x11 = std::getenv("DISPLAY");
     const char* wl = std::getenv("WAYLAND_DISPLAY");
-    bool display = (x11 && *x11) || (wl && *wl);
-    if (!opts.headless && display && SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0) {
-        auto p = std::make_unique<Platform>();
-        p->m_console = std::make_unique<StdConsole>();
-        p->m_dialogs = std::make_unique<SdlDialogs>();
-        p->m_windows = std::make_unique<SdlWindowSystem>();
-        p->m_clock = std::make_unique<RealClock>();
-        p->m_joysticks = create_sdl_joysticks();
-        p->m_headless = false;
-        return p;
+    if (!(x11 && *x11) && !(wl && *wl)) {
+        if (error)
+            *error =
+                "no display (DISPLAY and WAYLAND_DISPLAY are unset); use --headless to run without "
+                "a window";
+        return nullptr;
     }
-    return create_headless_platform(std::move(answers));
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+        if (error)
+            *error = std::string("cannot open the display: ") + SDL_GetError() +
+                     "; use --headless to run without a window";
+        return nullptr;
+    }
+    auto p = std::make_unique<Platform>();
+    p->m_console = std::make_unique<StdConsole>();
+    p->m_dialogs = std::make_unique<SdlDialogs>(*p->m_console, opts.message_prefix);
+    p->m_windows = std::make_unique<SdlWindowSystem>();
+    p->m_clock = std::make_unique<RealClock>();
+    p->m_joysticks = create_sdl_joysticks();
+    p->m_headless = false;
+    return p;
 }
 
 }  // namespace kx

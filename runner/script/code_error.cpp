@@ -58,6 +58,7 @@ void report(Runtime& r, std::string_view message, bool fatal) {
     ScriptState& st = r.get<ScriptState>();
     ErrorState& e = st.errors;
     if (e.ending) return;
+    ++e.reported;
     const GameSettings& gs = settings(r);
     if (gs.AbortOnError) fatal = true;
     if (gs.DisplayErrors) {
@@ -101,6 +102,8 @@ void record_error(ScriptState& st, const CCode& code, int position, std::string_
     ErrorState& e = st.errors;
     if (e.pending) return;
     e.pending = true;
+    e.recorded_position = position;
+    e.recorded_detail = std::string(message);
     const std::string& t = code.text();
     const int len = static_cast<int>(t.size());
     int p = position;

@@ -17,6 +17,12 @@ struct ErrorState {
     std::string last;          // error_last
     bool log_started = false;  // game_errors.log written during this run
     bool ending = false;       // a fatal error has been reported; never cleared
+    int reported = 0;          // reports of this run; games cannot reset it (exit status)
+    // The last recorded compile or run error before it was worded: its
+    // 1-based position in the code's text and the bare message (tools that
+    // name their own source lines read these).
+    int recorded_position = 0;
+    std::string recorded_detail;
 };
 
 // Adds the current-event context to the message, then report().

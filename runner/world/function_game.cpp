@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/game_paths.h"
 #include "core/runtime.h"
 #include "gamedata/cstream.h"
 #include "gamedata/gamedata_state.h"
@@ -164,9 +165,10 @@ bool save_game(Runtime& r, const std::string& fname) {
     write_save(r, s);
     // Written beside the target and renamed over it, so a failed write never
     // costs the previous save.
-    const std::string tmp = fname + ".tmp";
+    const std::string path = game_write_path(r.options, fname);
+    const std::string tmp = path + ".tmp";
     std::error_code ec;
-    if (!s.save_to_file(tmp) || (fs::rename(tmp, fname, ec), ec)) {
+    if (!s.save_to_file(tmp) || (fs::rename(tmp, path, ec), ec)) {
         fs::remove(tmp, ec);
         report_with_context(r, "Failed to save game to file " + fname, false);
         return false;
@@ -176,10 +178,11 @@ bool save_game(Runtime& r, const std::string& fname) {
 
 bool load_game(Runtime& r, const std::string& fname) {
     std::error_code ec;
-    if (fname.empty() || !fs::is_regular_file(fname, ec)) return false;
+    const std::string path = game_read_path(r.options, fname);
+    if (fname.empty() || !fs::is_regular_file(path, ec)) return false;
     const std::string failed = "Failed to load game from file " + fname;
     CStream s;
-    if (!s.load_from_file(fname)) {
+    if (!s.load_from_file(path)) {
         report(r, failed, false);
         return false;
     }

@@ -26,8 +26,10 @@ BELOW = {
                   "core"],
     "app": ["drawing", "resources", "input", "graphics", "collision", "motion", "world", "script", "sprites",
             "gamedata", "image", "platform", "core"],
-    # kxpack writes the records the runner reads; it never draws or plays.
-    "kxpack": ["motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
+    # kxpack writes the records the runner reads; it never draws or plays. Its
+    # build check (check.cpp, not the writer library) starts the runner's
+    # subsystem list so that every built-in name resolves.
+    "kxpack": ["app", "motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z0-9_]+)/')
 

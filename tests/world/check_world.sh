@@ -21,18 +21,18 @@ expect "no leftover temporary save file" "s.sav" "$(cd "$work" && ls *.sav*)"
 head -c 300 "$work/s.sav" > "$work/short" && mv "$work/short" "$work/s.sav"
 play save_corrupt 3
 expect "a truncated save is refused and the game goes on" "$(cat "$GAMES/save_corrupt/expected.txt")" "$(cat "$work/save_corrupt.out")"
-expect "refusal message (a missing file says nothing)" "Failed to load game from file s.sav" "$(cat "$work/save_corrupt.err")"
+expect "refusal message (a missing file says nothing)" "kxrun: Failed to load game from file s.sav" "$(cat "$work/save_corrupt.err")"
 
 # An action function that is not registered fails the compile by name.
 cp -r "$GAMES/save_corrupt" "$work/nofn"
 cat > "$work/nofn/objects/obj_s.json" <<'JSON'
 {"events": {"step": [{"function": "action_nothing_here", "args": ["1"]}]}}
 JSON
-"$KXPACK" build "$work/nofn" -o "$work/nofn.kx"
+"$KXPACK" build --no-check "$work/nofn" -o "$work/nofn.kx"
 "$KXRUN" --headless --steps 1 "$work/nofn.kx" >/dev/null 2>"$work/nofn.err"; expect "missing action function: status 1" 1 $?
-grep -q "^Failed to locate action function action_nothing_here" "$work/nofn.err"; expect "reading names the function" 0 $?
+grep -q "^kxrun: $work/nofn.kx: Failed to locate action function action_nothing_here" "$work/nofn.err"; expect "reading names the function" 0 $?
 grep -q "Unknown action function action_nothing_here" "$work/nofn.err"; expect "compiling names the function" 0 $?
-expect "then the summary" "Failed to compile the object actions." "$(tail -n 1 "$work/nofn.err")"
+expect "then the summary" "kxrun: Failed to compile the object actions." "$(tail -n 1 "$work/nofn.err")"
 
 # A source naming an object that does not exist is refused by kxpack.
 sed -i 's/"obj_s"}/"obj_nope"}/' "$work/nofn/rooms/rm_only.json"

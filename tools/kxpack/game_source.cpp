@@ -6,6 +6,7 @@
 
 #include "gamedata/scramble.h"
 #include "image/picture_file.h"
+#include "kxpack/source_json.h"
 
 namespace kx::pack {
 
@@ -183,11 +184,7 @@ GameSource load_source(const fs::path& folder) {
     {
         std::ifstream f(folder / "game.json");
         if (!f) throw SourceError("cannot read " + (folder / "game.json").string());
-        try {
-            j = ordered_json::parse(f);
-        } catch (const nlohmann::json::parse_error& e) {
-            throw SourceError("game.json: " + std::string(e.what()));
-        }
+        j = parse_json(f, "game.json");
     }
     if (!j.is_object()) throw SourceError("game.json: must hold an object");
     check_keys(j, "game.json", {"game_id",      "identifier",

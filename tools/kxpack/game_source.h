@@ -3,12 +3,11 @@
 // a source folder (game.json and the files it names) or from a game file.
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "gamedata/game_data.h"
 #include "gamedata/game_info.h"
@@ -35,9 +34,9 @@ struct ScriptSource {
 };
 
 struct GameSource {
-    GameDataSpec data;                 // seed, filler counts, header
-    ContainerSpec container;           // flags, extension library, extra files
-    GameSettings settings;             // pictures are held below as bitmap files
+    GameDataSpec data;        // seed, filler counts, header
+    ContainerSpec container;  // flags, extension library, extra files
+    GameSettings settings;    // pictures are held below as bitmap files
     std::optional<std::vector<uint8_t>> bar_back, bar_front, loading;
     GameInformation info;
     std::vector<std::string> library_init;
@@ -65,7 +64,7 @@ std::vector<uint8_t> build_game_file(const GameSource& g);
 // runner would refuse, with the runner's message.
 struct SectionStat {
     int32_t version = 0;
-    int32_t count = -1;   // entries of a resource list; -1 for other sections
+    int32_t count = -1;  // entries of a resource list; -1 for other sections
 };
 GameSource read_game_file(const std::filesystem::path& file,
                           std::array<SectionStat, kSectionCount>* stats = nullptr);
@@ -78,8 +77,10 @@ void write_scripts_section(CStream& st, const std::vector<std::optional<ScriptSo
 bool read_scripts_section(CStream& st, std::vector<std::optional<ScriptSource>>& out);
 
 // The objects, rooms and time lines of a source folder (world_source.cpp).
-void load_world_sources(const nlohmann::ordered_json& j, const std::filesystem::path& folder, GameSource& g);
-void save_world_sources(const GameSource& g, nlohmann::ordered_json& j, const std::filesystem::path& folder);
+void load_world_sources(const nlohmann::ordered_json& j, const std::filesystem::path& folder,
+                        GameSource& g);
+void save_world_sources(const GameSource& g, nlohmann::ordered_json& j,
+                        const std::filesystem::path& folder);
 void write_world_sections(CStream& st, Section s, const GameSource& g);
 
 }  // namespace kx::pack

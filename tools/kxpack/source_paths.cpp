@@ -5,6 +5,7 @@
 
 #include "gamedata/game_data.h"
 #include "kxpack/game_source.h"
+#include "kxpack/source_json.h"
 
 namespace kx::pack {
 
@@ -35,12 +36,7 @@ RPathPoint read_point(const fs::path& p, const ordered_json& e) {
 CPath load_path(const fs::path& p) {
     std::ifstream f(p);
     if (!f) throw SourceError("cannot read " + p.string());
-    ordered_json j;
-    try {
-        j = ordered_json::parse(f);
-    } catch (const nlohmann::json::parse_error& e) {
-        fail(p, e.what());
-    }
+    ordered_json j = parse_json(f, p.string());
     if (!j.is_object()) fail(p, "must hold an object");
     for (auto it = j.begin(); it != j.end(); ++it)
         if (it.key() != "kind" && it.key() != "closed" && it.key() != "precision" &&

@@ -1,5 +1,6 @@
 #include "kxpack/source_sprites.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -7,6 +8,7 @@
 #include "gamedata/game_data.h"
 #include "image/picture_file.h"
 #include "kxpack/game_source.h"
+#include "kxpack/source_json.h"
 #include "sprites/background_main.h"
 #include "sprites/sprite_main.h"
 
@@ -36,13 +38,9 @@ void write_bytes(const fs::path& p, std::span<const uint8_t> bytes) {
 ordered_json read_json(const fs::path& p) {
     std::ifstream f(p);
     if (!f) throw SourceError("cannot read " + p.string());
-    try {
-        ordered_json j = ordered_json::parse(f);
-        if (!j.is_object()) throw SourceError(p.string() + ": must hold an object");
-        return j;
-    } catch (const nlohmann::json::parse_error& e) {
-        throw SourceError(p.string() + ": " + e.what());
-    }
+    ordered_json j = parse_json(f, p.string());
+    if (!j.is_object()) throw SourceError(p.string() + ": must hold an object");
+    return j;
 }
 
 void write_json(const fs::path& p, const ordered_json& j) {
@@ -100,7 +98,7 @@ private:
 // own alpha is taken as it is; one without is keyed and smoothed as the
 // runner does for pictures loaded at run time.
 CBitmap32 load_image(const Reader& r, const ordered_json& e, const fs::path& dir, bool smooth,
-                     bool transparent) {
+                     bool transparent, std::vector<std::string>& warnings) {
     if (e.is_null()) return {};
     if (e.is_object()) {
         const int32_t w = e.value("width", -1), h = e.value("height", -1);
@@ -113,7 +111,16 @@ CBitmap32 load_image(const Reader& r, const ordered_json& e, const fs::path& dir
     std::optional<DecodedPicture> pic = decode_picture(read_bytes(p));
     if (!pic || !pic->image.exists) throw SourceError(p.string() + ": not a PNG or BMP picture");
     if (pic->has_alpha) return std::move(pic->image);
-    return CBitmap32::from_24bit(pic->image, smooth, transparent);
+    CBitmap32 img = CBitmap32::from_24bit(pic->image, smooth, transparent);
+    // A one-colour picture keyed by its own bottom-left pixel vanishes.
+    if (transparent && !img.pixels.empty() &&
+        std::all_of(img.pixels.begin(), img.pixels.end(),
+                    [](uint32_t px) { return (px >> 24) == 0; }))
+        warnings.push_back(dir.filename().string() + "/" + e.get<std::string>() +
+                           ": \"transparent\" keys out its bottom-left colour, which is every "
+                           "pixel, so it draws nothing; set \"transparent\": false or give the "
+                           "picture an alpha channel");
+    return img;
 }
 
 ordered_json save_image(const CBitmap32& img, const fs::path& dir, const std::string& file) {
@@ -168,7 +175,7 @@ SpriteSource load_sprite(const std::string& name, const fs::path& dir) {
     if (r.has("frames")) {
         if (!r.at("frames").is_array()) r.fail("\"frames\" is an array");
         for (const auto& e : r.at("frames"))
-            s.frames.push_back(load_image(r, e, dir, s.smooth, s.transparent));
+            s.frames.push_back(load_image(r, e, dir, s.smooth, s.transparent, s.warnings));
     }
     if (r.has("size")) {
         auto sz = r.ints("size", 2);
@@ -201,7 +208,8 @@ BackgroundSource load_background(const std::string& name, const fs::path& dir) {
     b.transparent = r.get<bool>("transparent", false);
     b.smooth = r.get<bool>("smooth", false);
     b.preload = r.get<bool>("preload", false);
-    if (r.has("image")) b.image = load_image(r, r.at("image"), dir, b.smooth, b.transparent);
+    if (r.has("image"))
+        b.image = load_image(r, r.at("image"), dir, b.smooth, b.transparent, b.warnings);
     if (r.has("size")) {
         auto sz = r.ints("size", 2);
         b.width = sz[0];

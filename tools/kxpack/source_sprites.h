@@ -17,6 +17,7 @@ namespace kx::pack {
 // One sprite as stored in the game data.
 struct SpriteSource {
     std::string name;
+    std::vector<std::string> warnings;  // what kxpack build prints; not stored
     int32_t width = 1, height = 1;
     int32_t xorig = 0, yorig = 0;
     int32_t bbox_mode = 0;  // 0 automatic, 1 full image, 2 manual
@@ -28,6 +29,7 @@ struct SpriteSource {
 // One background as stored in the game data.
 struct BackgroundSource {
     std::string name;
+    std::vector<std::string> warnings;  // what kxpack build prints; not stored
     int32_t width = 0, height = 0;
     bool transparent = false, smooth = false, preload = false;
     CBitmap32 image;  // non-existing: no image

@@ -6,6 +6,7 @@
 
 #include "gamedata/cstream.h"
 #include "kxpack/game_source.h"
+#include "kxpack/source_json.h"
 #include "platform/virtual_keys.h"
 
 namespace kx::pack {
@@ -50,15 +51,26 @@ int32_t index_of(const std::vector<std::string>& names, const std::string& n) {
     return -1;
 }
 
-// What a source file may name: the object names of game.json.
+// What a source file may name: the resource names of game.json.
 struct Names {
-    std::vector<std::string> objects;
-    int32_t object(const std::string& where, const ordered_json& v) const {
+    std::vector<std::string> objects, sprites, backgrounds;
+    static int32_t ref(const std::string& where, const ordered_json& v,
+                       const std::vector<std::string>& names, const char* kind) {
         if (v.is_number_integer()) return v.get<int32_t>();
-        if (!v.is_string()) fail(where, "an object is a name or an index");
-        const int32_t i = index_of(objects, v.get<std::string>());
-        if (i < 0) fail(where, "no object named \"" + v.get<std::string>() + "\"");
+        if (!v.is_string()) fail(where, std::string("a ") + kind + " is a name or an index");
+        const int32_t i = index_of(names, v.get<std::string>());
+        if (i < 0)
+            fail(where, std::string("no ") + kind + " named \"" + v.get<std::string>() + "\"");
         return i;
+    }
+    int32_t object(const std::string& where, const ordered_json& v) const {
+        return ref(where, v, objects, "object");
+    }
+    // A key that holds a resource of the given list, or def when missing.
+    int32_t resource(const std::string& where, const ordered_json& j, const char* key,
+                     const std::vector<std::string>& names, const char* kind) const {
+        if (!j.contains(key)) return -1;
+        return ref(where + " \"" + key + "\"", j[key], names, kind);
     }
     std::string object_ref(int32_t i) const {
         if (i < 0 || static_cast<size_t>(i) >= objects.size() ||
@@ -80,6 +92,10 @@ ordered_json object_json(const Names& n, int32_t i) {
 int32_t key_code(const std::string& where, const std::string& s) {
     if (const VirtualKey* k = printed_key(s)) return k->code;
     if (s.size() == 1 && is_character_key(s[0])) return s[0];
+    if (!is_number(s) || s.size() > 10)
+        fail(where, "no key named \"" + s +
+                        "\": a key is a vk_ name (vk_up, vk_space, ...), a capital letter or "
+                        "digit, or a key code");
     return parse_int(where, s);
 }
 
@@ -300,11 +316,7 @@ ordered_json event_json(const CEvent& e, const Names& n) {
 ordered_json read_json(const fs::path& p) {
     std::ifstream f(p);
     if (!f) throw SourceError("cannot read " + p.string());
-    try {
-        return ordered_json::parse(f);
-    } catch (const nlohmann::json::parse_error& e) {
-        throw SourceError(p.string() + ": " + e.what());
-    }
+    return parse_json(f, p.string());
 }
 
 void write_json(const fs::path& p, const ordered_json& j) {
@@ -340,13 +352,13 @@ std::shared_ptr<CObject> load_object(const fs::path& p, const std::string& name,
                {"sprite", "solid", "visible", "depth", "persistent", "parent", "mask", "events"});
     auto o = std::make_shared<CObject>();
     o->name = name;
-    o->sprite = get<int32_t>(where, j, "sprite", -1);
+    o->sprite = n.resource(where, j, "sprite", n.sprites, "sprite");
     o->solid = get<bool>(where, j, "solid", false);
     o->visible = get<bool>(where, j, "visible", true);
     o->depth = get<int32_t>(where, j, "depth", 0);
     o->persistent = get<bool>(where, j, "persistent", false);
     o->parent = j.contains("parent") ? n.object(where, j["parent"]) : -1;
-    o->mask = get<int32_t>(where, j, "mask", -1);
+    o->mask = n.resource(where, j, "mask", n.sprites, "sprite");
     if (j.contains("events")) {
         const auto& evs = j["events"];
         if (!evs.is_object()) fail(where, "events map names to action lists");
@@ -410,7 +422,7 @@ void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_i
             auto& l = r.layers[k];
             l.visible = get<bool>(w, b, "visible", false);
             l.foreground = get<bool>(w, b, "foreground", false);
-            l.index = get<int32_t>(w, b, "background", -1);
+            l.index = n.resource(w, b, "background", n.backgrounds, "background");
             l.x = get<int32_t>(w, b, "x", 0);
             l.y = get<int32_t>(w, b, "y", 0);
             l.htiled = get<bool>(w, b, "htiled", true);
@@ -469,7 +481,7 @@ void load_room(const fs::path& p, RoomRecord& r, const Names& n, int32_t& next_i
             RoomRecord::Tile rt;
             rt.x = get<int32_t>(w, t, "x", 0);
             rt.y = get<int32_t>(w, t, "y", 0);
-            rt.background = get<int32_t>(w, t, "background", -1);
+            rt.background = n.resource(w, t, "background", n.backgrounds, "background");
             rt.left = get<int32_t>(w, t, "left", 0);
             rt.top = get<int32_t>(w, t, "top", 0);
             rt.width = get<int32_t>(w, t, "width", 0);
@@ -577,6 +589,8 @@ void load_world_sources(const ordered_json& j, const fs::path& folder, GameSourc
     Names n;
     const auto objects = name_list(j, "objects");
     for (const auto& o : objects) n.objects.push_back(o.value_or(""));
+    for (const auto& s : g.sprites) n.sprites.push_back(s ? s->name : std::string());
+    for (const auto& b : g.backgrounds) n.backgrounds.push_back(b ? b->name : std::string());
     g.objects.clear();
     for (const auto& o : objects) {
         if (!o) {
