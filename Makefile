@@ -9,7 +9,7 @@ DEMO_PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev \
   libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libglx-mesa0 \
   nlohmann-json3-dev
 DEB_PACKAGES := $(DEMO_PACKAGES) clang libgtest-dev libgmock-dev imagemagick lua5.4 \
-  libclang-rt-14-dev xvfb xauth python3 man-db
+  libclang-rt-14-dev xvfb xauth x11-utils python3 man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local

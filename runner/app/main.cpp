@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     if (cl.help) return print_stdout(usage_text());
     if (cl.version) return print_stdout("kxrun " KX_VERSION " (commit " KX_COMMIT ")\n");
     if (cl.list_functions) {
+        std::unique_ptr<Platform> quiet = create_headless_platform();  // outlives rt
         Runtime rt;
-        std::unique_ptr<Platform> quiet = create_headless_platform();
         rt.platform = quiet.get();
         start_kxrun(rt);
         return print_stdout(cl.list_format == "markdown" ? vocabulary_markdown(rt)

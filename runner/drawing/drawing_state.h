@@ -33,6 +33,7 @@ struct PrimitiveBuilder {
     int32_t texture = -1;  // texture table id, -1 for none
     int count = 0;
     std::array<VertexCT, kMaxPrimitiveVertices> vertices{};
+    std::array<VertexCT, kMaxPrimitiveVertices> shifted{};  // moved onto a shared page
     // Lines and points become up to four triangles each when drawn.
     std::array<VertexCT, kMaxPrimitiveVertices * 12> quads{};
 };

@@ -302,7 +302,18 @@ void primitive_end(GraphicsState& g, PrimitiveBuilder& p) {
     if (!dev) return;
     g.texture_table.set_stage0(p.texture);
     const auto kind = static_cast<PrimitiveKind>(p.kind);
-    const std::span<const VertexCT> v(p.vertices.data(), size_t(p.count));
+    std::span<const VertexCT> v(p.vertices.data(), size_t(p.count));
+    // A picture on a shared page: its coordinates start at its place there.
+    if (const RTexture* t = g.texture_table.get(p.texture); t && t->page >= 0) {
+        const float du = float(double(t->x) / t->texture_width);
+        const float dv = float(double(t->y) / t->texture_height);
+        for (size_t i = 0; i < v.size(); ++i) {
+            p.shifted[i] = v[i];
+            p.shifted[i].u += du;
+            p.shifted[i].v += dv;
+        }
+        v = std::span<const VertexCT>(p.shifted.data(), v.size());
+    }
     const bool lines = kind == PrimitiveKind::LineList || kind == PrimitiveKind::LineStrip;
     if (g.device.in_3d() || !(lines || kind == PrimitiveKind::PointList)) {
         dev->draw(kind, v);

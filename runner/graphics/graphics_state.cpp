@@ -37,9 +37,12 @@ void present(Runtime& r) {
     begin_frame(r);
 }
 
+// F4 when the game allows it, and Alt+Enter always, as desktop players expect.
 void special_keys(Runtime& r) {
     InputState& in = r.get<WorldState>().game.input;
-    if (in.keyboard_lastkey != 115 || !r.get<GameDataState>().settings.KeyF4Fullscreen) return;
+    const bool f4 = in.keyboard_lastkey == 115 && r.get<GameDataState>().settings.KeyF4Fullscreen;
+    const bool alt_enter = in.keyboard_lastkey == 13 && in.key_held[18];
+    if (!f4 && !alt_enter) return;
     in.keyboard_lastkey = 0;
     WindowState& w = r.get<GraphicsState>().window;
     w.set_fullscreen(!w.fullscreen());

@@ -28,6 +28,9 @@ class TableTextureMaker : public ITextureMaker {
 public:
     explicit TableTextureMaker(TextureTable& table) : m_table(table) {}
     int32_t make(const CBitmap32& image) override { return m_table.from_image(image); }
+    int32_t make_packed(const CBitmap32& image) override {
+        return m_table.from_image_packed(image);
+    }
     void free(int32_t texture) override { m_table.free(texture); }
     void preload(int32_t) override {}  // every texture is resident once uploaded
 

@@ -15,11 +15,22 @@ namespace kx {
 
 void TextureTable::reset(IDrawDevice* device) {
     // Another device's textures went (or go) with it; our own are given back.
-    if (m_device && m_device == device)
+    if (m_device && m_device == device) {
         for (const RTexture& t : m_entries)
-            if (t.exists) m_device->destroy_texture(t.device_id);
+            if (t.exists && t.page < 0) m_device->destroy_texture(t.device_id);
+        for (const Page& p : m_pages)
+            if (p.device_id >= 0) m_device->destroy_texture(p.device_id);
+    }
     m_device = device;
     m_entries.clear();
+    m_pages.clear();
+}
+
+int32_t TextureTable::free_entry() {
+    int32_t id = 0;
+    while (id < count() && m_entries[static_cast<size_t>(id)].exists) ++id;
+    if (id == count()) m_entries.emplace_back();
+    return id;
 }
 
 const RTexture* TextureTable::get(int32_t id) const {
@@ -36,9 +47,7 @@ int32_t TextureTable::create(int32_t w, int32_t h, bool render_target) {
     if (device_id < 0) return -1;
     int tw = gw, th = gh;
     if (!m_device->texture_size(device_id, &tw, &th)) tw = gw, th = gh;
-    int32_t id = 0;
-    while (id < count() && m_entries[static_cast<size_t>(id)].exists) ++id;
-    if (id == count()) m_entries.emplace_back();
+    const int32_t id = free_entry();
     m_entries[static_cast<size_t>(id)] = RTexture{device_id, w, h, tw, th, true};
     return id;
 }
@@ -67,10 +76,74 @@ int32_t TextureTable::from_alpha(int32_t w, int32_t h, std::span<const uint8_t> 
     return from_image(CBitmap32::from_alpha(w, h, alpha));
 }
 
+namespace {
+
+// Pictures up to this size (with their border) share pages of this size.
+constexpr int kPackedMax = 256;
+constexpr int kPageSize = 1024;
+
+}  // namespace
+
+bool TextureTable::place(int w, int h, int* page, int* x, int* y) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_pages.empty() && m_pages.back().device_id >= 0) {
+            Page& p = m_pages.back();
+            if (p.shelf_x + w > p.w) {
+                p.shelf_y += p.shelf_h;
+                p.shelf_x = p.shelf_h = 0;
+            }
+            if (p.shelf_x + w <= p.w && p.shelf_y + h <= p.h) {
+                *page = static_cast<int>(m_pages.size()) - 1;
+                *x = p.shelf_x;
+                *y = p.shelf_y;
+                p.shelf_x += w;
+                p.shelf_h = std::max(p.shelf_h, h);
+                return true;
+            }
+        }
+        Page p;
+        if (!m_device->grant_texture_size(kPageSize, kPageSize, &p.w, &p.h)) return false;
+        p.device_id = m_device->create_texture(p.w, p.h, false);
+        if (p.device_id < 0) return false;
+        m_pages.push_back(p);
+    }
+    return false;
+}
+
+int32_t TextureTable::from_image_packed(const CBitmap32& image) {
+    if (!m_device || !image.exists || image.width < 1 || image.height < 1) return -1;
+    const int pw = image.width + 2, ph = image.height + 2;
+    int page = -1, x = 0, y = 0;
+    if (pw > kPackedMax || ph > kPackedMax || !place(pw, ph, &page, &x, &y))
+        return from_image(image);
+    CBitmap32 padded = CBitmap32::blank(pw, ph);
+    for (int j = 0; j < ph; ++j)
+        for (int i = 0; i < pw; ++i)
+            padded.at(i, j) = image.at(std::clamp(i - 1, 0, image.width - 1),
+                                       std::clamp(j - 1, 0, image.height - 1));
+    Page& p = m_pages[static_cast<size_t>(page)];
+    if (!m_device->upload_texture_at(p.device_id, x, y, padded.pixels.data(), pw, ph, pw))
+        return -1;
+    ++p.live;
+    const int32_t id = free_entry();
+    m_entries[static_cast<size_t>(id)] =
+        RTexture{p.device_id, image.width, image.height, p.w, p.h, true, x + 1, y + 1, page};
+    return id;
+}
+
 void TextureTable::free(int32_t id) {
     if (!exists(id)) return;
     RTexture& t = m_entries[static_cast<size_t>(id)];
-    if (m_device) m_device->destroy_texture(t.device_id);
+    if (t.page >= 0) {
+        // A page goes when its last picture does; its space is not reused before.
+        Page& p = m_pages[static_cast<size_t>(t.page)];
+        if (--p.live == 0 && p.device_id >= 0) {
+            if (m_device) m_device->destroy_texture(p.device_id);
+            p.device_id = -1;
+        }
+    } else if (m_device) {
+        m_device->destroy_texture(t.device_id);
+    }
     t = RTexture{};
 }
 
@@ -124,6 +197,10 @@ void emit(GraphicsState& g, int32_t id, const Corners& c, const uint32_t colours
     if (!dev) return;
     dev->set_texture_address(TextureAddress::Clamp);
     g.texture_table.set_stage0(id);
+    if (const RTexture* t = g.texture_table.get(id); t && t->page >= 0) {
+        const double du = double(t->x) / t->texture_width, dv = double(t->y) / t->texture_height;
+        u1 += du, u2 += du, v1 += dv, v2 += dv;
+    }
     const float z = static_cast<float>(g.device.draw_depth());
     const float u[4] = {float(u1), float(u2), float(u2), float(u1)};
     const float v[4] = {float(v1), float(v1), float(v2), float(v2)};

@@ -23,6 +23,10 @@ struct RTexture {
     int32_t image_width = 0, image_height = 0;      // the picture it holds
     int32_t texture_width = 0, texture_height = 0;  // as the device granted it
     bool exists = false;
+    // Where the picture starts in its device texture, and the shared page it
+    // lies on (-1: the device texture is its own).
+    int32_t x = 0, y = 0;
+    int32_t page = -1;
 };
 
 // Ids are indices; the table grows and never shrinks, a freed entry is taken
@@ -36,6 +40,11 @@ public:
 
     int32_t create(int32_t w, int32_t h, bool render_target);  // id or -1
     int32_t from_image(const CBitmap32& image);                // id or -1
+    // A small picture goes onto a shared page (with a border of its edge
+    // texels, so filtering at its edges stays its own), so that quads of
+    // different pictures can go to the device in one draw call; a large one
+    // gets its own texture as from_image.
+    int32_t from_image_packed(const CBitmap32& image);
     int32_t from_alpha(int32_t w, int32_t h, std::span<const uint8_t> alpha);
     void free(int32_t id);
     // Render-target textures do not survive a device reset: their entries go.
@@ -50,9 +59,20 @@ public:
     int32_t count() const { return static_cast<int32_t>(m_entries.size()); }
 
 private:
+    struct Page {
+        int device_id = -1;  // -1 once every picture on it was freed
+        int w = 0, h = 0;
+        int shelf_x = 0, shelf_y = 0, shelf_h = 0;  // pictures are laid in rows
+        int live = 0;
+    };
     bool upload(const RTexture& t, const CBitmap32& image);
+    int32_t free_entry();
+    // A place for a w x h block on the last page, or on a new one; false
+    // when no page can be made.
+    bool place(int w, int h, int* page, int* x, int* y);
     IDrawDevice* m_device = nullptr;
     std::vector<RTexture> m_entries;
+    std::vector<Page> m_pages;
 };
 
 // The textured quads. Angles in radians, counter-clockwise on screen; colours

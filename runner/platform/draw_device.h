@@ -194,6 +194,9 @@ public:
     // Fills the rectangle (0, 0, w, h) of the texture from A8R8G8B8 rows of
     // pitch_pixels; false when it does not fit.
     virtual bool upload_texture(int id, const uint32_t* pixels, int w, int h, int pitch_pixels) = 0;
+    // The same into the rectangle (x, y, w, h).
+    virtual bool upload_texture_at(int id, int x, int y, const uint32_t* pixels, int w, int h,
+                                   int pitch_pixels) = 0;
     virtual void destroy_texture(int id) = 0;
     virtual bool texture_exists(int id) const = 0;
     virtual bool texture_size(int id, int* w, int* h) const = 0;

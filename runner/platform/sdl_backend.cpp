@@ -311,6 +311,18 @@ public:
         SDL_SetWindowAlwaysOnTop(m_window, topmost ? SDL_TRUE : SDL_FALSE);
     }
     void set_fullscreen(bool on) override {
+        if (on) {
+            // The window covers its display by itself first: without a window
+            // manager nobody honours the full-screen request below, and the
+            // window would stay as small as it was.
+            SDL_Rect b;
+            if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(m_window), 0), &b) == 0) {
+                SDL_SetWindowBordered(m_window, SDL_FALSE);
+                SDL_SetWindowMinimumSize(m_window, 0, 0);
+                SDL_SetWindowPosition(m_window, b.x, b.y);
+                SDL_SetWindowSize(m_window, b.w, b.h);
+            }
+        }
         SDL_SetWindowFullscreen(m_window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     }
     void set_client_rect(const WindowRect& r) override {

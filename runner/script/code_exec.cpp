@@ -271,7 +271,7 @@ int32_t x_global(ExecContext& c, const Node& n, RValue& out) {
 }
 
 int32_t x_argument(ExecContext& c, const Node& n, RValue& out) {
-    copy_value(out, c.st.args[static_cast<size_t>(n.code - c.st.argument0_index)]);
+    copy_value(out, c.st.args[n.hint]);  // the slot number, set by linking
     return Ok;
 }
 
@@ -417,11 +417,24 @@ int32_t call_builtin(ExecContext& c, const Node& n, RValue& out) {
     return Ok;
 }
 
-// A call statement of a script hands it the running code's result slot.
+// A call statement of a script hands it the running code's result slot. The
+// arguments are evaluated straight into the callee's block.
 int32_t s_call_script(ExecContext& c, const Node& n, RValue& out) {
-    Args a;
-    if (a.evaluate(c, n) != Ok) return Error;
-    return call_script(c.st, n.code - kScriptCallBase, c.self, c.other, a.made, a.at(0), out)
+    ScriptState& st = c.st;
+    RValue* block = acquire_args(st);
+    struct Release {
+        ScriptState& st;
+        RValue* block;
+        int used;
+        ~Release() { release_args(st, block, used); }
+    } rel{st, block, 0};
+    const int argc = static_cast<int>(n.children.size());
+    for (int i = 0; i < argc; ++i) {
+        rel.used = i + 1;
+        if (ev(c, n.children[static_cast<size_t>(i)], block[i]) != Ok) return Error;
+    }
+    return call_script_with(st, n.code - kScriptCallBase, c.self, c.other, argc, block, out,
+                            rel.used)
                ? Ok
                : Error;
 }
@@ -520,12 +533,10 @@ int32_t assign_new(ExecContext& c, const Node& n, int32_t var, RValue& v) {
     return Ok;
 }
 
-// An instance variable of self written without scope or index: the cell is
-// found once and updated in place.
-int32_t s_assign_self(ExecContext& c, const Node& n, RValue& result) {
+// An instance variable of self written without scope or index, with the
+// right side's value: the cell is found once and updated in place.
+int32_t assign_self_value(ExecContext& c, const Node& n, RValue& v, RValue& result) {
     const Node& target = n.children[0];
-    RValue v;
-    if (eval_rhs(c, n.children[1], v) != Ok) return Error;
     RVariable* var = c.self_part->vars().find_hinted(target.code, target.hint);
     if (!var) {
         if (assign_new(c, n, target.code, v) != Ok) return Error;
@@ -536,11 +547,15 @@ int32_t s_assign_self(ExecContext& c, const Node& n, RValue& result) {
     return assign_cell(c, n, var->value, v, result);
 }
 
-// A var-local written without index.
-int32_t s_assign_local(ExecContext& c, const Node& n, RValue& result) {
-    const Node& target = n.children[0];
+int32_t s_assign_self(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (eval_rhs(c, n.children[1], v) != Ok) return Error;
+    return assign_self_value(c, n, v, result);
+}
+
+// A var-local written without index.
+int32_t assign_local_value(ExecContext& c, const Node& n, RValue& v, RValue& result) {
+    const Node& target = n.children[0];
     LocalSlot& s = c.slots[target.hint];
     if (!s.set) {
         if (assign_new(c, n, target.code, v) != Ok) return Error;
@@ -550,6 +565,68 @@ int32_t s_assign_local(ExecContext& c, const Node& n, RValue& result) {
         return Ok;
     }
     return assign_cell(c, n, s.var.value, v, result);
+}
+
+int32_t s_assign_local(ExecContext& c, const Node& n, RValue& result) {
+    RValue v;
+    if (eval_rhs(c, n.children[1], v) != Ok) return Error;
+    return assign_local_value(c, n, v, result);
+}
+
+// Where the fast forms find the cell: self's list or the frame; null sends
+// the assignment the general way.
+struct SelfCell {
+    static RValue* find(ExecContext& c, const Node& target) {
+        RVariable* v = c.self_part->vars().find_hinted(target.code, target.hint);
+        return v ? &v->value : nullptr;
+    }
+    static int32_t general(ExecContext& c, const Node& n, RValue& v, RValue& result) {
+        return assign_self_value(c, n, v, result);
+    }
+};
+struct LocalCell {
+    static RValue* find(ExecContext& c, const Node& target) {
+        LocalSlot& s = c.slots[target.hint];
+        return s.set ? &s.var.value : nullptr;
+    }
+    static int32_t general(ExecContext& c, const Node& n, RValue& v, RValue& result) {
+        return assign_local_value(c, n, v, result);
+    }
+};
+struct OpSet {
+    static bool apply(double& l, double r) { return l = r, true; }
+};
+
+// `=`, `+=`, `-=`, `*=` on a cell that holds a real, with a real: the
+// arithmetic in place; anything else goes the general way with the value.
+template <class Cell, class Op>
+int32_t s_assign_fast(ExecContext& c, const Node& n, RValue& result) {
+    RValue v;
+    if (eval_rhs(c, n.children[1], v) != Ok) return Error;
+    if (v.is_real()) {
+        if (RValue* cell = Cell::find(c, n.children[0]); cell && cell->is_real()) {
+            Op::apply(cell->real, v.real);
+            result.set_real(cell->real);
+            return Ok;
+        }
+    }
+    return Cell::general(c, n, v, result);
+}
+
+template <class Cell>
+ExecFn pick_assign(int32_t op, ExecFn general) {
+    switch (op) {
+        case tok::Assign:
+            return &s_assign_fast<Cell, OpSet>;
+        case tok::AddAssign:
+            return &s_assign_fast<Cell, OpAdd>;
+        case tok::SubAssign:
+            return &s_assign_fast<Cell, OpSub>;
+        case tok::MulAssign:
+            return &s_assign_fast<Cell, OpMul>;
+        default:
+            return general;
+    }
 }
 
 int32_t s_assign(ExecContext& c, const Node& n, RValue& result) {
@@ -828,6 +905,7 @@ struct Linker {
                 n.fn = &x_self;
                 return;
             case xk::Argument:
+                n.hint = n.code - st.argument0_index;
                 n.fn = &x_argument;
                 return;
             case xk::Simple:
@@ -871,14 +949,14 @@ struct Linker {
                 return;
             case xk::AssignSelf:
                 expr(n.children[1]);
-                n.fn = &s_assign_self;
+                n.fn = pick_assign<SelfCell>(n.code, &s_assign_self);
                 return;
             case xk::Assign: {
                 Node& target = n.children[0];
                 variable(target);
                 expr(n.children[1]);
                 n.fn = target.kind == tok::SimpleVar && target.scope == scope::Local
-                           ? &s_assign_local
+                           ? pick_assign<LocalCell>(n.code, &s_assign_local)
                            : &s_assign;
                 return;
             }
@@ -977,7 +1055,7 @@ std::vector<int32_t> link_tree(const ScriptState& st, Node& root, bool program) 
 }
 
 bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RValue& result) {
-    clear_pending_error(st);
+    if (st.errors.pending) clear_pending_error(st);
     if (!code.compiled()) {
         record_error(st, code, 0, "Internal Error: Executing non-compiled code.");
         return false;
@@ -1026,7 +1104,7 @@ bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RV
         size_t n;
         Guard(int& d_, LocalSlot* s, size_t n_) : d(d_), slots(s), n(n_) { ++d; }
         ~Guard() {
-            clear_frame(slots, n);
+            if (n > 0) clear_frame(slots, n);
             --d;
         }
     } guard(st.exec_depth, slots, nslots);

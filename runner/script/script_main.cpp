@@ -25,18 +25,6 @@ uintptr_t stack_address() {
 
 }  // namespace
 
-bool ScriptList::exists(int index) const {
-    return index >= 0 && index < count() && m_slots[static_cast<size_t>(index)] != nullptr;
-}
-
-CScript* ScriptList::at(int index) {
-    return exists(index) ? m_slots[static_cast<size_t>(index)].get() : nullptr;
-}
-
-const CScript* ScriptList::at(int index) const {
-    return exists(index) ? m_slots[static_cast<size_t>(index)].get() : nullptr;
-}
-
 std::string_view ScriptList::name(int index) const {
     const CScript* s = at(index);
     return s ? std::string_view(s->name) : std::string_view("<undefined>");
@@ -120,8 +108,8 @@ bool compile_scripts(Runtime& r) {
     return true;
 }
 
-bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
-                 const RValue* args, RValue& result) {
+bool call_script_with(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
+                      RValue* block, RValue& result, int& used) {
     CScript* sc = st.scripts.at(index);
     if (!sc) return false;
     if (!sc->code) {
@@ -137,41 +125,27 @@ bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, 
         set_pending_message(st, "Script calls nested too deeply.");
         return false;
     }
-    // The caller's slots move aside into a frame kept for this depth (frames
-    // are reused, so a call allocates nothing once the depth was reached).
-    // Only the slots below args_used can hold anything but the real 0.
-    const size_t depth = static_cast<size_t>(st.call_depth);
-    if (st.saved_args.size() <= depth) st.saved_args.resize(depth + 1);
+    RValue* const caller = st.args;
     const int caller_used = st.args_used;
-    {
-        SavedArgs& saved = st.saved_args[depth];
-        for (int k = 0; k < caller_used; ++k) {
-            RValue& a = st.args[static_cast<size_t>(k)];
-            RValue& b = saved.slots[static_cast<size_t>(k)];
-            b.kind = a.kind;
-            b.real = a.real;
-            b.str = std::move(a.str);
-            a.kind = VKind::Real;
-            a.real = 0;
-        }
-        saved.used = caller_used;
-        for (int k = 0; k < argc; ++k) st.args[static_cast<size_t>(k)] = args[k];
-        st.args_used = argc;
-    }
+    st.args = block;
+    st.args_used = argc;
     ++st.call_depth;
     const bool ok = execute_quiet(st, self, other, *sc->code, result);
     --st.call_depth;
     if (!ok) set_pending_message(st, "In script " + sc->name + ":\r" + pending_message(st));
-    SavedArgs& saved = st.saved_args[depth];  // the vector may have grown
-    for (int k = 0; k < st.args_used; ++k) st.args[static_cast<size_t>(k)] = RValue();
-    for (int k = 0; k < saved.used; ++k) {
-        RValue& a = st.args[static_cast<size_t>(k)];
-        RValue& b = saved.slots[static_cast<size_t>(k)];
-        a.kind = b.kind;
-        a.real = b.real;
-        a.str = std::move(b.str);
-    }
-    st.args_used = saved.used;
+    if (st.args_used > used) used = st.args_used;
+    st.args = caller;
+    st.args_used = caller_used;
+    return ok;
+}
+
+bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
+                 const RValue* args, RValue& result) {
+    RValue* block = acquire_args(st);
+    for (int k = 0; k < argc; ++k) block[k] = args[k];
+    int used = argc;
+    const bool ok = call_script_with(st, index, self, other, argc, block, result, used);
+    release_args(st, block, used);
     return ok;
 }
 

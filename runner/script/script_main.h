@@ -32,12 +32,18 @@ class ScriptList {
 public:
     void clear() { m_slots.clear(); }
     int count() const { return static_cast<int>(m_slots.size()); }
-    bool exists(int index) const;
+    bool exists(int index) const {
+        return index >= 0 && index < count() && m_slots[static_cast<size_t>(index)] != nullptr;
+    }
     std::string_view name(int index) const;  // "<undefined>" for no script
     std::string_view text(int index) const;  // "" for no script
     int find(std::string_view name) const;   // -1 when none
-    CScript* at(int index);
-    const CScript* at(int index) const;
+    CScript* at(int index) {
+        return exists(index) ? m_slots[static_cast<size_t>(index)].get() : nullptr;
+    }
+    const CScript* at(int index) const {
+        return exists(index) ? m_slots[static_cast<size_t>(index)].get() : nullptr;
+    }
     // Appends a slot (empty when name is null); for loaders and tests.
     int add(std::optional<std::string> name, std::string text = {});
 
@@ -59,5 +65,9 @@ bool compile_scripts(Runtime& r);
 // slots. On failure the pending message gets the "In script " frame.
 bool call_script(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
                  const RValue* args, RValue& result);
+// The same with the arguments already in a block from acquire_args; used
+// grows to the slots the script wrote, for release_args.
+bool call_script_with(ScriptState& st, int index, CInstance* self, CInstance* other, int argc,
+                      RValue* block, RValue& result, int& used);
 
 }  // namespace kx

@@ -48,10 +48,8 @@ struct WorldNames {
     std::function<std::string(int32_t type, int32_t number)> event_name;
 };
 
-struct SavedArgs {
-    std::array<RValue, 16> slots;
-    int used = 0;
-};
+// The 16 argument slots of one script call.
+using ArgBlock = std::array<RValue, 16>;
 
 // One var-local of a running execution, addressed by slot.
 struct LocalSlot {
@@ -68,12 +66,18 @@ struct ScriptState {
     CVariableList globals;
     ScriptList scripts;
 
-    // The innermost running script call's arguments. Slots from args_used on
-    // are the real 0; write them through set_argument_slot().
-    std::array<RValue, 16> args;
+    // The innermost running script call's arguments (16 slots). Slots from
+    // args_used on are the real 0; write them through set_argument_slot().
+    // Each call depth has its own block, so a call leaves the caller's
+    // slots where they are.
+    std::unique_ptr<ArgBlock> outer_args = std::make_unique<ArgBlock>();
+    RValue* args = outer_args->data();
     int args_used = 0;
     int argument0_index = -1;  // built-in variables argument0..15 are consecutive from here
-    std::vector<SavedArgs> saved_args;  // per call depth: the caller's slots
+    // Blocks for calls being made, taken last-in first-out (a call's
+    // arguments may make calls of their own), reused from call to call.
+    std::vector<std::unique_ptr<ArgBlock>> arg_blocks;
+    int arg_top = 0;
     int call_depth = 0;
     uintptr_t stack_base = 0;  // machine stack at the outermost script call
     int exec_depth = 0;        // nested executions of code
@@ -104,6 +108,24 @@ struct ScriptState {
     // Compile scratch: var-locals declared so far in the code being compiled.
     std::vector<int32_t> declared_locals;
 };
+
+// The next free argument block, its slots the real 0; give it back with
+// release_args.
+inline RValue* acquire_args(ScriptState& st) {
+    const size_t top = static_cast<size_t>(st.arg_top++);
+    if (st.arg_blocks.size() <= top) st.arg_blocks.resize(top + 1);
+    std::unique_ptr<ArgBlock>& b = st.arg_blocks[top];
+    if (!b) b = std::make_unique<ArgBlock>();
+    return b->data();
+}
+// Clears the first `used` slots and frees the block.
+inline void release_args(ScriptState& st, RValue* block, int used) {
+    for (int k = 0; k < used; ++k) {
+        block[k].set_real(0);
+        block[k].str = KxString();
+    }
+    --st.arg_top;
+}
 
 inline void set_argument_slot(ScriptState& st, int k, const RValue& v) {
     st.args[static_cast<size_t>(k)] = v;

@@ -286,7 +286,7 @@ void CSprite::make_textures() {
     m_textures.assign(m_images.size(), -1);
     if (!tm) return;
     for (size_t i = 0; i < m_images.size(); ++i) {
-        m_textures[i] = tm->make(m_images[i]);
+        m_textures[i] = tm->make_packed(m_images[i]);
         if (m_preload && m_textures[i] >= 0) tm->preload(m_textures[i]);
     }
 }

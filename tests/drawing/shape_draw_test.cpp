@@ -346,6 +346,30 @@ TEST_F(Shapes, AlphaByteIsRoundedTiesToEvenForShapesAndSprites) {
     EXPECT_EQ(pixel(5, 9), 0xffb2b2b2u);
 }
 
+TEST_F(Shapes, PathsDrawAsLineStripsThroughTheirPoints) {
+    // A path is drawn through points 4 pixels apart along it; these sides are
+    // multiples of 4, so the points fall on the corners as well.
+    const LineCase cases[] = {
+        {"path_set_closed(p, 0); draw_path(p, 0, 0, 1)",
+         [](int x, int y) {
+             return (y == 2 && x >= 2 && x < 14) || (x == 14 && y >= 2 && y < 10);
+         }},
+        // Closed and relative: the whole outline, its first point at (10, 4).
+        {"path_add_point(p, 2, 10, 100); draw_path(p, 10, 4, 0)",
+         [](int x, int y) {
+             return x >= 10 && x <= 22 && y >= 4 && y <= 12 &&
+                    (x == 10 || x == 22 || y == 4 || y == 12);
+         }},
+    };
+    for (const LineCase& c : cases) {
+        dev->clear(true, false, kBlack);
+        run("draw_set_color(c_white); p = path_add(); path_add_point(p, 2, 2, 100);"
+            "path_add_point(p, 14, 2, 100); path_add_point(p, 14, 10, 100); " +
+            std::string(c.code));
+        EXPECT_EQ(drawn(), expected(c.in)) << c.code;
+    }
+}
+
 TEST_F(Shapes, DrawPathOfAMissingPathReports) {
     EXPECT_EQ(t.run("draw_path(3, 0, 0, 1)"), "");
     EXPECT_EQ(

@@ -549,11 +549,34 @@ TEST_F(Draw, QuadsOfOneTextureShareOneDrawCall) {
     for (int i = 0; i < 40; ++i) call("draw_sprite", {double(a), 0.0, double(i), double(i % 7)});
     screen();
     EXPECT_EQ(dev->stats().draw_calls, 1u);
-    // Alternating textures cannot share a batch, which shows what the count measures.
+    // Small sprites share a texture page, so alternating them still makes one batch.
     dev->reset_stats();
     for (int i = 0; i < 10; ++i) call("draw_sprite", {double(i % 2 ? a : b), 0.0, 0.0, 0.0});
     screen();
+    EXPECT_EQ(dev->stats().draw_calls, 1u);
+    // Alternating textures of their own cannot share a batch, which shows what
+    // the count measures.
+    const int32_t back = add_background(pattern(4, 4, 10));
+    dev->reset_stats();
+    for (int i = 0; i < 10; ++i) {
+        if (i % 2)
+            call("draw_sprite", {double(a), 0.0, 0.0, 0.0});
+        else
+            call("draw_background", {double(back), 0.0, 0.0});
+    }
+    screen();
     EXPECT_EQ(dev->stats().draw_calls, 10u);
+}
+
+TEST_F(Draw, PackedSpritesKeepTheirEdgesUnderFiltering) {
+    // Two solid sprites side by side on one page; stretched with filtering,
+    // the first must show none of the second at its edges.
+    const int32_t a = add_sprite({CBitmap32::blank(4, 4, 0xffff0000u)}, 0, 0);
+    add_sprite({CBitmap32::blank(4, 4, 0xff00ff00u)}, 0, 0);
+    call("texture_set_interpolation", {1.0});
+    call("draw_sprite_stretched", {double(a), 0.0, 0.0, 0.0, 32.0, 32.0});
+    const std::vector<uint32_t> got = read(kBackBuffer, {0, 0, 32, 32});
+    for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], 0xffff0000u) << i;
 }
 
 }  // namespace

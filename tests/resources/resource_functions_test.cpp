@@ -189,6 +189,18 @@ TEST_F(Resources, BackgroundsFromFilesColoursAndSavedCopies) {
     EXPECT_EQ(num("background_get_width(" + a + ")"), -1);
 }
 
+TEST_F(Resources, TexturesFollowAReplacedPicture) {
+    const std::string b =
+        std::to_string(int(num("background_add(" + q("strip.png") + ", 0, 0, 0)")));
+    ASSERT_EQ(t.run("background_replace(" + b + ", " + q("wide.png") +
+                    ", 0, 0, 0); draw_background(" + b + ", 0, 0)"),
+              "");
+    uint32_t px = 0;
+    ASSERT_TRUE(
+        t.state<GraphicsState>().draw_device->read_pixels(kBackBuffer, {9, 1, 1, 1}, &px, 1));
+    EXPECT_EQ(px, kRed);  // the strip had blue there
+}
+
 TEST_F(Resources, FlagsOfScreenGrabsAreTrueOnlyAboveOneHalf) {
     const std::string s =
         std::to_string(int(num("sprite_create_from_screen(0, 0, 32, 32, 0.5, 1, 0.5, 0.5, 0, 0)")));

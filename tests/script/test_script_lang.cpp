@@ -2,6 +2,7 @@
 // stream records, token positions, scripts, instances, reporting, constants.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -643,6 +644,105 @@ TEST_F(ScriptTest, GameConstantMessages) {
         EXPECT_EQ(st().constants.count(), before + 1);  // stops at the bad one
         EXPECT_FALSE(error_pending(st()));
     }
+}
+
+// ------------------------------------------------------------ compiled form
+
+TEST_F(ScriptTest, RecursionReachesTheDepthLimitWithItsLocalsIntact) {
+    // Each level keeps its own var-locals and argument slots while deeper
+    // levels run.
+    add_script("down",
+               "var k, r; k = argument0; if (k <= 0) return 0; r = down(k - 1); return r + k");
+    ASSERT_TRUE(compile_scripts(r()));
+    const int deepest = kMaxScriptDepth - 1;  // down(n) nests n + 1 calls
+#if defined(__SANITIZE_ADDRESS__)
+    // Instrumented frames are larger: the stack budget, with the same
+    // message, may come first.
+    const int reached = deepest / 4;
+#else
+    const int reached = deepest;
+#endif
+    EXPECT_EQ(real_of("return down(" + std::to_string(reached) + ")"),
+              double(reached) * (reached + 1) / 2);
+    const std::string err = run("return down(" + std::to_string(deepest + 1) + ")");
+    EXPECT_EQ(err.rfind("In script down:\r", 0), 0u) << err;
+    EXPECT_NE(err.find("Script calls nested too deeply."), std::string::npos) << err;
+    EXPECT_EQ(st().call_depth, 0);
+    EXPECT_EQ(st().arg_top, 0);
+    EXPECT_EQ(st().exec_depth, 0);
+    EXPECT_EQ(real_of("return down(10)"), 55);  // nothing left behind by the failure
+}
+
+TEST_F(ScriptTest, AHundredThousandStatementsRunAndReportTheirLine) {
+    std::string text = "x = 0";
+    for (int i = 0; i < 100000; ++i) text += "\rx += 1";
+    EXPECT_EQ(real_of(text + "\rreturn x"), 100000);
+    EXPECT_EQ(run(text + "\rreturn x + zz"),
+              "Error in code at line 100002:\r   return x + zz\r\rat position 12: Unknown "
+              "variable zz");
+}
+
+TEST_F(ScriptTest, VarLocalsThroughAComputedScope) {
+    const struct {
+        const char* code;
+        const char* result;  // or the end of the message
+    } cases[] = {
+        {"var a; a = 4; s = -7; return s.a", "4"},
+        {"var a; s = -7; s.a = 5; return a", "5"},
+        {"s = -7; s.b = 6; return local.b + s.b", "12"},  // never declared
+        {"var a; a[3] = 2; return a[3] + a[1] + a", "2"},
+        {"var a; a[0, 2] = 'x'; return local.a[2]", "x"},
+        {"var a; return a", "Unknown variable a"},
+        {"var a; a += 1", "Unknown variable a"},
+        {"var a; a[2] = 1; return a[3]", "Unknown variable a or array index out of bounds"},
+        {"s = -7; return s.c", "Unknown variable c"},
+    };
+    for (const auto& c : cases) {
+        RValue v;
+        const std::string err = run(c.code, &v);
+        const std::string got = !err.empty()  ? err
+                                : v.is_real() ? std::to_string(int(v.real))
+                                              : v.str.str();
+        EXPECT_TRUE(got.size() >= strlen(c.result) &&
+                    got.compare(got.size() - strlen(c.result), std::string::npos, c.result) == 0)
+            << c.code << " gave " << got;
+    }
+    settings().UninitializedAsZero = true;
+    EXPECT_EQ(real_of("var a; a += 3; return a + local.q"), 3);
+}
+
+TEST_F(WorldTest, WithInsideACallInsideAWith) {
+    // Inside the script self is the outer with's instance and other the
+    // program's self; its own with makes that instance other and gives both
+    // back afterwards, and the script's var-local is seen from every body.
+    add_script("probe", "var s; s = 0; with (all) s += other.id; return s * 10 + other.id");
+    ASSERT_TRUE(compile_scripts(r()));
+    EXPECT_EQ(run("with (0) { got = probe(); mine = id; back = other.id }"), "");
+    for (CInstance* i : {a1, a2}) {
+        const double id = i->id();
+        EXPECT_EQ(i->vars().get(variable_index(st(), "got"), 0)->real, 3 * id * 10) << id;
+        EXPECT_EQ(i->vars().get(variable_index(st(), "mine"), 0)->real, id);
+        EXPECT_EQ(i->vars().get(variable_index(st(), "back"), 0)->real, 0);
+    }
+    EXPECT_EQ(b1->vars().get(variable_index(st(), "got"), 0), nullptr);
+}
+
+TEST_F(WorldTest, AnErrorInNestedCallsReportsTheInnermostPosition) {
+    add_script("inner", "x = 1\ry = x + 'a'");
+    add_script("middle", "var m; with (other) m = inner(); return m");
+    add_script("outer", "return 1 + middle()");
+    ASSERT_TRUE(compile_scripts(r()));
+    EXPECT_EQ(run("with (100002) v = outer()"),
+              "In script outer:\rIn script middle:\rIn script inner:\rError in code at line "
+              "2:\r   y = x + 'a'\r\rat position 7: Wrong type of arguments to +.");
+    // An argument that fails stops the call before the script runs.
+    add_script("never", "ran = 1");
+    ASSERT_TRUE(compile_scripts(r()));
+    EXPECT_EQ(run("never(1, 2 + zz)"),
+              "Error in code at line 1:\r   never(1, 2 + zz)\r\rat position 14: Unknown "
+              "variable zz");
+    EXPECT_EQ(st().arg_top, 0);
+    EXPECT_EQ(temp.vars().get(variable_index(st(), "ran"), 0), nullptr);
 }
 
 }  // namespace

@@ -64,6 +64,10 @@ public:
         throw SourceError(m_file.string() + ": " + what);
     }
     bool has(const char* key) const { return m_j.contains(key); }
+    // The file as a source folder names it: "sprites/spr_x.json".
+    std::string shown() const {
+        return (m_file.parent_path().filename() / m_file.filename()).string();
+    }
     const ordered_json& at(const char* key) const { return m_j.at(key); }
     template <class T>
     T get(const char* key, T def) const {
@@ -116,7 +120,7 @@ CBitmap32 load_image(const Reader& r, const ordered_json& e, const fs::path& dir
     if (transparent && !img.pixels.empty() &&
         std::all_of(img.pixels.begin(), img.pixels.end(),
                     [](uint32_t px) { return (px >> 24) == 0; }))
-        warnings.push_back(dir.filename().string() + "/" + e.get<std::string>() +
+        warnings.push_back(r.shown() + ": picture " + e.get<std::string>() +
                            ": \"transparent\" keys out its bottom-left colour, which is every "
                            "pixel, so it draws nothing; set \"transparent\": false or give the "
                            "picture an alpha channel");

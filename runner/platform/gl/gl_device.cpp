@@ -197,7 +197,11 @@ public:
 
     bool grant_texture_size(int w, int h, int* gw, int* gh) const override;
     int create_texture(int w, int h, bool render_target) override;
-    bool upload_texture(int id, const uint32_t* pixels, int w, int h, int pitch) override;
+    bool upload_texture(int id, const uint32_t* pixels, int w, int h, int pitch) override {
+        return upload_texture_at(id, 0, 0, pixels, w, h, pitch);
+    }
+    bool upload_texture_at(int id, int x, int y, const uint32_t* pixels, int w, int h,
+                           int pitch) override;
     void destroy_texture(int id) override;
     bool texture_exists(int id) const override { return find(id) != nullptr; }
     bool texture_size(int id, int* w, int* h) const override;
@@ -679,16 +683,19 @@ int GlDrawDevice::create_texture(int w, int h, bool render_target) {
     return int(slot) + 1;
 }
 
-bool GlDrawDevice::upload_texture(int id, const uint32_t* pixels, int w, int h, int pitch) {
+bool GlDrawDevice::upload_texture_at(int id, int x, int y, const uint32_t* pixels, int w, int h,
+                                     int pitch) {
     make_current();
     clear_gl_errors();
     Texture* t = find(id);
-    if (!t || !pixels || w < 1 || h < 1 || w > t->w || h > t->h || pitch < w) return false;
+    if (!t || !pixels || w < 1 || h < 1 || x < 0 || y < 0 || x > t->w - w || y > t->h - h ||
+        pitch < w)
+        return false;
     if (id == m_texture) flush();
     glBindTexture(GL_TEXTURE_2D, t->name);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     m_state_dirty = true;
     return glGetError() == GL_NO_ERROR;
