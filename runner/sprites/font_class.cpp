@@ -120,37 +120,21 @@ void CFont::create_page_font_from(ISystemFont& face, const std::string& name, in
         rendered[static_cast<size_t>(c)] =
             face.glyph(static_cast<uint8_t>(c), images[static_cast<size_t>(c)]);
 
-    // Layout: the page widens until it is at least as wide as it is high.
-    int32_t w = 64, page_h = 0;
-    do {
-        w *= 2;
-        int32_t x = 0, y = 0;
-        for (int32_t c = m_first; c <= m_last; ++c) {
-            RGlyph& g = m_glyphs[static_cast<size_t>(c)];
-            const GlyphImage& im = images[static_cast<size_t>(c)];
-            int32_t cell;
-            if (rendered[static_cast<size_t>(c)]) {
-                // ABC widths: A the left bearing, B the black box.
-                cell = im.width + 1;
-                g.advance = im.advance;
-                g.offset = im.left;
-            } else {
-                cell = (m_italic ? h / 2 + 2 : 1);
-                g.advance = 0;
-                g.offset = 0;
-            }
-            g.height = h;
-            g.width = cell;
-            if (x > 0 && x + cell >= w) {
-                x = 0;
-                y += h + 1;
-            }
-            g.x = x;
-            g.y = y;
-            x += cell + 1;
+    std::vector<int32_t> cells(256, 0);
+    for (int32_t c = m_first; c <= m_last; ++c) {
+        RGlyph& g = m_glyphs[static_cast<size_t>(c)];
+        const GlyphImage& im = images[static_cast<size_t>(c)];
+        if (rendered[static_cast<size_t>(c)]) {
+            // ABC widths: A the left bearing, B the black box.
+            cells[static_cast<size_t>(c)] = im.width + 1;
+            g.advance = im.advance;
+            g.offset = im.left;
+        } else {
+            cells[static_cast<size_t>(c)] = m_italic ? h / 2 + 2 : 1;
         }
-        page_h = y + h + 1;
-    } while (w < page_h);
+    }
+    lay_out_page(cells, h);
+    const int32_t w = m_page_width, page_h = m_page_height;
 
     // Rendering: white on black, then black on white at the same places; the
     // page keeps half their difference, which is the coverage wherever
@@ -182,8 +166,68 @@ void CFont::create_page_font_from(ISystemFont& face, const std::string& name, in
     m_page.resize(n);
     for (size_t i = 0; i < n; ++i)
         m_page[i] = static_cast<uint8_t>((on_black[i] - on_white[i] + 255) >> 1);
+    make_texture();
+}
+
+void CFont::lay_out_page(const std::vector<int32_t>& cells, int32_t h) {
+    // The page widens until it is at least as wide as it is high.
+    int32_t w = 64, page_h = 0;
+    do {
+        w *= 2;
+        int32_t x = 0, y = 0;
+        for (int32_t c = m_first; c <= m_last; ++c) {
+            RGlyph& g = m_glyphs[static_cast<size_t>(c)];
+            const int32_t cell = cells[static_cast<size_t>(c)];
+            g.height = h;
+            g.width = cell;
+            if (x > 0 && x + cell >= w) {
+                x = 0;
+                y += h + 1;
+            }
+            g.x = x;
+            g.y = y;
+            x += cell + 1;
+        }
+        page_h = y + h + 1;
+    } while (w < page_h);
     m_page_width = w;
     m_page_height = page_h;
+}
+
+void CFont::create_page_from_sprite(const CSprite& sprite, const std::string& name, int32_t first,
+                                    bool proportional, int32_t separation) {
+    create_sprite_font(sprite, -1, first, proportional, separation);
+    m_sprite = -1;
+    m_name = name;
+    if (m_last < m_first) return;
+    std::vector<int32_t> cells(256, 0);
+    std::vector<BitmapBox> boxes(256);
+    for (int32_t c = m_first; c <= m_last; ++c) {
+        RGlyph& g = m_glyphs[static_cast<size_t>(c)];
+        // The box's columns, cut to the image; the cell keeps them all, so
+        // the glyph's pixels land where the sprite would have put them.
+        BitmapBox b{g.x, 0, std::min(g.x + g.width, sprite.width() - 1), sprite.height() - 1};
+        if (b.right < b.left) b.right = b.left - 1;
+        boxes[static_cast<size_t>(c)] = b;
+        cells[static_cast<size_t>(c)] = b.right - b.left + 1;
+        g.offset = 0;
+    }
+    lay_out_page(cells, sprite.height());
+    m_page.assign(static_cast<size_t>(m_page_width) * static_cast<size_t>(m_page_height), 0);
+    for (int32_t c = m_first; c <= m_last; ++c) {
+        const RGlyph& g = m_glyphs[static_cast<size_t>(c)];
+        const BitmapBox& b = boxes[static_cast<size_t>(c)];
+        const auto& images = sprite.subimages();
+        const CBitmap32& im = images[static_cast<size_t>(c - m_first)];
+        if (!im.exists || im.pixels.empty()) continue;
+        for (int32_t y = 0; y < g.height && y < im.height; ++y)
+            for (int32_t x = 0; x < b.right - b.left + 1; ++x) {
+                const int32_t sx = b.left + x;
+                if (sx < 0 || sx >= im.width) continue;
+                m_page[static_cast<size_t>(g.y + y) * static_cast<size_t>(m_page_width) +
+                       static_cast<size_t>(g.x + x)] = static_cast<uint8_t>(im.at(sx, y) >> 24);
+            }
+    }
     make_texture();
 }
 

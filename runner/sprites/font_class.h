@@ -47,6 +47,11 @@ public:
     // Characters from first on are the sprite's subimages; no page, no texture.
     void create_sprite_font(const CSprite& sprite, int32_t sprite_id, int32_t first,
                             bool proportional, int32_t separation);
+    // A page font holding a sprite font's characters: the metrics of
+    // create_sprite_font, each character's box of its subimage (alpha only)
+    // laid out on a page as page fonts are; drawn like any page font.
+    void create_page_from_sprite(const CSprite& sprite, const std::string& name, int32_t first,
+                                 bool proportional, int32_t separation);
     void assign(const CFont& other);
 
     // The page texture through the link (page fonts with a name only).
@@ -81,6 +86,9 @@ public:
 
 private:
     void reset();
+    // Places cells of the given widths (first .. last) on a page of width at
+    // least its height: x, y, width and height of every glyph.
+    void lay_out_page(const std::vector<int32_t>& cells, int32_t line_height);
 
     std::string m_name;
     int32_t m_size = 12;
