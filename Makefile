@@ -107,8 +107,9 @@ bench-collision: $(BUILD)/build.ninja
 # 10,000 sprite instances drawn by kxrun and by an SDL_Renderer program on the
 # same offscreen context; prints frames per second of both and the ratio.
 bench-draw: $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack kx_draw_bench_sdl
+	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack kx_draw_bench_sdl kx_draw_bench_sdl_text
 	bench/draw/run.sh $(BUILD)/tools/kxpack/kxpack $(BUILD)/runner/app/kxrun $(BUILD)/bench/draw/kx_draw_bench_sdl
+	bench/draw/run_text.sh $(BUILD)/tools/kxpack/kxpack $(BUILD)/runner/app/kxrun $(BUILD)/bench/draw/kx_draw_bench_sdl_text
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <span>
 
 #include "graphics/graphics_state.h"
 #include "graphics/texture_main.h"
@@ -169,7 +170,17 @@ struct GlyphDraw {
 void draw_text_block(GraphicsState& g, SpriteState& s, double x, double y, std::string_view text,
                      const TextStyle& st) {
     const CFont& font = text_font(g, s);
-    const std::vector<std::string> lines = split_lines(font, text, st.width);
+    // Most text is one line without breaks: it is drawn from the argument itself.
+    std::vector<std::string> split;
+    std::string_view one[1] = {text};
+    std::span<const std::string_view> single(one, text.empty() ? 0 : 1);
+    std::vector<std::string_view> views;
+    if (st.width >= 0 || text.find_first_of("#\r\n") != std::string_view::npos) {
+        split = split_lines(font, text, st.width);
+        views.assign(split.begin(), split.end());
+        single = views;
+    }
+    const std::span<const std::string_view> lines = single;
     const int64_t n = static_cast<int64_t>(lines.size());
     const int64_t sep = st.sep < 0 ? font.line_height() : st.sep;
     const GlyphDraw gd{g, s, font, font.sprite() >= 0 ? s.sprites.get(font.sprite()) : nullptr, st};
@@ -178,7 +189,7 @@ void draw_text_block(GraphicsState& g, SpriteState& s, double x, double y, std::
     if (!st.transformed) {
         if (valign == 1) y -= double((n * sep) / 2);
         if (valign == 2) y -= double(n * sep);
-        for (const std::string& line : lines) {
+        for (const std::string_view line : lines) {
             const int32_t w = font.text_width(line);
             const int32_t off = halign == 1 ? -(w / 2) : halign == 2 ? -w : 0;
             double px = x + off;
@@ -205,7 +216,7 @@ void draw_text_block(GraphicsState& g, SpriteState& s, double x, double y, std::
         x -= std::nearbyint(double(n) * step_x);
         y -= std::nearbyint(double(n) * step_y);
     }
-    for (const std::string& line : lines) {
+    for (const std::string_view line : lines) {
         const int32_t w = font.text_width(line);
         const double o = halign == 1   ? -std::nearbyint(st.xscale * w / 2)
                          : halign == 2 ? -std::nearbyint(st.xscale * w)
