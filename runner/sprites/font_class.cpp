@@ -49,11 +49,13 @@ bool CFont::read(CStream& s) {
     m_page_width = s.read_int();
     m_page_height = s.read_int();
     const CStream block = s.read_compressed();
+    // The page must hold every byte its size promises.
     if (m_page_width < 0 || m_page_height < 0 ||
-        int64_t(m_page_width) * m_page_height > kMaxPageBytes)
-        throw StreamError("corrupt font page size");
-    m_page.assign(static_cast<size_t>(m_page_width) * static_cast<size_t>(m_page_height), 0);
-    std::copy_n(block.bytes().begin(), std::min(block.size(), m_page.size()), m_page.begin());
+        int64_t(m_page_width) * m_page_height > kMaxPageBytes ||
+        block.size() < size_t(m_page_width) * size_t(m_page_height))
+        throw StreamError("corrupt font page");
+    m_page.assign(block.bytes().begin(),
+                  block.bytes().begin() + ptrdiff_t(m_page_width) * m_page_height);
     // Metrics are looked up by these, so a damaged range must not reach past the table.
     m_first = std::clamp(m_first, 0, 255);
     m_last = std::clamp(m_last, 0, 255);

@@ -144,6 +144,11 @@ TEST(FontPages, RefusedAndDamagedSections) {
         b[at + 3] = 0x40;
         CStream bad{b};
         EXPECT_THROW(list.read_font_section(bad), StreamError);
+        // One row more than the page block holds.
+        b = good;
+        b[at + 4] += 1;
+        CStream short_page{b};
+        EXPECT_THROW(list.read_font_section(short_page), StreamError);
     }
     {
         CStream st{std::vector<uint8_t>(good.begin(), good.begin() + 40)};
