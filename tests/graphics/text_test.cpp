@@ -179,14 +179,25 @@ TEST_F(Text, ProportionalSpriteFontMovesByEachBoxAndSeparation) {
     const double font = call("font_add_sprite", {real(spr), real('A'), real(1), real(2)}).real;
     call("draw_set_font", {real(font)});
     call("draw_text", {real(10), real(5), text("ABA")});
+    // Character 200 lies outside the range, which holds no space: it draws
+    // nothing and advances by the first character's 4, so B lands at 34.
+    call("draw_text", {real(30), real(20),
+                       text("\xc8"
+                            "B")});
+    EXPECT_EQ(call("string_width", {text("\xc8"
+                                         "B")})
+                  .real,
+              7);
     EXPECT_EQ(call("string_width", {text("ABA")}).real, 11);
     EXPECT_EQ(call("string_height", {text("ABA")}).real, 4);
     const std::vector<uint32_t> got = screen();
     for (int x = 0; x < kW; ++x) {
         const bool lit = (x >= 10 && x <= 12) || (x >= 14 && x <= 15) || (x >= 17 && x <= 19);
-        for (int y = 0; y < kH; ++y)
-            EXPECT_EQ(got[size_t(y) * kW + x], lit && y >= 5 && y < 9 ? 0xffffffffu : kBack)
-                << x << "," << y;
+        const bool lit2 = x >= 34 && x <= 35;
+        for (int y = 0; y < kH; ++y) {
+            const bool on = (lit && y >= 5 && y < 9) || (lit2 && y >= 20 && y < 24);
+            EXPECT_EQ(got[size_t(y) * kW + x], on ? 0xffffffffu : kBack) << x << "," << y;
+        }
     }
 }
 
