@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 # What building kxrun and kxpack needs; the rest is for the tests and tools.
 DEMO_PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev \
   libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libglx-mesa0 \
-  nlohmann-json3-dev
+  nlohmann-json3-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
 DEB_PACKAGES := $(DEMO_PACKAGES) clang libgtest-dev libgmock-dev imagemagick lua5.4 \
   libclang-rt-14-dev xvfb xauth x11-utils python3 man-db
 
@@ -127,8 +127,9 @@ bench-collision: $(BUILD)/build.ninja
 # 10,000 sprite instances drawn by kxrun and by an SDL_Renderer program on the
 # same offscreen context; prints frames per second of both and the ratio.
 bench-draw: $(BUILD)/build.ninja
-	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack kx_draw_bench_sdl kx_draw_bench_sdl_shapes kx_draw_bench_gl_limit
+	cmake --build $(BUILD) -j $(JOBS) --target kxrun kxpack kx_draw_bench_sdl kx_draw_bench_sdl_shapes kx_draw_bench_gl_limit kx_draw_bench_sdl_text
 	bench/draw/run.sh $(BUILD)/tools/kxpack/kxpack $(BUILD)/runner/app/kxrun $(BUILD)/bench/draw/kx_draw_bench_sdl
+	bench/draw/run_text.sh $(BUILD)/tools/kxpack/kxpack $(BUILD)/runner/app/kxrun $(BUILD)/bench/draw/kx_draw_bench_sdl_text
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

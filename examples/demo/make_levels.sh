@@ -38,7 +38,7 @@ room() {   # room N CAPTION
             else if (c == "s") add("obj_enemy", "path_start(pth_square, 1.5, 1, false);")
         }
     }
-    END { x = 0; y = 0; add("obj_panel", ""); print "\n  ]\n}" }' "levels/level$1.txt" > "rooms/rm_level$1.json"
+    END { x = 0; y = 0; add("obj_panel", ""); add("obj_hud", ""); print "\n  ]\n}" }' "levels/level$1.txt" > "rooms/rm_level$1.json"
 }
 room 1 "Level 1"
 room 2 "Level 2"

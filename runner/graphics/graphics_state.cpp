@@ -22,6 +22,8 @@ void register_builtins(Runtime& r) {
     register_function_sprite(f);
     register_function_tile(f);
     register_function_display(f);
+    register_function_text(f);
+    register_function_font(f);
 }
 
 bool prepare(Runtime& r) {

@@ -7,6 +7,7 @@
 
 #include "core/subsystem.h"
 #include "graphics/graphics_device.h"
+#include "graphics/graphics_text.h"
 #include "graphics/texture_main.h"
 #include "graphics/window_main.h"
 #include "platform/draw_device.h"
@@ -52,6 +53,7 @@ struct GraphicsState {
     TextureTable texture_table;
     SurfaceTable surfaces;
     TableTextureMaker texture_maker;
+    TextState text;
 };
 
 extern const Subsystem kGraphicsSubsystem;

@@ -443,12 +443,16 @@ void attach_drawing_device(GraphicsState& g, SpriteState& sprites, IDrawDevice* 
         if (CSprite* s = sprites.sprites.get(i)) s->free_textures();
     for (int32_t i = 0; i < sprites.backgrounds.count(); ++i)
         if (CBackground* b = sprites.backgrounds.get(i)) b->free_texture();
+    for (int32_t i = 0; i < sprites.fonts.count(); ++i)
+        if (CFont* f = sprites.fonts.get(i)) f->free_texture();
+    drop_default_font_texture(g);
     g.surfaces.free_all(g);
     g.texture_table.reset(device);
     g.device.attach(device, region_width, region_height);
     if (!device) return;
     sprites.textures.maker = &g.texture_maker;
     make_all_resource_textures(sprites);
+    make_default_font_texture(g);
 }
 
 // ---------------------------------------------------------------- sprites, backgrounds

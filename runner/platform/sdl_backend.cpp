@@ -14,6 +14,7 @@
 #include "platform/joystick.h"
 #include "platform/keymap.h"
 #include "platform/load_window_layout.h"
+#include "platform/system_font.h"
 
 namespace kx {
 
@@ -98,11 +99,10 @@ public:
         SDL_Cursor* wait = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_WAIT);
         if (wait) SDL_SetCursor(wait);
         m_cursor = wait;
-        // The original window had no text renderer of its own for the label
-        // either; until fonts arrive the message shows as the window title.
+        if (s.label_visible) m_label_font = open_system_font("Arial", 8, false, false);
     }
     ~SdlLoadWindow() override {
-        for (SDL_Texture* t : {m_picture, m_back, m_front})
+        for (SDL_Texture* t : {m_picture, m_back, m_front, m_label})
             if (t) SDL_DestroyTexture(t);
         if (m_renderer) SDL_DestroyRenderer(m_renderer);
         if (m_window) SDL_DestroyWindow(m_window);
@@ -112,8 +112,11 @@ public:
     int client_height() const override { return m_layout.client_h; }
     void set_progress(int bar_width, std::string_view message) override {
         m_bar = bar_width;
-        if (m_window && m_spec.label_visible)
-            SDL_SetWindowTitle(m_window, std::string(message).c_str());
+        if (m_window && m_spec.label_visible && message != m_message) {
+            m_message = std::string(message);
+            SDL_SetWindowTitle(m_window, m_message.c_str());
+            make_label();
+        }
         paint();
     }
     void show() override {
@@ -126,6 +129,46 @@ public:
     }
 
 private:
+    // The message as black text whose alpha is the glyphs' coverage, on a
+    // transparent ground.
+    void make_label() {
+        if (m_label) SDL_DestroyTexture(m_label);
+        m_label = nullptr;
+        if (!m_renderer || !m_label_font || m_message.empty()) return;
+        ISystemFont& f = *m_label_font;
+        std::vector<GlyphImage> glyphs(m_message.size());
+        int width = 0;
+        for (size_t i = 0; i < m_message.size(); ++i) {
+            f.glyph(static_cast<uint8_t>(m_message[i]), glyphs[i]);
+            width += glyphs[i].advance;
+        }
+        const int height = f.ascent() + f.descent();
+        if (width <= 0 || height <= 0) return;
+        std::vector<uint32_t> px(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+        int pen = 0;
+        for (const GlyphImage& g : glyphs) {
+            for (int y = 0; y < g.height; ++y)
+                for (int x = 0; x < g.width; ++x) {
+                    const int tx = pen + g.left + x, ty = f.ascent() - g.top + y;
+                    if (tx < 0 || ty < 0 || tx >= width || ty >= height) continue;
+                    const uint32_t a =
+                        g.coverage[static_cast<size_t>(y) * static_cast<size_t>(g.width) +
+                                   static_cast<size_t>(x)];
+                    uint32_t& p = px[static_cast<size_t>(ty) * static_cast<size_t>(width) +
+                                     static_cast<size_t>(tx)];
+                    p = std::max(p, a << 24);
+                }
+            pen += g.advance;
+        }
+        m_label = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                    width, height);
+        if (!m_label) return;
+        SDL_UpdateTexture(m_label, nullptr, px.data(), width * 4);
+        SDL_SetTextureBlendMode(m_label, SDL_BLENDMODE_BLEND);
+        m_label_w = width;
+        m_label_h = height;
+    }
+
     void paint() {
         if (!m_renderer) return;
         SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
@@ -155,6 +198,12 @@ private:
                 SDL_RenderFillRect(m_renderer, &front);
             }
         }
+        if (m_label) {
+            // Centred vertically on the bar's line, from the bar's left margin.
+            const auto& l = m_layout;
+            SDL_Rect at{l.bar_left, l.label_top + (l.bar_h - m_label_h) / 2, m_label_w, m_label_h};
+            SDL_RenderCopy(m_renderer, m_label, nullptr, &at);
+        }
         SDL_RenderPresent(m_renderer);
     }
 
@@ -165,6 +214,10 @@ private:
     SDL_Texture *m_picture = nullptr, *m_back = nullptr, *m_front = nullptr;
     SDL_Cursor* m_cursor = nullptr;
     int m_bar = 0;
+    std::unique_ptr<ISystemFont> m_label_font;
+    std::string m_message;
+    SDL_Texture* m_label = nullptr;
+    int m_label_w = 0, m_label_h = 0;
 };
 
 // Games see 8-bit text: code points above 255 are dropped.

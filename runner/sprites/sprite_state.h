@@ -4,6 +4,7 @@
 // subsystem's; the world and the collision tests read their boxes and masks.
 #include "core/subsystem.h"
 #include "sprites/background_main.h"
+#include "sprites/font_main.h"
 #include "sprites/sprite_main.h"
 #include "sprites/texture_link.h"
 
@@ -13,6 +14,7 @@ struct SpriteState {
     SpriteState() {
         sprites.set_texture_link(&textures);
         backgrounds.set_texture_link(&textures);
+        fonts.set_texture_link(&textures);
     }
     SpriteState(const SpriteState&) = delete;
     SpriteState& operator=(const SpriteState&) = delete;
@@ -20,11 +22,13 @@ struct SpriteState {
     TextureLink textures;  // before the lists: they free through it while they go
     SpriteList sprites;
     BackgroundList backgrounds;
+    FontList fonts;
 };
 
 extern const Subsystem kSpritesSubsystem;
 
-// Every background's texture, then every sprite's (graphics preparation).
+// Every background's texture, then every sprite's, then every font page's
+// (graphics preparation).
 void make_all_resource_textures(SpriteState& s);
 
 }  // namespace kx

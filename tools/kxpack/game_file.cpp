@@ -71,7 +71,7 @@ CStream build_sections(const GameSource& g) {
     write_backgrounds_section(st, g.backgrounds);
     g.paths.write(st);
     write_scripts_section(st, g.scripts);
-    write_empty_list(st, Section::Fonts);
+    write_fonts_section(st, g.fonts);
     write_world_sections(st, Section::TimeLines, g);
     write_world_sections(st, Section::Objects, g);
     write_world_sections(st, Section::Rooms, g);
@@ -132,6 +132,9 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
         h.readers[size_t(Section::Paths)] = [&](CStream& s) { return g.paths.read(s); };
         h.readers[size_t(Section::Scripts)] = [&](CStream& s) {
             return read_scripts_section(s, g.scripts);
+        };
+        h.readers[size_t(Section::Fonts)] = [&](CStream& s) {
+            return read_fonts_section(s, g.fonts);
         };
         h.readers[size_t(Section::TimeLines)] = [&](CStream& s) {
             std::vector<std::unique_ptr<CTimeLine>> list;

@@ -55,7 +55,7 @@ constexpr const char* kPictureKeys[] = {"ProgressBarBack", "ProgressBarFront", "
 
 // Resource kinds whose records come with later work: a source may list them
 // only with empty (null) slots.
-constexpr const char* kPendingKinds[] = {"sounds", "fonts"};
+constexpr const char* kPendingKinds[] = {"sounds"};
 
 std::vector<uint8_t> read_file(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
@@ -295,6 +295,7 @@ GameSource load_source(const fs::path& folder) {
     if (j.contains("sprites")) g.sprites = load_sprites(j["sprites"], folder);
     if (j.contains("backgrounds")) g.backgrounds = load_backgrounds(j["backgrounds"], folder);
     if (j.contains("paths")) g.paths = load_paths(j["paths"], folder);
+    if (j.contains("fonts")) g.fonts = load_fonts(j["fonts"], folder, g.sprites);
     load_world_sources(j, folder, g);
     for (const char* kind : kPendingKinds) {
         if (!j.contains(kind)) continue;
@@ -377,6 +378,7 @@ void save_source(const GameSource& g, const fs::path& folder) {
     j["sprites"] = save_sprites(g.sprites, folder);
     j["backgrounds"] = save_backgrounds(g.backgrounds, folder);
     j["paths"] = save_paths(g.paths, folder);
+    j["fonts"] = save_fonts(g.fonts, folder);
     save_world_sources(g, j, folder);
     write_text(folder / "game.json", j.dump(2) + "\n");
 }

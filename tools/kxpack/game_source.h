@@ -12,6 +12,7 @@
 #include "gamedata/game_data.h"
 #include "gamedata/game_info.h"
 #include "gamedata/game_settings.h"
+#include "kxpack/source_fonts.h"
 #include "kxpack/source_paths.h"
 #include "kxpack/source_sprites.h"
 #include "world/object_class.h"
@@ -45,6 +46,7 @@ struct GameSource {
     std::vector<std::optional<SpriteSource>> sprites;
     std::vector<std::optional<BackgroundSource>> backgrounds;
     PathList paths;
+    std::vector<std::optional<FontSource>> fonts;
     // Shared so that a source stays copyable; null for an empty slot.
     std::vector<std::shared_ptr<CTimeLine>> timelines;
     std::vector<std::shared_ptr<CObject>> objects;
