@@ -2,6 +2,7 @@
 
 #include "collision/collision_main.h"
 #include "core/runtime.h"
+#include "external/external_main.h"
 #include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "input/input_main.h"
@@ -17,6 +18,8 @@ namespace {
 const Subsystem* const kSubsystems[] = {
     &kGameDataSubsystem, &kScriptSubsystem,    &kSpritesSubsystem,  &kWorldSubsystem,
     &kMotionSubsystem,   &kCollisionSubsystem, &kGraphicsSubsystem, &kInputSubsystem,
+    // Last, so that its libraries are released before any device they used goes.
+    &kExternalSubsystem,
 };
 
 }  // namespace

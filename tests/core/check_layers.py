@@ -20,7 +20,8 @@ BELOW = {
     "graphics": ["world", "script", "sprites", "gamedata", "image", "platform", "core"],
     "input": ["graphics", "collision", "motion", "world", "script", "sprites", "gamedata",
               "image", "platform", "core"],
-    "app": ["input", "graphics", "collision", "motion", "world", "script", "sprites",
+    "external": ["script", "gamedata", "image", "platform", "core"],
+    "app": ["external", "input", "graphics", "collision", "motion", "world", "script", "sprites",
             "gamedata", "image", "platform", "core"],
     # kxpack writes the records the runner reads; it never draws or plays.
     "kxpack": ["motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
