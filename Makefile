@@ -5,6 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 
 DEB_PACKAGES := cmake ninja-build g++ clang pkg-config zlib1g-dev libpng-dev \
+  libopenal-dev libffi-dev libvorbis-dev \
   libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libglx-mesa0 \
   libgtest-dev libgmock-dev nlohmann-json3-dev imagemagick lua5.4 \
   libclang-rt-14-dev xvfb xauth

@@ -59,8 +59,10 @@ struct Sound {
     int volume = 0, pan = 0, frequency = 0;
     bool looping = false;
     uint32_t held_position = 0;  // bytes, while not playing
+    bool context_gone = false;   // its sources and buffers went with their context
 
     ~Sound() {
+        if (context_gone) return;
         alSourceStopv(2, sources);
         alDeleteSources(2, sources);
         alDeleteBuffers(2, buffers);
@@ -152,9 +154,8 @@ struct Library {
         {
             ContextScope scope(context);
             if (!scope.ok()) {
-                // The context is gone with its sounds; only forget them.
-                for (auto& [h, s] : sounds) s.release();
-                for (auto& s : unreachable) s.release();
+                for (auto& [h, s] : sounds) s->context_gone = true;
+                for (auto& s : unreachable) s->context_gone = true;
             }
             sounds.clear();
             unreachable.clear();
@@ -193,7 +194,7 @@ struct Library {
         ready = false;
         if (!context || !ContextScope(context).ok()) {
             // A context that went took its sounds with it.
-            for (auto& old : unreachable) old.release();
+            for (auto& old : unreachable) old->context_gone = true;
             unreachable.clear();
             context = nullptr;
             // Play into the context the program already uses, else open the
@@ -359,7 +360,7 @@ VN_EXPORT const char* VN_FreeSound(const char* handle) {
     if (lib.find(handle)) {
         velunor::ContextScope scope(lib.context);
         auto it = lib.sounds.find(parse_number(handle));
-        if (!scope.ok()) it->second.release();  // its context is gone with it
+        if (!scope.ok()) it->second->context_gone = true;
         lib.sounds.erase(it);
     }
     return lib.answer("0");
