@@ -115,6 +115,7 @@ size_t mem_read(void* out, size_t size, size_t count, void* src) {
     Memory& m = *static_cast<Memory*>(src);
     if (size == 0) return 0;
     const size_t n = std::min(count, (m.data->size() - m.pos) / size);
+    if (n == 0) return 0;
     std::memcpy(out, m.data->data() + m.pos, n * size);
     m.pos += n * size;
     return n;
