@@ -187,6 +187,10 @@ TEST_F(External, LibrariesAreSharedByNameAndFreedTogether) {
                    "return string(external_call(global.c)) + string(external_call(global.a))"),
               "s:10");
     EXPECT_EQ(eval("external_free('other.dll'); return external_call(global.c)"), "2");
+    // The end of the run releases what is still loaded.
+    t.runtime().shutdown();
+    EXPECT_TRUE(t.state<ExternalState>().loaded.empty());
+    EXPECT_EQ(t.state<ExternalState>().functions.back().library, nullptr);
 }
 
 TEST_F(External, SecureModeRefusesEveryFunction) {

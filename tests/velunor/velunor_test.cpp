@@ -365,4 +365,29 @@ TEST_F(Velunor, ASecondInitStartsAnEmptyTable) {
     EXPECT_NE(h2, h);
 }
 
+// The program's context went (its sound output was made again): the next
+// VN_Init plays into the new one, and the old sounds are dropped quietly.
+TEST_F(Velunor, InitFollowsANewContext) {
+    const std::string h = load(tone(kRate));
+    VN_LoopSound(h.c_str());
+    EXPECT_STREQ(VN_GetSoundLength(h.c_str()), "88200");
+    alcMakeContextCurrent(nullptr);
+    alcDestroyContext(m_context);
+    const ALCint attrs[] = {ALC_FORMAT_CHANNELS_SOFT,
+                            ALC_STEREO_SOFT,
+                            ALC_FORMAT_TYPE_SOFT,
+                            ALC_FLOAT_SOFT,
+                            ALC_FREQUENCY,
+                            kRate,
+                            0};
+    m_context = alcCreateContext(m_device, attrs);
+    ASSERT_TRUE(m_context);
+    alcMakeContextCurrent(m_context);
+    EXPECT_LT(render(1000).left, 0.001);
+    const std::string h2 = load(tone(kRate));
+    ASSERT_NE(h2, "No");
+    VN_PlaySound(h2.c_str());
+    EXPECT_GT(render(2000).left, 0.3);
+}
+
 }  // namespace
