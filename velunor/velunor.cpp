@@ -11,8 +11,10 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -47,6 +49,43 @@ int32_t parse_number(const char* text) {
 float attenuation_gain(int hundredths) {
     return hundredths <= kVolumeMin ? 0.0f
                                     : static_cast<float>(std::pow(10.0, hundredths / 2000.0));
+}
+
+// A file name as a game written for Windows gives it: either slash
+// separates, a drive letter stands for the root, and a component that does
+// not exist with its exact case matches one that differs only in case.
+std::string local_path(const char* name) {
+    namespace fs = std::filesystem;
+    std::string text = name;
+    std::error_code ec;
+    if (fs::exists(text, ec)) return text;
+    for (char& c : text)
+        if (c == '\\') c = '/';
+    if (text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0])))
+        text = "/" + text.substr(2);
+    const bool absolute = !text.empty() && text[0] == '/';
+    fs::path at = absolute ? fs::path("/") : fs::path();
+    for (const fs::path& part : fs::path(text).relative_path()) {
+        const std::string p = part.string();
+        const fs::path exact = at / part;
+        if (p.empty() || p == "." || p == ".." || fs::exists(exact, ec)) {
+            at = exact;
+            continue;
+        }
+        fs::path found;
+        auto lower = [](std::string v) {
+            for (char& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return v;
+        };
+        const fs::path dir = at.empty() ? fs::path(".") : at;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+            if (lower(it->path().filename().string()) == lower(p) &&
+                (found.empty() || it->path() < found))
+                found = it->path();
+        if (found.empty()) return text;
+        at = found;
+    }
+    return at.string();
 }
 
 struct Sound {
@@ -218,7 +257,7 @@ struct Library {
 
     const char* load(const char* file) {
         if (!ready || !file) return answer("No");
-        std::ifstream in(file, std::ios::binary);
+        std::ifstream in(local_path(file), std::ios::binary);
         if (!in) return answer("No");
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                          std::istreambuf_iterator<char>());

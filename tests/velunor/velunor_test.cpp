@@ -238,6 +238,12 @@ TEST_F(Velunor, TakesWavAndOggAndRefusesTheRest) {
         EXPECT_STREQ(VN_GetSoundFreq(h.c_str()), c.freq) << c.what;
     }
     EXPECT_STREQ(VN_LoadSound((m_dir / "missing.wav").c_str()), "No");
+    // A game's Windows path: backslashes, a drive, another case.
+    fs::create_directories(m_dir / "Snd");
+    write_file((m_dir / "Snd" / "Boom.wav").string(), wav16);
+    EXPECT_STRNE(VN_LoadSound((m_dir.string() + "\\snd\\BOOM.WAV").c_str()), "No");
+    EXPECT_STRNE(VN_LoadSound(("C:" + m_dir.string() + "/SND/boom.wav").c_str()), "No");
+    EXPECT_STREQ(VN_LoadSound((m_dir.string() + "\\snd\\other.wav").c_str()), "No");
 
     // Ogg Vorbis: 16-bit samples of the stream's length and rate.
     const std::string ogg = (m_dir / "tone.ogg").string();
