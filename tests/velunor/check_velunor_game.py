@@ -12,6 +12,9 @@ import sys
 import tempfile
 import wave
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wav_samples import read_wav, rms  # noqa: E402
+
 kxpack, kxrun, game = (os.path.abspath(a) for a in sys.argv[1:4])
 fail = 0
 
@@ -20,23 +23,6 @@ def expect(name, ok, detail=""):
     global fail
     print(("ok   " if ok else "FAIL ") + name + ("" if ok else ": " + detail))
     fail |= not ok
-
-
-def read_wav(path):
-    with wave.open(path, "rb") as w:
-        ch, width, rate = w.getnchannels(), w.getsampwidth(), w.getframerate()
-        raw = w.readframes(w.getnframes())
-    if width == 2:
-        s = [v / 32768.0 for v in array.array("h", raw)]
-    elif width == 4:
-        s = list(array.array("f", raw))
-    else:
-        s = [(v - 128) / 128.0 for v in raw]
-    return rate, [s[c::ch] for c in range(ch)]
-
-
-def rms(x):
-    return (sum(v * v for v in x) / len(x)) ** 0.5 if x else 0.0
 
 
 with tempfile.TemporaryDirectory() as work:

@@ -10,6 +10,9 @@ import sys
 import tempfile
 import wave
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wav_samples import read_wav  # noqa: E402
+
 prog = sys.argv[1]
 fail = 0
 
@@ -32,30 +35,16 @@ with tempfile.TemporaryDirectory() as work:
     out = os.path.join(work, "out.wav")
     conf = os.path.join(work, "alsoft.conf")
     with open(conf, "w") as f:
-        f.write(f"[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\nfrequency=44100\n[wave]\nfile={out}\n")
+        f.write(f"[general]\ndrivers=wave\nchannels=stereo\nfrequency=44100\n[wave]\nfile={out}\n")
     env = dict(os.environ, ALSOFT_CONF=conf, ALSOFT_DRIVERS="wave")
     run = subprocess.run([prog, tone, "-600", "-10000"], env=env, capture_output=True, text=True,
                          timeout=60)
     expect("answers", ["init Yes", "load handle", "volume 1", "pan 1", "length 26460", "play 0",
                        "playing 1", "ended yes", "free 0"], run.stdout.split("\n")[:-1])
     expect("exit status", 0, run.returncode)
-    # The wave writer uses the extensible format, which the wave module
-    # does not read: the chunks by hand, 16-bit samples asked for.
-    data = open(out, "rb").read()
-    pos, channels, width, raw = 12, 0, 0, b""
-    while pos + 8 <= len(data):
-        cid, size = data[pos:pos + 4], int.from_bytes(data[pos + 4:pos + 8], "little")
-        body = data[pos + 8:pos + 8 + size]
-        if cid == b"fmt ":
-            channels, width = body[2] | body[3] << 8, (body[14] | body[15] << 8) // 8
-        elif cid == b"data":
-            raw = body
-        pos += 8 + size + (size & 1)
-    expect("stereo 16-bit output", (2, 2), (channels, width))
-    s = array.array("h", raw[: len(raw) // 2 * 2])
-    scale = 32768.0
-    left = [v / scale for v in s[0::2]]
-    right = [v / scale for v in s[1::2]]
+    rate, sides = read_wav(out)
+    expect("stereo output", 2, len(sides))
+    left, right = (sides + [[], []])[:2]
     # The tone's loudest 0.1 s: -6 dB of a half-scale sine on the left only.
     best = max((sum(x * x for x in left[i:i + 4410]) / 4410) ** 0.5
                for i in range(0, max(1, len(left) - 4410), 2205)) if left else 0
