@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 # What building kxrun and kxpack needs; the rest is for the tests and tools.
 DEMO_PACKAGES := cmake ninja-build g++ pkg-config zlib1g-dev libpng-dev \
   libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libglx-mesa0 \
-  nlohmann-json3-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
+  libopenal-dev libffi-dev libvorbis-dev nlohmann-json3-dev libfreetype-dev libfontconfig-dev fonts-liberation fonts-dejavu-core
 DEB_PACKAGES := $(DEMO_PACKAGES) clang libgtest-dev libgmock-dev imagemagick lua5.4 \
   libclang-rt-14-dev xvfb xauth x11-utils python3 man-db
 

@@ -3,6 +3,7 @@
 #include "collision/collision_main.h"
 #include "core/runtime.h"
 #include "drawing/drawing_state.h"
+#include "external/external_main.h"
 #include "gamedata/gamedata_state.h"
 #include "graphics/graphics_state.h"
 #include "input/input_main.h"
@@ -17,9 +18,18 @@ namespace kx {
 namespace {
 
 const Subsystem* const kSubsystems[] = {
-    &kGameDataSubsystem, &kScriptSubsystem,    &kSpritesSubsystem,  &kWorldSubsystem,
-    &kMotionSubsystem,   &kCollisionSubsystem, &kGraphicsSubsystem, &kInputSubsystem,
-    &kDrawingSubsystem, &kResourcesSubsystem,
+    &kGameDataSubsystem,
+    &kScriptSubsystem,
+    &kSpritesSubsystem,
+    &kWorldSubsystem,
+    &kMotionSubsystem,
+    &kCollisionSubsystem,
+    &kGraphicsSubsystem,
+    &kInputSubsystem,
+    &kDrawingSubsystem,
+    &kResourcesSubsystem,
+    // Last, so that its libraries are released before any device they used goes.
+    &kExternalSubsystem,
 };
 
 }  // namespace

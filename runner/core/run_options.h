@@ -24,6 +24,9 @@ struct RunOptions {
     std::string dump_frames_dir;          // every presented frame as PNG
     bool fullscreen = false;              // in place of the game's setting when set
     std::optional<double> scale;          // percent, in place of the game's setting
+    // Decided once when the runner starts: no writing outside the game's
+    // folder, no programs, no libraries.
+    bool secure_mode = false;
 };
 
 }  // namespace kx

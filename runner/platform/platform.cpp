@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/dynamic_library.h"
 #include "platform/joystick.h"
 
 #include <csignal>

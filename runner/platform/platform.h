@@ -14,6 +14,7 @@ namespace kx {
 
 class IInputSink;
 class IJoysticks;
+class IDynamicLibraries;
 
 // Message boxes and questions. Headless: texts go to stderr and answers come
 // from the answers file, one a line.
@@ -152,7 +153,8 @@ public:
     IWindowSystem* windows() const { return m_windows.get(); }
     IClock* clock() const { return m_clock.get(); }
     IConsole* console() const { return m_console.get(); }
-    IJoysticks* joysticks() const { return m_joysticks.get(); }  // null: none
+    IJoysticks* joysticks() const { return m_joysticks.get(); }         // null: none
+    IDynamicLibraries* libraries() const { return m_libraries.get(); }  // null: none
     bool headless() const { return m_headless; }
 
     std::unique_ptr<IDialogs> m_dialogs;
@@ -160,6 +162,7 @@ public:
     std::unique_ptr<IClock> m_clock;
     std::unique_ptr<IConsole> m_console;
     std::unique_ptr<IJoysticks> m_joysticks;
+    std::unique_ptr<IDynamicLibraries> m_libraries;
     bool m_headless = true;
 };
 

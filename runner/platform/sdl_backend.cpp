@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/dynamic_library.h"
 #include "platform/headless.h"
 #include "platform/input_events.h"
 #include "platform/joystick.h"
@@ -519,6 +520,7 @@ std::unique_ptr<Platform> headless_platform(std::vector<std::string> answers, st
         std::make_unique<HeadlessDialogs>(*p->m_console, std::move(answers), std::move(prefix));
     p->m_windows = std::make_unique<HeadlessWindowSystem>();
     p->m_clock = std::make_unique<VirtualClock>();
+    p->m_libraries = create_dynamic_libraries();
     p->m_headless = true;
     return p;
 }
@@ -556,6 +558,7 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
     p->m_windows = std::make_unique<SdlWindowSystem>();
     p->m_clock = std::make_unique<RealClock>();
     p->m_joysticks = create_sdl_joysticks();
+    p->m_libraries = create_dynamic_libraries();
     p->m_headless = false;
     return p;
 }

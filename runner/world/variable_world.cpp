@@ -318,7 +318,7 @@ const BuiltinVarDef kGlobalVariables[] = {
     RO("event_number", r.get<ScriptState>().event.event_number),
     RO("event_object", r.get<ScriptState>().event.owner_index),
     RO("event_action", r.get<ScriptState>().event.action_index),
-    RO("secure_mode", 0.0),
+    RO("secure_mode", r.options.secure_mode ? 1.0 : 0.0),
 };
 
 }  // namespace

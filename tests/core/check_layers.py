@@ -24,7 +24,8 @@ BELOW = {
                 "platform", "core"],
     "resources": ["graphics", "world", "script", "sprites", "gamedata", "image", "platform",
                   "core"],
-    "app": ["drawing", "resources", "input", "graphics", "collision", "motion", "world", "script", "sprites",
+    "external": ["script", "gamedata", "image", "platform", "core"],
+    "app": ["drawing", "resources", "external", "input", "graphics", "collision", "motion", "world", "script", "sprites",
             "gamedata", "image", "platform", "core"],
     # kxpack writes the records the runner reads; it never draws or plays. Its
     # build check (check.cpp, not the writer library) starts the runner's

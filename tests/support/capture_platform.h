@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dynamic_library.h"
 #include "platform/headless.h"
 
 namespace kx::test {
@@ -24,9 +25,11 @@ struct CapturePlatform {
         auto c = std::make_unique<CaptureConsole>();
         console = c.get();
         platform->m_console = std::move(c);
-        platform->m_dialogs = std::make_unique<HeadlessDialogs>(*platform->m_console, std::move(answers));
+        platform->m_dialogs =
+            std::make_unique<HeadlessDialogs>(*platform->m_console, std::move(answers));
         platform->m_windows = std::make_unique<HeadlessWindowSystem>();
         platform->m_clock = std::make_unique<VirtualClock>();
+        platform->m_libraries = create_dynamic_libraries();
         platform->m_headless = true;
     }
 };
