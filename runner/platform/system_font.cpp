@@ -88,29 +88,38 @@ private:
     std::string m_family, m_file;
 };
 
-// The file and face index fontconfig picks for the pattern, or false.
+// The file and face index fontconfig picks for the pattern, or false. Each
+// lookup loads a configuration of its own and frees it again: the library's
+// shared default one is never released.
 bool match_font(const std::string& name, bool bold, bool italic, std::string& file, int& index) {
-    if (!FcInit()) return false;
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (!config) return false;
     FcPattern* pat = FcPatternCreate();
-    if (!pat) return false;
+    if (!pat) {
+        FcConfigDestroy(config);
+        return false;
+    }
     FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
     FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcConfigSubstitute(config, pat, FcMatchPattern);
     FcDefaultSubstitute(pat);
     FcResult result = FcResultNoMatch;
-    FcPattern* found = FcFontMatch(nullptr, pat, &result);
+    FcPattern* found = FcFontMatch(config, pat, &result);
     FcPatternDestroy(pat);
-    if (!found) return false;
-    FcChar8* path = nullptr;
-    bool ok = FcPatternGetString(found, FC_FILE, 0, &path) == FcResultMatch && path;
-    if (ok) {
-        file = reinterpret_cast<const char*>(path);
-        index = 0;
-        FcPatternGetInteger(found, FC_INDEX, 0, &index);
+    bool ok = false;
+    if (found) {
+        FcChar8* path = nullptr;
+        ok = FcPatternGetString(found, FC_FILE, 0, &path) == FcResultMatch && path;
+        if (ok) {
+            file = reinterpret_cast<const char*>(path);
+            index = 0;
+            FcPatternGetInteger(found, FC_INDEX, 0, &index);
+        }
+        FcPatternDestroy(found);
     }
-    FcPatternDestroy(found);
+    FcConfigDestroy(config);
     return ok;
 }
 

@@ -170,14 +170,18 @@ ordered_json save_fonts(const std::vector<std::optional<FontSource>>& fonts,
                                        font.page_width(), font.page_height(), font.page())));
             j["page"] = pic;
         }
-        ordered_json glyphs = ordered_json::array();
+        // One glyph a line: the table stays readable.
+        std::string glyphs = "[";
         for (int c = 0; c < 256; ++c) {
             const RGlyph& g = font.glyph(static_cast<uint8_t>(c));
             if (g == RGlyph{}) continue;
-            glyphs.push_back({c, g.x, g.y, g.width, g.height, g.advance, g.offset});
+            glyphs += std::string(glyphs.size() > 1 ? "," : "") + "\n    " +
+                      ordered_json{c, g.x, g.y, g.width, g.height, g.advance, g.offset}.dump();
         }
-        j["glyphs"] = glyphs;
-        const std::string text = j.dump(2) + "\n";
+        glyphs += glyphs.size() > 1 ? "\n  ]" : "]";
+        j["glyphs"] = "@glyphs@";
+        std::string text = j.dump(2) + "\n";
+        text.replace(text.find("\"@glyphs@\""), 10, glyphs);
         write_bytes(
             dir / (f->name + ".json"),
             std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
