@@ -19,6 +19,7 @@ share/doc/kxrun/game-format.md
 share/doc/kxrun/input-recording.md
 share/doc/kxrun/linux.md
 share/doc/kxrun/reference.md
+share/doc/kxrun/velunor.md
 share/icons/hicolor/scalable/apps/org.kxrun.kxrun.svg
 share/man/man1/kxpack.1
 share/man/man6/kxrun.6
@@ -27,6 +28,7 @@ share/mime/packages/kxrun.xml"
 # The sound library is installed wherever this tree builds it.
 if [ "$WITH_VELUNOR" = 1 ]; then
     want="$want
+include/velunor.h
 lib/libvelunor.so"
 fi
 got=$(cd "$work/stage/usr" && find . -type f -o -type l | sed 's|^\./||' | grep -v '^lib/libvelunor.so\.' | sort)
