@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "gamedata/game_settings.h"
 #include "script/code_error.h"
@@ -275,10 +276,42 @@ int32_t x_argument(ExecContext& c, const Node& n, RValue& out) {
     return Ok;
 }
 
+// A variable of one instance: self, other or an id (found through the
+// room's index); its own variables through the node's cached position.
+int32_t read_on(ExecContext& c, const Node& n, CInstance* inst, const Ref& r, RValue& out) {
+    if (r.var >= kInstanceVariableBase) {
+        if (const RVariable* v = c.st.instances->part(*inst).vars().find_hinted(r.var, n.hint)) {
+            if (const RValue* cell = v->cell(r.combined)) {
+                copy_value(out, *cell);
+                return Ok;
+            }
+        }
+    } else if (get_on_instance(c.st, inst, r.var, r.combined, out)) {
+        return Ok;
+    }
+    return missing(c, r.var, r.combined, n.position, out);
+}
+
 int32_t x_var(ExecContext& c, const Node& n, RValue& out) {
     Ref r;
     if (resolve(c, n, r) != Ok) return Error;
-    return read(c, r, n.position, out);
+    switch (r.scope) {
+        case scope::Implicit:
+        case scope::Self:
+            return read_on(c, n, c.self, r, out);
+        case scope::Other:
+            return read_on(c, n, c.other, r, out);
+        default:
+            if (r.scope < kInstanceIdBase) return read(c, r, n.position, out);
+            if (CInstance* inst = c.st.instances->find_live_id(r.scope))
+                return read_on(c, n, inst, r, out);
+            return missing(c, r.var, r.combined, n.position, out);
+    }
+}
+
+// other.name, a variable of other's own list.
+int32_t x_other(ExecContext& c, const Node& n, RValue& out) {
+    return read_on(c, n, c.other, Ref{scope::Other, n.code, 0}, out);
 }
 
 int32_t x_unary(ExecContext& c, const Node& n, RValue& out) {
@@ -331,6 +364,20 @@ struct OpEqual {
 struct OpNotEqual {
     static bool apply(double& l, double r) { return l = (l - r) != 0 ? 1.0 : 0.0, true; }
 };
+struct OpIntDiv {
+    static bool apply(double& l, double r) {
+        if (r == 0) return false;
+        l = truncated_quotient(l, r);
+        return true;
+    }
+};
+struct OpMod {
+    static bool apply(double& l, double r) {
+        if (r == 0) return false;
+        l = l - truncated_quotient(l, r) * r;
+        return true;
+    }
+};
 struct OpNone {
     static bool apply(double&, double) { return false; }
 };
@@ -381,6 +428,10 @@ ExecFn pick_binary(int32_t op, bool k) {
             return binary_fn<OpEqual>(k);
         case tok::NotEqual:
             return binary_fn<OpNotEqual>(k);
+        case tok::Div:
+            return binary_fn<OpIntDiv>(k);
+        case tok::Mod:
+            return binary_fn<OpMod>(k);
         default:
             return binary_fn<OpNone>(k);
     }
@@ -580,6 +631,7 @@ struct SelfCell {
         RVariable* v = c.self_part->vars().find_hinted(target.code, target.hint);
         return v ? &v->value : nullptr;
     }
+    static RValue* make(ExecContext&, const Node&) { return nullptr; }
     static int32_t general(ExecContext& c, const Node& n, RValue& v, RValue& result) {
         return assign_self_value(c, n, v, result);
     }
@@ -588,6 +640,12 @@ struct LocalCell {
     static RValue* find(ExecContext& c, const Node& target) {
         LocalSlot& s = c.slots[target.hint];
         return s.set ? &s.var.value : nullptr;
+    }
+    // A frame slot not yet written holds a fresh real 0.
+    static RValue* make(ExecContext& c, const Node& target) {
+        LocalSlot& s = c.slots[target.hint];
+        s.set = true;
+        return &s.var.value;
     }
     static int32_t general(ExecContext& c, const Node& n, RValue& v, RValue& result) {
         return assign_local_value(c, n, v, result);
@@ -604,7 +662,10 @@ int32_t s_assign_fast(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (eval_rhs(c, n.children[1], v) != Ok) return Error;
     if (v.is_real()) {
-        if (RValue* cell = Cell::find(c, n.children[0]); cell && cell->is_real()) {
+        RValue* cell = Cell::find(c, n.children[0]);
+        if constexpr (std::is_same_v<Op, OpSet>)
+            if (!cell) cell = Cell::make(c, n.children[0]);
+        if (cell && cell->is_real()) {
             Op::apply(cell->real, v.real);
             result.set_real(cell->real);
             return Ok;
@@ -914,6 +975,8 @@ struct Linker {
                     n.fn = &x_local;
                 else if (n.scope == scope::Global)
                     n.fn = &x_global;
+                else if (n.scope == scope::Other && n.code >= kInstanceVariableBase)
+                    n.fn = &x_other;
                 else if ((n.scope == scope::Implicit || n.scope == scope::Self) && n.code >= 0 &&
                          n.code < st.builtins.count())
                     n.fn = &x_builtin_self;
