@@ -437,6 +437,57 @@ ExecFn pick_binary(int32_t op, bool k) {
     }
 }
 
+// Leaves the frame's var-locals as a fresh execution expects them.
+void clear_frame(LocalSlot* slots, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        LocalSlot& s = slots[i];
+        if (!s.set) continue;
+        s.set = false;
+        s.var.value = RValue();
+        s.var.rows.clear();
+    }
+}
+
+// An execution past its checks of code and instances: the frame, the
+// context, the run.
+bool run_code(ScriptState& st, CInstance* self, ScriptInstance* self_part, CInstance* other,
+              const CCode& code, RValue& result) {
+    const Node& root = *code.root();
+    if (code.kind() == CodeKind::Program) {
+        if (root.kind == tok::EmptyProgram) return true;
+        if (root.kind != tok::Block) {
+            record_error(st, code, root.position, "This is not a program.");
+            return false;
+        }
+    }
+    // The frame of this depth; the frames of deeper executions are others, so
+    // the slots stay put while this one runs.
+    const size_t depth = static_cast<size_t>(st.exec_depth);
+    const size_t nslots = code.local_slots().size();
+    LocalSlot* slots = nullptr;
+    if (nslots > 0) {
+        if (st.local_frames.size() <= depth) st.local_frames.resize(depth + 1);
+        auto& frame = st.local_frames[depth];
+        if (!frame) frame = std::make_unique<std::vector<LocalSlot>>();
+        if (frame->size() < nslots) frame->resize(nslots);
+        slots = frame->data();
+    }
+    struct Guard {
+        int& d;
+        LocalSlot* slots;
+        size_t n;
+        Guard(int& d_, LocalSlot* s, size_t n_) : d(d_), slots(s), n(n_) { ++d; }
+        ~Guard() {
+            if (n > 0) clear_frame(slots, n);
+            --d;
+        }
+    } guard(st.exec_depth, slots, nslots);
+    ExecContext c{st,    self,    other, self_part,
+                  slots, nullptr, code,  st.settings && st.settings->UninitializedAsZero};
+    if (code.kind() == CodeKind::Expression) return ev(c, root, result) == Ok;
+    return root.fn(c, root, result) != Error;
+}
+
 // ------------------------------------------------------------ calls
 
 // The evaluated arguments of one call, on the machine stack: only the passed
@@ -484,10 +535,34 @@ int32_t s_call_script(ExecContext& c, const Node& n, RValue& out) {
         rel.used = i + 1;
         if (ev(c, n.children[static_cast<size_t>(i)], block[i]) != Ok) return Error;
     }
-    return call_script_with(st, n.code - kScriptCallBase, c.self, c.other, argc, block, out,
-                            rel.used)
-               ? Ok
-               : Error;
+    // A script call nested in another one, well inside both stack budgets,
+    // enters the script's code directly; every other goes the checking way,
+    // which also gives the messages.
+    const int index = n.code - kScriptCallBase;
+    const CScript* sc = st.scripts.at(index);
+    const CCode* code = sc ? sc->code.get() : nullptr;
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    const bool fast = code && code->compiled() && code->kind() == CodeKind::Program &&
+                      st.call_depth > 0 && st.call_depth < kMaxScriptDepth &&
+                      !(st.stack_base > here && st.stack_base - here > kScriptStackBudget) &&
+                      !(st.exec_stack_base > here && st.exec_stack_base - here > kExecStackBudget);
+    if (!fast)
+        return call_script_with(st, index, c.self, c.other, argc, block, out, rel.used) ? Ok
+                                                                                        : Error;
+    RValue* const caller = st.args;
+    const int caller_used = st.args_used;
+    st.args = block;
+    st.args_used = argc;
+    ++st.call_depth;
+    if (st.errors.pending) clear_pending_error(st);
+    const bool ok = run_code(st, c.self, c.self_part, c.other, *code, out);
+    if (!ok) out.set_string(KxString("ERROR"));
+    --st.call_depth;
+    if (!ok) set_pending_message(st, "In script " + sc->name + ":\r" + pending_message(st));
+    if (st.args_used > rel.used) rel.used = st.args_used;
+    st.args = caller;
+    st.args_used = caller_used;
+    return ok ? Ok : Error;
 }
 
 int32_t x_call_builtin(ExecContext& c, const Node& n, RValue& out) {
@@ -1095,17 +1170,6 @@ struct Linker {
     }
 };
 
-// Leaves the frame's var-locals as a fresh execution expects them.
-void clear_frame(LocalSlot* slots, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        LocalSlot& s = slots[i];
-        if (!s.set) continue;
-        s.set = false;
-        s.var.value = RValue();
-        s.var.rows.clear();
-    }
-}
-
 }  // namespace
 
 std::vector<int32_t> link_tree(const ScriptState& st, Node& root, bool program) {
@@ -1141,40 +1205,7 @@ bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RV
         record_error(st, code, 0, "Code executions nested too deeply.");
         return false;
     }
-    const Node& root = *code.root();
-    if (code.kind() == CodeKind::Program) {
-        if (root.kind == tok::EmptyProgram) return true;
-        if (root.kind != tok::Block) {
-            record_error(st, code, root.position, "This is not a program.");
-            return false;
-        }
-    }
-    // The frame of this depth; the frames of deeper executions are others, so
-    // the slots stay put while this one runs.
-    const size_t depth = static_cast<size_t>(st.exec_depth);
-    const size_t nslots = code.local_slots().size();
-    LocalSlot* slots = nullptr;
-    if (nslots > 0) {
-        if (st.local_frames.size() <= depth) st.local_frames.resize(depth + 1);
-        auto& frame = st.local_frames[depth];
-        if (!frame) frame = std::make_unique<std::vector<LocalSlot>>();
-        if (frame->size() < nslots) frame->resize(nslots);
-        slots = frame->data();
-    }
-    struct Guard {
-        int& d;
-        LocalSlot* slots;
-        size_t n;
-        Guard(int& d_, LocalSlot* s, size_t n_) : d(d_), slots(s), n(n_) { ++d; }
-        ~Guard() {
-            if (n > 0) clear_frame(slots, n);
-            --d;
-        }
-    } guard(st.exec_depth, slots, nslots);
-    ExecContext c{st,    self,    other, &st.instances->part(*self),
-                  slots, nullptr, code,  st.settings && st.settings->UninitializedAsZero};
-    if (code.kind() == CodeKind::Expression) return ev(c, root, result) == Ok;
-    return root.fn(c, root, result) != Error;
+    return run_code(st, self, &st.instances->part(*self), other, code, result);
 }
 
 }  // namespace kx
