@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "gamedata/game_settings.h"
 #include "script/code_error.h"
@@ -275,10 +276,42 @@ int32_t x_argument(ExecContext& c, const Node& n, RValue& out) {
     return Ok;
 }
 
+// A variable of one instance: self, other or an id (found through the
+// room's index); its own variables through the node's cached position.
+int32_t read_on(ExecContext& c, const Node& n, CInstance* inst, const Ref& r, RValue& out) {
+    if (r.var >= kInstanceVariableBase) {
+        if (const RVariable* v = c.st.instances->part(*inst).vars().find_hinted(r.var, n.hint)) {
+            if (const RValue* cell = v->cell(r.combined)) {
+                copy_value(out, *cell);
+                return Ok;
+            }
+        }
+    } else if (get_on_instance(c.st, inst, r.var, r.combined, out)) {
+        return Ok;
+    }
+    return missing(c, r.var, r.combined, n.position, out);
+}
+
 int32_t x_var(ExecContext& c, const Node& n, RValue& out) {
     Ref r;
     if (resolve(c, n, r) != Ok) return Error;
-    return read(c, r, n.position, out);
+    switch (r.scope) {
+        case scope::Implicit:
+        case scope::Self:
+            return read_on(c, n, c.self, r, out);
+        case scope::Other:
+            return read_on(c, n, c.other, r, out);
+        default:
+            if (r.scope < kInstanceIdBase) return read(c, r, n.position, out);
+            if (CInstance* inst = c.st.instances->find_live_id(r.scope))
+                return read_on(c, n, inst, r, out);
+            return missing(c, r.var, r.combined, n.position, out);
+    }
+}
+
+// other.name, a variable of other's own list.
+int32_t x_other(ExecContext& c, const Node& n, RValue& out) {
+    return read_on(c, n, c.other, Ref{scope::Other, n.code, 0}, out);
 }
 
 int32_t x_unary(ExecContext& c, const Node& n, RValue& out) {
@@ -331,6 +364,20 @@ struct OpEqual {
 struct OpNotEqual {
     static bool apply(double& l, double r) { return l = (l - r) != 0 ? 1.0 : 0.0, true; }
 };
+struct OpIntDiv {
+    static bool apply(double& l, double r) {
+        if (r == 0) return false;
+        l = truncated_quotient(l, r);
+        return true;
+    }
+};
+struct OpMod {
+    static bool apply(double& l, double r) {
+        if (r == 0) return false;
+        l = l - truncated_quotient(l, r) * r;
+        return true;
+    }
+};
 struct OpNone {
     static bool apply(double&, double) { return false; }
 };
@@ -381,9 +428,64 @@ ExecFn pick_binary(int32_t op, bool k) {
             return binary_fn<OpEqual>(k);
         case tok::NotEqual:
             return binary_fn<OpNotEqual>(k);
+        case tok::Div:
+            return binary_fn<OpIntDiv>(k);
+        case tok::Mod:
+            return binary_fn<OpMod>(k);
         default:
             return binary_fn<OpNone>(k);
     }
+}
+
+// Leaves the frame's var-locals as a fresh execution expects them.
+void clear_frame(LocalSlot* slots, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        LocalSlot& s = slots[i];
+        if (!s.set) continue;
+        s.set = false;
+        s.var.value = RValue();
+        s.var.rows.clear();
+    }
+}
+
+// An execution past its checks of code and instances: the frame, the
+// context, the run.
+bool run_code(ScriptState& st, CInstance* self, ScriptInstance* self_part, CInstance* other,
+              const CCode& code, RValue& result) {
+    const Node& root = *code.root();
+    if (code.kind() == CodeKind::Program) {
+        if (root.kind == tok::EmptyProgram) return true;
+        if (root.kind != tok::Block) {
+            record_error(st, code, root.position, "This is not a program.");
+            return false;
+        }
+    }
+    // The frame of this depth; the frames of deeper executions are others, so
+    // the slots stay put while this one runs.
+    const size_t depth = static_cast<size_t>(st.exec_depth);
+    const size_t nslots = code.local_slots().size();
+    LocalSlot* slots = nullptr;
+    if (nslots > 0) {
+        if (st.local_frames.size() <= depth) st.local_frames.resize(depth + 1);
+        auto& frame = st.local_frames[depth];
+        if (!frame) frame = std::make_unique<std::vector<LocalSlot>>();
+        if (frame->size() < nslots) frame->resize(nslots);
+        slots = frame->data();
+    }
+    struct Guard {
+        int& d;
+        LocalSlot* slots;
+        size_t n;
+        Guard(int& d_, LocalSlot* s, size_t n_) : d(d_), slots(s), n(n_) { ++d; }
+        ~Guard() {
+            if (n > 0) clear_frame(slots, n);
+            --d;
+        }
+    } guard(st.exec_depth, slots, nslots);
+    ExecContext c{st,    self,    other, self_part,
+                  slots, nullptr, code,  st.settings && st.settings->UninitializedAsZero};
+    if (code.kind() == CodeKind::Expression) return ev(c, root, result) == Ok;
+    return root.fn(c, root, result) != Error;
 }
 
 // ------------------------------------------------------------ calls
@@ -433,10 +535,34 @@ int32_t s_call_script(ExecContext& c, const Node& n, RValue& out) {
         rel.used = i + 1;
         if (ev(c, n.children[static_cast<size_t>(i)], block[i]) != Ok) return Error;
     }
-    return call_script_with(st, n.code - kScriptCallBase, c.self, c.other, argc, block, out,
-                            rel.used)
-               ? Ok
-               : Error;
+    // A script call nested in another one, well inside both stack budgets,
+    // enters the script's code directly; every other goes the checking way,
+    // which also gives the messages.
+    const int index = n.code - kScriptCallBase;
+    const CScript* sc = st.scripts.at(index);
+    const CCode* code = sc ? sc->code.get() : nullptr;
+    const uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+    const bool fast = code && code->compiled() && code->kind() == CodeKind::Program &&
+                      st.call_depth > 0 && st.call_depth < kMaxScriptDepth &&
+                      !(st.stack_base > here && st.stack_base - here > kScriptStackBudget) &&
+                      !(st.exec_stack_base > here && st.exec_stack_base - here > kExecStackBudget);
+    if (!fast)
+        return call_script_with(st, index, c.self, c.other, argc, block, out, rel.used) ? Ok
+                                                                                        : Error;
+    RValue* const caller = st.args;
+    const int caller_used = st.args_used;
+    st.args = block;
+    st.args_used = argc;
+    ++st.call_depth;
+    if (st.errors.pending) clear_pending_error(st);
+    const bool ok = run_code(st, c.self, c.self_part, c.other, *code, out);
+    if (!ok) out.set_string(KxString("ERROR"));
+    --st.call_depth;
+    if (!ok) set_pending_message(st, "In script " + sc->name + ":\r" + pending_message(st));
+    if (st.args_used > rel.used) rel.used = st.args_used;
+    st.args = caller;
+    st.args_used = caller_used;
+    return ok ? Ok : Error;
 }
 
 int32_t x_call_builtin(ExecContext& c, const Node& n, RValue& out) {
@@ -580,6 +706,7 @@ struct SelfCell {
         RVariable* v = c.self_part->vars().find_hinted(target.code, target.hint);
         return v ? &v->value : nullptr;
     }
+    static RValue* make(ExecContext&, const Node&) { return nullptr; }
     static int32_t general(ExecContext& c, const Node& n, RValue& v, RValue& result) {
         return assign_self_value(c, n, v, result);
     }
@@ -588,6 +715,12 @@ struct LocalCell {
     static RValue* find(ExecContext& c, const Node& target) {
         LocalSlot& s = c.slots[target.hint];
         return s.set ? &s.var.value : nullptr;
+    }
+    // A frame slot not yet written holds a fresh real 0.
+    static RValue* make(ExecContext& c, const Node& target) {
+        LocalSlot& s = c.slots[target.hint];
+        s.set = true;
+        return &s.var.value;
     }
     static int32_t general(ExecContext& c, const Node& n, RValue& v, RValue& result) {
         return assign_local_value(c, n, v, result);
@@ -604,7 +737,10 @@ int32_t s_assign_fast(ExecContext& c, const Node& n, RValue& result) {
     RValue v;
     if (eval_rhs(c, n.children[1], v) != Ok) return Error;
     if (v.is_real()) {
-        if (RValue* cell = Cell::find(c, n.children[0]); cell && cell->is_real()) {
+        RValue* cell = Cell::find(c, n.children[0]);
+        if constexpr (std::is_same_v<Op, OpSet>)
+            if (!cell) cell = Cell::make(c, n.children[0]);
+        if (cell && cell->is_real()) {
             Op::apply(cell->real, v.real);
             result.set_real(cell->real);
             return Ok;
@@ -914,6 +1050,8 @@ struct Linker {
                     n.fn = &x_local;
                 else if (n.scope == scope::Global)
                     n.fn = &x_global;
+                else if (n.scope == scope::Other && n.code >= kInstanceVariableBase)
+                    n.fn = &x_other;
                 else if ((n.scope == scope::Implicit || n.scope == scope::Self) && n.code >= 0 &&
                          n.code < st.builtins.count())
                     n.fn = &x_builtin_self;
@@ -1032,17 +1170,6 @@ struct Linker {
     }
 };
 
-// Leaves the frame's var-locals as a fresh execution expects them.
-void clear_frame(LocalSlot* slots, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        LocalSlot& s = slots[i];
-        if (!s.set) continue;
-        s.set = false;
-        s.var.value = RValue();
-        s.var.rows.clear();
-    }
-}
-
 }  // namespace
 
 std::vector<int32_t> link_tree(const ScriptState& st, Node& root, bool program) {
@@ -1078,40 +1205,7 @@ bool execute(ScriptState& st, CInstance* self, CInstance* other, CCode& code, RV
         record_error(st, code, 0, "Code executions nested too deeply.");
         return false;
     }
-    const Node& root = *code.root();
-    if (code.kind() == CodeKind::Program) {
-        if (root.kind == tok::EmptyProgram) return true;
-        if (root.kind != tok::Block) {
-            record_error(st, code, root.position, "This is not a program.");
-            return false;
-        }
-    }
-    // The frame of this depth; the frames of deeper executions are others, so
-    // the slots stay put while this one runs.
-    const size_t depth = static_cast<size_t>(st.exec_depth);
-    const size_t nslots = code.local_slots().size();
-    LocalSlot* slots = nullptr;
-    if (nslots > 0) {
-        if (st.local_frames.size() <= depth) st.local_frames.resize(depth + 1);
-        auto& frame = st.local_frames[depth];
-        if (!frame) frame = std::make_unique<std::vector<LocalSlot>>();
-        if (frame->size() < nslots) frame->resize(nslots);
-        slots = frame->data();
-    }
-    struct Guard {
-        int& d;
-        LocalSlot* slots;
-        size_t n;
-        Guard(int& d_, LocalSlot* s, size_t n_) : d(d_), slots(s), n(n_) { ++d; }
-        ~Guard() {
-            if (n > 0) clear_frame(slots, n);
-            --d;
-        }
-    } guard(st.exec_depth, slots, nslots);
-    ExecContext c{st,    self,    other, &st.instances->part(*self),
-                  slots, nullptr, code,  st.settings && st.settings->UninitializedAsZero};
-    if (code.kind() == CodeKind::Expression) return ev(c, root, result) == Ok;
-    return root.fn(c, root, result) != Error;
+    return run_code(st, self, &st.instances->part(*self), other, code, result);
 }
 
 }  // namespace kx

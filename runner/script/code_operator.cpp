@@ -36,16 +36,6 @@ bool truth(double x) {
     return x >= 0.5;
 }
 
-// L / R truncated toward zero, keeping the low 32 bits as a signed integer.
-double truncated_quotient(double l, double r) {
-    const double q = std::trunc(l / r);
-    if (!std::isfinite(q)) return 0;
-    double low = std::fmod(q, 4294967296.0);
-    if (low < 0) low += 4294967296.0;
-    const uint32_t bits = static_cast<uint32_t>(low);
-    return static_cast<double>(static_cast<int32_t>(bits));
-}
-
 bool compare(int32_t op, const RValue& l, const RValue& r, bool& out) {
     int sign;
     if (l.is_real() && r.is_real()) {
@@ -237,6 +227,15 @@ bool binary_operation(ScriptState& st, const CCode& code, int32_t position, int3
         default:
             return wrong("Internal error: unknown binary operator.");
     }
+}
+
+double truncated_quotient(double l, double r) {
+    const double q = std::trunc(l / r);
+    if (!std::isfinite(q)) return 0;
+    double low = std::fmod(q, 4294967296.0);
+    if (low < 0) low += 4294967296.0;
+    const uint32_t bits = static_cast<uint32_t>(low);
+    return static_cast<double>(static_cast<int32_t>(bits));
 }
 
 }  // namespace kx

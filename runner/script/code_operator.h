@@ -15,6 +15,10 @@ bool unary_operation(ScriptState& st, const CCode& code, int32_t position, int32
 bool binary_operation(ScriptState& st, const CCode& code, int32_t position, int32_t op,
                       RValue& left, const RValue& right);
 
+// L / R truncated toward zero, keeping the low 32 bits as a signed integer
+// (div, and mod's quotient).
+double truncated_quotient(double l, double r);
+
 // Nearest integer, ties to even; NaN gives 0 and values beyond the range
 // saturate.
 int64_t round_to_i64(double x);

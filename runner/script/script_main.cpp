@@ -14,10 +14,6 @@ namespace kx {
 
 namespace {
 
-// How much machine stack nested script calls may use below the outermost
-// call; the main thread's stack is several times larger.
-constexpr uintptr_t kScriptStackBudget = uintptr_t(4) << 20;
-
 // The real frame, also under sanitizers that move locals to fake stacks.
 uintptr_t stack_address() {
     return reinterpret_cast<uintptr_t>(__builtin_frame_address(0));

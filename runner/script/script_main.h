@@ -1,5 +1,6 @@
 #pragma once
 // The game's scripts: loading from the game data, compiling, calling.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ constexpr int32_t kScriptVersion = 400;
 // Script calls nested deeper than this end with an error instead of
 // exhausting the machine stack.
 constexpr int kMaxScriptDepth = 2000;
+// How much machine stack nested script calls may use below the outermost
+// call; the main thread's stack is several times larger.
+constexpr uintptr_t kScriptStackBudget = uintptr_t(4) << 20;
 
 class ScriptList {
 public:
