@@ -10,7 +10,8 @@ const char* usage_text() {
            "       kxrun --eval CODE [GAME] | --eval-file FILE [GAME]\n"
            "       kxrun --help | --version\n"
            "options:\n"
-           "  --headless          no window and no sound device; dialogs print on stderr\n"
+           "  --headless          no window, no sound device (sound is mixed in memory); dialogs "
+           "print on stderr\n"
            "  --no-headless       use a window (the default when a display exists)\n"
            "  --answers FILE      answers for dialogs in headless mode, one a line\n"
            "  --steps N           end the game after N steps\n"
@@ -18,8 +19,10 @@ const char* usage_text() {
            "  --input FILE        replay input recorded with --record\n"
            "  --record FILE       write every input event with its step to FILE\n"
            "  --dump-frames DIR   write every presented frame to DIR as a PNG file\n"
+           "  --dump-audio FILE   write the whole sound mix to FILE as a WAV file\n"
            "  --fullscreen        start in full screen\n"
-           "  --scale N           region scale in percent (0 stretch, -1 fit) in place of the game's\n"
+           "  --scale N           region scale in percent (0 stretch, -1 fit) in place of the "
+           "game's\n"
            "  --eval CODE         compile and run CODE, print its result\n"
            "  --eval-file FILE    the same with the code read from FILE\n";
 }
@@ -33,7 +36,8 @@ bool parse_number(const char* s, T& out) {
 }
 }  // namespace
 
-bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, std::string& error) {
+bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out,
+                        std::string& error) {
     int i = 1;
     if (own_game) {
         for (; i < argc; ++i) out.game_args.push_back(argv[i]);
@@ -96,8 +100,13 @@ bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, 
         } else if (a == "--input" || a == "--record" || a == "--dump-frames") {
             const char* v = val(a.c_str());
             if (!v) return false;
-            (a == "--input" ? out.input_file
-                            : a == "--record" ? out.record_file : out.dump_frames_dir) = v;
+            (a == "--input"    ? out.input_file
+             : a == "--record" ? out.record_file
+                               : out.dump_frames_dir) = v;
+        } else if (a == "--dump-audio") {
+            const char* v = val("--dump-audio");
+            if (!v) return false;
+            out.dump_audio = v;
         } else if (a == "--fullscreen") {
             out.fullscreen = true;
         } else if (a == "--scale") {

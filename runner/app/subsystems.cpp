@@ -7,6 +7,7 @@
 #include "input/input_main.h"
 #include "motion/motion_main.h"
 #include "script/script_state.h"
+#include "sound/sound_main.h"
 #include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
@@ -17,6 +18,7 @@ namespace {
 const Subsystem* const kSubsystems[] = {
     &kGameDataSubsystem, &kScriptSubsystem,    &kSpritesSubsystem,  &kWorldSubsystem,
     &kMotionSubsystem,   &kCollisionSubsystem, &kGraphicsSubsystem, &kInputSubsystem,
+    &kSoundSubsystem,
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/audio.h"
 #include "platform/joystick.h"
 
 #include <csignal>

@@ -12,6 +12,7 @@
 
 namespace kx {
 
+class IAudio;
 class IInputSink;
 class IJoysticks;
 
@@ -146,6 +147,7 @@ public:
     IClock* clock() const { return m_clock.get(); }
     IConsole* console() const { return m_console.get(); }
     IJoysticks* joysticks() const { return m_joysticks.get(); }  // null: none
+    IAudio* audio() const { return m_audio.get(); }              // null: no sound at all
     bool headless() const { return m_headless; }
 
     std::unique_ptr<IDialogs> m_dialogs;
@@ -153,6 +155,7 @@ public:
     std::unique_ptr<IClock> m_clock;
     std::unique_ptr<IConsole> m_console;
     std::unique_ptr<IJoysticks> m_joysticks;
+    std::unique_ptr<IAudio> m_audio;
     bool m_headless = true;
 };
 

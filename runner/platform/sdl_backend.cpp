@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/audio.h"
 #include "platform/headless.h"
 #include "platform/input_events.h"
 #include "platform/joystick.h"
@@ -438,6 +439,7 @@ std::unique_ptr<Platform> create_headless_platform(std::vector<std::string> answ
     p->m_windows = std::make_unique<HeadlessWindowSystem>();
     p->m_clock = std::make_unique<VirtualClock>();
     p->m_headless = true;
+    p->m_audio = create_audio({.in_memory = true, .console = p->m_console.get()});
     return p;
 }
 
@@ -460,6 +462,7 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
         p->m_clock = std::make_unique<RealClock>();
         p->m_joysticks = create_sdl_joysticks();
         p->m_headless = false;
+        p->m_audio = create_audio({.in_memory = false, .console = p->m_console.get()});
         return p;
     }
     return create_headless_platform(std::move(answers));

@@ -54,7 +54,7 @@ constexpr const char* kPictureKeys[] = {"ProgressBarBack", "ProgressBarFront", "
 
 // Resource kinds whose records come with later work: a source may list them
 // only with empty (null) slots.
-constexpr const char* kPendingKinds[] = {"sounds", "fonts"};
+constexpr const char* kPendingKinds[] = {"fonts"};
 
 std::vector<uint8_t> read_file(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
@@ -298,6 +298,7 @@ GameSource load_source(const fs::path& folder) {
     if (j.contains("sprites")) g.sprites = load_sprites(j["sprites"], folder);
     if (j.contains("backgrounds")) g.backgrounds = load_backgrounds(j["backgrounds"], folder);
     if (j.contains("paths")) g.paths = load_paths(j["paths"], folder);
+    if (j.contains("sounds")) g.sounds = load_sounds(j["sounds"], folder);
     load_world_sources(j, folder, g);
     for (const char* kind : kPendingKinds) {
         if (!j.contains(kind)) continue;
@@ -380,6 +381,7 @@ void save_source(const GameSource& g, const fs::path& folder) {
     j["sprites"] = save_sprites(g.sprites, folder);
     j["backgrounds"] = save_backgrounds(g.backgrounds, folder);
     j["paths"] = save_paths(g.paths, folder);
+    j["sounds"] = save_sounds(g.sounds, folder);
     save_world_sources(g, j, folder);
     write_text(folder / "game.json", j.dump(2) + "\n");
 }
