@@ -7,7 +7,8 @@ JOBS       ?= $(shell nproc)
 DEB_PACKAGES := cmake ninja-build g++ clang pkg-config zlib1g-dev libpng-dev \
   libjpeg62-turbo-dev libgif-dev libsdl2-dev libepoxy-dev libgl1-mesa-dri libegl1 libegl-mesa0 libglx-mesa0 \
   libgtest-dev libgmock-dev nlohmann-json3-dev imagemagick lua5.4 \
-  libclang-rt-14-dev xvfb xauth
+  libclang-rt-14-dev xvfb xauth \
+  libopenal-dev libsndfile1-dev libfluidsynth-dev timgm6mb-soundfont libsdl2-mixer-dev python3
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -439,7 +439,7 @@ public:
 
     void advance_to(int64_t us) override {
         if (!m_in_memory || us <= 0) return;
-        const int64_t target = us * kRate / 1000000;
+        const int64_t target = (us * kRate + 500000) / 1000000;
         std::vector<float> chunk;
         while (m_rendered < target) {
             const int n = int(std::min<int64_t>(target - m_rendered, 4096));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/runtime.h"
+#include "platform/platform.h"
 #include "script/builtin_args.h"
 #include "script/code_function.h"
 #include "sound/sound_main.h"
@@ -15,7 +16,10 @@ namespace {
 // A reply buffer of `size` characters holds size - 1 of them.
 std::string send(std::string_view cmd, size_t size = 20) {
     SoundState& st = rt().get<SoundState>();
-    if (!st.player) st.player = std::make_unique<MciPlayer>(st.audio);
+    // Commands may come before the sounds are prepared (a game's own code at
+    // load time, --eval): the player is the platform's all the same.
+    if (!st.player)
+        st.player = std::make_unique<MciPlayer>(rt().platform ? rt().platform->audio() : nullptr);
     std::string reply = st.player->send(cmd);
     if (reply.size() > size - 1) reply.resize(size - 1);
     return reply;

@@ -259,6 +259,8 @@ void sound_update(Runtime& r) {
     SoundState& st = r.get<SoundState>();
     if (!st.clock_started || !r.platform || !r.platform->clock()) return;
     const int64_t now = r.platform->clock()->now_us();
+    // What was set up to now sounds up to now; fades then move on.
+    if (st.audio) st.audio->advance_to(now - st.origin_us);
     const double dt_ms = std::max<int64_t>(now - st.last_us, 0) / 1000.0;
     st.last_us = now;
     if (dt_ms > 0) {
@@ -279,7 +281,6 @@ void sound_update(Runtime& r) {
             }
         }
     }
-    if (st.audio) st.audio->advance_to(now - st.origin_us);
 }
 
 void sound_set_volume(Runtime& r, RSoundSample& e, double mb, double duration_ms) {
