@@ -8,11 +8,14 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 #include <AL/efx.h>
+#include <fcntl.h>
 #include <fluidsynth.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -367,6 +370,24 @@ struct Path {
     float cone_gain = 1;
 };
 
+// Opening the default device probes every backend, and the ones that find no
+// hardware write their complaints to stderr; a missing device is told once,
+// in our own words, instead.
+ALCdevice* open_device_quietly() {
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int null = open("/dev/null", O_WRONLY);
+    if (saved >= 0 && null >= 0) dup2(null, 2);
+    ALCdevice* d = alcOpenDevice(nullptr);
+    if (saved >= 0) {
+        dup2(saved, 2);
+        close(saved);
+    }
+    if (null >= 0) close(null);
+    return d;
+}
+
 class OpenAlAudio final : public IAudio {
 public:
     OpenAlAudio(const AudioOptions& o) : m_console(o.console), m_midi(o.console) {}
@@ -386,7 +407,7 @@ public:
                           0,
                           0};
         if (!in_memory) {
-            m_device = alcOpenDevice(nullptr);
+            m_device = open_device_quietly();
             if (m_device) m_context = alcCreateContext(m_device, attrs);
             if (!m_context) {
                 if (m_device) alcCloseDevice(m_device);

@@ -17,13 +17,14 @@ BELOW = {
     "motion": ["world", "script", "sprites", "gamedata", "image", "platform", "core"],
     "collision": ["motion", "world", "script", "sprites", "gamedata", "image", "platform",
                   "core"],
+    "sound": ["script", "gamedata", "image", "platform", "core"],
     "graphics": ["world", "script", "sprites", "gamedata", "image", "platform", "core"],
     "input": ["graphics", "collision", "motion", "world", "script", "sprites", "gamedata",
               "image", "platform", "core"],
-    "app": ["input", "graphics", "collision", "motion", "world", "script", "sprites",
+    "app": ["sound", "input", "graphics", "collision", "motion", "world", "script", "sprites",
             "gamedata", "image", "platform", "core"],
     # kxpack writes the records the runner reads; it never draws or plays.
-    "kxpack": ["motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
+    "kxpack": ["sound", "motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z0-9_]+)/')
 
