@@ -326,7 +326,8 @@ float apply_params(ALuint e, const EffectParams& p) {
                 float(clampd(std::pow(10.0, (clampd(v[0], -96, 0) + clampd(v[1], -96, 0)) / 20), 0,
                              1)));
             alEffectf(e, AL_REVERB_DECAY_TIME, float(clampd(v[2] / 1000, 0.1, 20)));
-            alEffectf(e, AL_REVERB_DECAY_HFRATIO, float(clampd(v[3], 0.1, 2)));
+            // Below 0.2 the mixer's high-frequency filter fails on short decays.
+            alEffectf(e, AL_REVERB_DECAY_HFRATIO, float(clampd(v[3], 0.2, 2)));
             return 1.f;
         case effect::kCompressor:
             // EFX's compressor has no controls but on/off; the gain sets its level.
@@ -354,10 +355,24 @@ struct Voice {
     int32_t buffer = -1;
 };
 
+// A path's place in one effect's slot.
 struct Slot {
     uint32_t fx = 0;
-    ALuint effect = 0, slot = 0;
+    int pool = -1;  // index in the engine's slot pool
+    ALuint slot = 0;
 };
+
+// One EFX effect slot with its parameters. Linear effects process the sum of
+// their inputs as they would each input alone, so paths whose effect has the
+// same parameters share one slot: 64 echoing sounds cost one echo.
+struct PooledSlot {
+    EffectParams params;
+    ALuint effect = 0, slot = 0;
+    int refs = 0;
+};
+bool shareable(uint32_t fx) {
+    return fx != effect::kCompressor && fx != effect::kDistortion;
+}
 
 struct Path {
     bool three_d = false;
@@ -624,18 +639,8 @@ public:
         p->slots.clear();
         for (uint32_t fx : kEffectOrder) {
             if (!(flags & fx) || int(p->slots.size()) >= m_sends) continue;
-            Slot s;
-            s.fx = fx;
-            alGetError();
-            alGenEffects(1, &s.effect);
-            alEffecti(s.effect, AL_EFFECT_TYPE, al_effect_type(fx));
-            alGenAuxiliaryEffectSlots(1, &s.slot);
-            if (alGetError() != AL_NO_ERROR) {
-                release_slot(*p, s);
-                continue;
-            }
-            p->slots.push_back(s);
-            set_slot(p->slots.back(), default_params(fx));
+            const int k = acquire(default_params(fx));
+            if (k >= 0) p->slots.push_back(Slot{fx, k, m_pool[size_t(k)].slot});
         }
         apply_all(*p);
     }
@@ -645,7 +650,11 @@ public:
         if (!p) return false;
         for (auto& s : p->slots)
             if (s.fx == params.effect) {
-                set_slot(s, params);
+                const int k = acquire(params);
+                if (k < 0) return true;
+                release_slot(*p, s);
+                s = Slot{params.effect, k, m_pool[size_t(k)].slot};
+                apply_all(*p);
                 return true;
             }
         return false;
@@ -831,10 +840,41 @@ private:
         apply_all(*p);
     }
 
-    static void set_slot(Slot& s, const EffectParams& params) {
-        const float wet = apply_params(s.effect, params);
-        alAuxiliaryEffectSloti(s.slot, AL_EFFECTSLOT_EFFECT, ALint(s.effect));
-        alAuxiliaryEffectSlotf(s.slot, AL_EFFECTSLOT_GAIN, wet);
+    // A slot with these parameters, shared when the effect allows; -1 when
+    // the mixer has none left.
+    int acquire(const EffectParams& params) {
+        if (shareable(params.effect))
+            for (size_t i = 0; i < m_pool.size(); ++i) {
+                PooledSlot& q = m_pool[i];
+                if (q.refs > 0 && q.params.effect == params.effect &&
+                    std::equal(std::begin(q.params.v), std::end(q.params.v),
+                               std::begin(params.v))) {
+                    ++q.refs;
+                    return int(i);
+                }
+            }
+        PooledSlot q;
+        q.params = params;
+        q.refs = 1;
+        alGetError();
+        alGenEffects(1, &q.effect);
+        alEffecti(q.effect, AL_EFFECT_TYPE, al_effect_type(params.effect));
+        alGenAuxiliaryEffectSlots(1, &q.slot);
+        if (alGetError() != AL_NO_ERROR) {
+            if (q.slot) alDeleteAuxiliaryEffectSlots(1, &q.slot);
+            if (q.effect) alDeleteEffects(1, &q.effect);
+            return -1;
+        }
+        const float wet = apply_params(q.effect, params);
+        alAuxiliaryEffectSloti(q.slot, AL_EFFECTSLOT_EFFECT, ALint(q.effect));
+        alAuxiliaryEffectSlotf(q.slot, AL_EFFECTSLOT_GAIN, wet);
+        for (size_t i = 0; i < m_pool.size(); ++i)
+            if (m_pool[i].refs == 0) {
+                m_pool[i] = q;
+                return int(i);
+            }
+        m_pool.push_back(q);
+        return int(m_pool.size() - 1);
     }
     void release_slot(Path& p, Slot& s) {
         // The path's sources still sending to the slot would keep it alive.
@@ -842,9 +882,13 @@ private:
             for (int k = 0; k < v.count; ++k)
                 for (int send = 0; send < m_sends; ++send)
                     alSource3i(v.src[k], AL_AUXILIARY_SEND_FILTER, 0, send, AL_FILTER_NULL);
-        if (s.slot) alDeleteAuxiliaryEffectSlots(1, &s.slot);
-        if (s.effect) alDeleteEffects(1, &s.effect);
-        s.slot = s.effect = 0;
+        if (s.pool >= 0 && size_t(s.pool) < m_pool.size() && --m_pool[size_t(s.pool)].refs == 0) {
+            PooledSlot& q = m_pool[size_t(s.pool)];
+            alDeleteAuxiliaryEffectSlots(1, &q.slot);
+            alDeleteEffects(1, &q.effect);
+            q.slot = q.effect = 0;
+        }
+        s = Slot{};
     }
 
     IConsole* m_console;
@@ -860,6 +904,7 @@ private:
     std::vector<bool> m_buffer_used;
     std::vector<Path> m_paths;
     std::vector<bool> m_path_used;
+    std::vector<PooledSlot> m_pool;
 };
 
 }  // namespace

@@ -202,6 +202,37 @@ def echo(work):
 
 
 @case
+def every_effect(work):
+    # Each effect with its defaults, then with its parameters at both ends of
+    # their ranges: the mix goes on and the effect changes the sound.
+    names = ["chorus", "echo", "flanger", "gargle", "reverb", "compressor", "equalizer", "distortion", "room_reverb"]
+    sounds = [("dry", "t.wav", TONE + ["--ms", "400", "--amp", "0.5"], {})]
+    sounds += [("fx_" + n, "t%d.wav" % i, TONE + ["--ms", "400", "--amp", "0.5"], {"effects": [n]})
+               for i, n in enumerate(names)]
+    ends = ["sound_effect_chorus(fx_chorus, %s, %s, %s, %s, %s, %s, %s);",
+            "sound_effect_echo(fx_echo, %s, %s, %s, %s, %s);",
+            "sound_effect_flanger(fx_flanger, %s, %s, %s, %s, %s, %s, %s);",
+            "sound_effect_gargle(fx_gargle, %s, %s);",
+            "sound_effect_reverb(fx_reverb, %s, %s, %s, %s);",
+            "sound_effect_compressor(fx_compressor, %s, %s, %s, %s, %s, %s);",
+            "sound_effect_equalizer(fx_equalizer, %s, %s, %s);"]
+    low = "".join(e % tuple(["-100000"] * e.count("%s")) for e in ends)
+    high = "".join(e % tuple(["100000"] * e.count("%s")) for e in ends)
+    code = "if (n == 0) sound_play(dry);"
+    for i, nm in enumerate(names):
+        code += "if (n == %d) sound_play(fx_%s);" % (15 * (i + 1), nm)
+    code += "if (n == 150) { %s } if (n == 160) { %s }" % (low, high)
+    _, L, R, err = run_game(work, sounds, code, 170)
+    dry = L[0:15000]
+    for i, nm in enumerate(names):
+        at = 15 * (i + 1) * STEP
+        wet = L[at:at + 15000]
+        diff = max(abs(a - b) for a, b in zip(dry, wet))
+        check("the %s changes the sound" % nm, diff > 1e-3, str(diff))
+    check("parameters out of range are taken", err == "", err)
+
+
+@case
 def three_d(work):
     _, L, R, _ = run_game(work, [("a", "a.wav", TONE + ["--ms", "1000", "--amp", "0.5"], {"kind": "3d"})],
                           "if (n == 0) sound_play(a); if (n == 10) sound_3d_set_sound_position(a, 10, 0, 0);"
