@@ -11,7 +11,8 @@ const char* usage_text() {
            "       kxrun --eval CODE [GAME] | --eval-file FILE [GAME]\n"
            "       kxrun --help | --version | --list-functions\n"
            "options:\n"
-           "  --headless          no window and no sound device; dialogs print on stderr\n"
+           "  --headless          no window, no sound device (sound is mixed in memory); dialogs "
+           "print on stderr\n"
            "  --no-headless       use a window (the default when a display exists)\n"
            "  --answers FILE      answers for dialogs in headless mode, one a line\n"
            "  --steps N           end the game after N steps\n"
@@ -19,6 +20,7 @@ const char* usage_text() {
            "  --input FILE        replay input recorded with --record\n"
            "  --record FILE       write every input event with its step to FILE\n"
            "  --dump-frames DIR   write every presented frame to DIR as a PNG file\n"
+           "  --dump-audio FILE   write the whole sound mix to FILE as a WAV file\n"
            "  --fullscreen        start in full screen\n"
            "  --scale N           region scale in percent (0 stretch, -1 fit) in place of the "
            "game's\n"
@@ -156,6 +158,10 @@ bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, 
             (a == "--input"    ? out.input_file
              : a == "--record" ? out.record_file
                                : out.dump_frames_dir) = v;
+        } else if (a == "--dump-audio") {
+            const char* v = val("--dump-audio");
+            if (!v) return false;
+            out.dump_audio = v;
         } else if (a == "--fullscreen") {
             out.fullscreen = true;
         } else if (a == "--scale") {

@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
     o.input_file = cl.input_file;
     o.record_file = cl.record_file;
     o.dump_frames_dir = cl.dump_frames_dir;
+    o.dump_audio = cl.dump_audio;
     o.fullscreen = cl.fullscreen;
     o.scale = cl.scale;
     start_kxrun(rt);

@@ -10,6 +10,7 @@
 #include "motion/motion_main.h"
 #include "resources/resources_main.h"
 #include "script/script_state.h"
+#include "sound/sound_main.h"
 #include "sprites/sprite_state.h"
 #include "world/world_state.h"
 
@@ -28,6 +29,7 @@ const Subsystem* const kSubsystems[] = {
     &kInputSubsystem,
     &kDrawingSubsystem,
     &kResourcesSubsystem,
+    &kSoundSubsystem,
     // Last, so that its libraries are released before any device they used goes.
     &kExternalSubsystem,
 };

@@ -22,6 +22,7 @@ struct RunOptions {
     std::string input_file;               // replay recorded input
     std::string record_file;              // record the input
     std::string dump_frames_dir;          // every presented frame as PNG
+    std::string dump_audio;               // the whole mix as a WAV file
     bool fullscreen = false;              // in place of the game's setting when set
     std::optional<double> scale;          // percent, in place of the game's setting
     // Decided once when the runner starts: no writing outside the game's

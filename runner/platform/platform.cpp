@@ -1,11 +1,12 @@
 #include "platform/platform.h"
 
-#include "platform/dynamic_library.h"
-#include "platform/joystick.h"
-
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+
+#include "platform/audio.h"
+#include "platform/dynamic_library.h"
+#include "platform/joystick.h"
 
 namespace kx {
 

@@ -12,6 +12,7 @@
 
 namespace kx {
 
+class IAudio;
 class IInputSink;
 class IJoysticks;
 class IDynamicLibraries;
@@ -155,6 +156,7 @@ public:
     IConsole* console() const { return m_console.get(); }
     IJoysticks* joysticks() const { return m_joysticks.get(); }         // null: none
     IDynamicLibraries* libraries() const { return m_libraries.get(); }  // null: none
+    IAudio* audio() const { return m_audio.get(); }                     // null: no sound at all
     bool headless() const { return m_headless; }
 
     std::unique_ptr<IDialogs> m_dialogs;
@@ -163,6 +165,7 @@ public:
     std::unique_ptr<IConsole> m_console;
     std::unique_ptr<IJoysticks> m_joysticks;
     std::unique_ptr<IDynamicLibraries> m_libraries;
+    std::unique_ptr<IAudio> m_audio;
     bool m_headless = true;
 };
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/audio.h"
 #include "platform/dynamic_library.h"
 #include "platform/headless.h"
 #include "platform/input_events.h"
@@ -522,6 +523,7 @@ std::unique_ptr<Platform> headless_platform(std::vector<std::string> answers, st
     p->m_clock = std::make_unique<VirtualClock>();
     p->m_libraries = create_dynamic_libraries();
     p->m_headless = true;
+    p->m_audio = create_audio({.in_memory = true, .console = p->m_console.get()});
     return p;
 }
 }  // namespace
@@ -559,6 +561,7 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
     p->m_clock = std::make_unique<RealClock>();
     p->m_joysticks = create_sdl_joysticks();
     p->m_libraries = create_dynamic_libraries();
+    p->m_audio = create_audio({.in_memory = false, .console = p->m_console.get()});
     p->m_headless = false;
     return p;
 }

@@ -17,6 +17,7 @@ BELOW = {
     "motion": ["world", "script", "sprites", "gamedata", "image", "platform", "core"],
     "collision": ["motion", "world", "script", "sprites", "gamedata", "image", "platform",
                   "core"],
+    "sound": ["script", "gamedata", "image", "platform", "core"],
     "graphics": ["world", "script", "sprites", "gamedata", "image", "platform", "core"],
     "input": ["graphics", "collision", "motion", "world", "script", "sprites", "gamedata",
               "image", "platform", "core"],
@@ -25,12 +26,12 @@ BELOW = {
     "resources": ["graphics", "world", "script", "sprites", "gamedata", "image", "platform",
                   "core"],
     "external": ["script", "gamedata", "image", "platform", "core"],
-    "app": ["drawing", "resources", "external", "input", "graphics", "collision", "motion", "world", "script", "sprites",
+    "app": ["drawing", "resources", "external", "sound", "input", "graphics", "collision", "motion", "world", "script", "sprites",
             "gamedata", "image", "platform", "core"],
     # kxpack writes the records the runner reads; it never draws or plays. Its
     # build check (check.cpp, not the writer library) starts the runner's
     # subsystem list so that every built-in name resolves.
-    "kxpack": ["app", "motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
+    "kxpack": ["app", "sound", "motion", "world", "script", "sprites", "gamedata", "image", "platform", "core"],
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z0-9_]+)/')
 

@@ -66,7 +66,7 @@ CStream build_sections(const GameSource& g) {
     write_settings(st, g.settings,
                    {g.bar_back ? &*g.bar_back : nullptr, g.bar_front ? &*g.bar_front : nullptr,
                     g.loading ? &*g.loading : nullptr});
-    write_empty_list(st, Section::Sounds);
+    g.sounds.write(st);
     write_sprites_section(st, g.sprites);
     write_backgrounds_section(st, g.backgrounds);
     g.paths.write(st);
@@ -130,6 +130,7 @@ GameSource read_game_file(const fs::path& path, std::array<SectionStat, kSection
             return read_backgrounds_section(s, g.backgrounds);
         };
         h.readers[size_t(Section::Paths)] = [&](CStream& s) { return g.paths.read(s); };
+        h.readers[size_t(Section::Sounds)] = [&](CStream& s) { return g.sounds.read(s); };
         h.readers[size_t(Section::Scripts)] = [&](CStream& s) {
             return read_scripts_section(s, g.scripts);
         };

@@ -53,10 +53,6 @@ const SettingField kSettingFields[] = {
 // Pictures of the settings, by key.
 constexpr const char* kPictureKeys[] = {"ProgressBarBack", "ProgressBarFront", "LoadingImage"};
 
-// Resource kinds whose records come with later work: a source may list them
-// only with empty (null) slots.
-constexpr const char* kPendingKinds[] = {"sounds"};
-
 std::vector<uint8_t> read_file(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
     if (!f) throw SourceError("cannot read " + p.string());
@@ -296,14 +292,8 @@ GameSource load_source(const fs::path& folder) {
     if (j.contains("backgrounds")) g.backgrounds = load_backgrounds(j["backgrounds"], folder);
     if (j.contains("paths")) g.paths = load_paths(j["paths"], folder);
     if (j.contains("fonts")) g.fonts = load_fonts(j["fonts"], folder, g.sprites);
+    if (j.contains("sounds")) g.sounds = load_sounds(j["sounds"], folder);
     load_world_sources(j, folder, g);
-    for (const char* kind : kPendingKinds) {
-        if (!j.contains(kind)) continue;
-        for (const auto& e : j[kind])
-            if (!e.is_null())
-                throw SourceError(std::string("game.json: ") + kind +
-                                  " cannot be built yet; list only null slots");
-    }
     return g;
 }
 
@@ -379,6 +369,7 @@ void save_source(const GameSource& g, const fs::path& folder) {
     j["backgrounds"] = save_backgrounds(g.backgrounds, folder);
     j["paths"] = save_paths(g.paths, folder);
     j["fonts"] = save_fonts(g.fonts, folder);
+    j["sounds"] = save_sounds(g.sounds, folder);
     save_world_sources(g, j, folder);
     write_text(folder / "game.json", j.dump(2) + "\n");
 }

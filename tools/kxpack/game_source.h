@@ -14,6 +14,7 @@
 #include "gamedata/game_settings.h"
 #include "kxpack/source_fonts.h"
 #include "kxpack/source_paths.h"
+#include "kxpack/source_sounds.h"
 #include "kxpack/source_sprites.h"
 #include "world/object_class.h"
 #include "world/room_class.h"
@@ -47,6 +48,7 @@ struct GameSource {
     std::vector<std::optional<BackgroundSource>> backgrounds;
     PathList paths;
     std::vector<std::optional<FontSource>> fonts;
+    SoundList sounds;
     // Shared so that a source stays copyable; null for an empty slot.
     std::vector<std::shared_ptr<CTimeLine>> timelines;
     std::vector<std::shared_ptr<CObject>> objects;
