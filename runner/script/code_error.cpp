@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/game_paths.h"
 #include "core/runtime.h"
 #include "gamedata/gamedata_state.h"
 #include "platform/platform.h"
@@ -38,10 +39,10 @@ std::string with_crlf(std::string_view text) {
     return out;
 }
 
-void write_log(ErrorState& e, std::string_view message) {
+void write_log(const Runtime& r, ErrorState& e, std::string_view message) {
     auto mode = std::ios::binary | (e.log_started ? std::ios::app : std::ios::trunc);
     e.log_started = true;  // the first attempt counts, whatever happens
-    std::ofstream f("game_errors.log", mode);
+    std::ofstream f(game_write_path(r.options, "game_errors.log"), mode);
     if (!f) return;
     f << with_crlf(message) << "\r\n\r\n\r\n";
 }
@@ -69,7 +70,7 @@ void report(Runtime& r, std::string_view message, bool fatal) {
             if (d->buttons("Error", message, buttons) == 0) fatal = true;
         }
     }
-    if (gs.WriteErrorLog) write_log(e, message);
+    if (gs.WriteErrorLog) write_log(r, e, message);
     e.last = std::string(message);
     e.occurred = true;
     if (fatal) {

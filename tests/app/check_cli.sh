@@ -106,13 +106,19 @@ mkdir -p "$s/objects" "$s/rooms"
 echo '{"events": {"create": [{"code": "t = 0;"}], "step": [{"code": "t += 1; if (t == 1) { x = 5; game_save(\"slot.sav\"); } if (t == 2 && caption_score != \"loaded\") { caption_score = \"loaded\"; x = 0; game_load(\"slot.sav\"); } if (t == 3) show_debug_message(\"x \" + string(x));"}]}}' > "$s/objects/obj_a.json"
 echo '{"instances": [{"x": 0, "y": 0, "object": "obj_a"}]}' > "$s/rooms/rm.json"
 echo '{"game_id": 77, "objects": ["obj_a"], "rooms": ["rm"]}' > "$s/game.json"
-mkdir -p "$work/ro"
+mkdir -p "$work/ro" "$work/xdg"
 "$KXPACK" build "$s" -o "$work/ro/s.kx"
 chmod a-w "$work/ro"
-if touch "$work/ro/probe" 2>/dev/null; then
+# Root writes anywhere: the read-only run is then made as nobody.
+as_player=()
+if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
+    as_player=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    chmod 755 "$work" && chmod 777 "$work/xdg"
+fi
+if "${as_player[@]}" touch "$work/ro/probe" 2>/dev/null; then
     rm -f "$work/ro/probe"; echo "skip read-only folder: this user writes anywhere"
 else
-    (cd "$work" && XDG_DATA_HOME="$work/xdg" "$KXRUN" --headless --steps 5 ro/s.kx >"$work/out" 2>"$work/err")
+    (cd "$work" && XDG_DATA_HOME="$work/xdg" "${as_player[@]}" "$KXRUN" --headless --steps 5 ro/s.kx >"$work/out" 2>"$work/err")
     expect "read-only game: runs and reads its save back" "0 x 5" "$? $(cat "$work/out" "$work/err")"
     expect "its save is in the XDG folder" "slot.sav" "$(ls "$work/xdg/kxrun/games/77")"
 fi

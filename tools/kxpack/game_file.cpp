@@ -11,15 +11,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void write_empty_list(CStream& st, Section s) {
-    st.write_int(kSections[static_cast<size_t>(s)].version);
-    st.write_int(0);
-    if (s == Section::Rooms) {
-        st.write_int(100000);    // last instance id in use
-        st.write_int(10000000);  // last tile id in use
-    }
-}
-
 // Collects what the reader would show, for kxpack's own error text.
 class CollectDialogs : public IDialogs {
 public:
