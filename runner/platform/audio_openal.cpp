@@ -433,6 +433,10 @@ public:
         }
         if (!m_context) {
             m_in_memory = true;
+            // A mix in memory needs no sound server; without this the library
+            // probes them all on first use, and the sound servers' clients
+            // complain on stderr (or stall) where there is no session.
+            if (in_memory) setenv("ALSOFT_DRIVERS", "null", 0);
             m_device = alcLoopbackOpenDeviceSOFT(nullptr);
             if (!m_device) return false;
             attrs[6] = ALC_FORMAT_CHANNELS_SOFT;
