@@ -182,6 +182,24 @@ TEST_F(Shapes, FilledEllipseIsItsTablePolygon) {
     EXPECT_GT(judged, kW * kH - 40);
 }
 
+TEST_F(Shapes, RoundedRectanglesCutTheirCorners) {
+    // A box no larger than the corners is all corner: the ellipse of the box.
+    run("draw_set_color(c_white); draw_ellipse(3, 3, 9.5, 8.5, 0)");
+    const std::string ellipse = drawn();
+    dev->clear(true, false, kBlack);
+    run("draw_set_color(c_white); draw_roundrect(3, 3, 9.5, 8.5, 0)");
+    EXPECT_EQ(drawn(), ellipse);
+    // A larger one keeps its sides straight and leaves its corner pixels out.
+    dev->clear(true, false, kBlack);
+    run("draw_set_color(c_white); draw_roundrect(4, 4, 34, 24, 0)");
+    const auto px = screen();
+    auto on = [&](int x, int y) { return px[size_t(y) * kW + x] != kBlack; };
+    for (int y = 10; y < 18; ++y) EXPECT_TRUE(on(4, y) && on(33, y)) << y;
+    for (int x = 10; x < 28; ++x) EXPECT_TRUE(on(x, 4) && on(x, 23)) << x;
+    EXPECT_FALSE(on(4, 4) || on(33, 4) || on(4, 23) || on(33, 23));
+    EXPECT_TRUE(on(19, 14));
+}
+
 TEST_F(Shapes, OutlinedCircleIsClosedAndHollow) {
     run("draw_set_color(c_white); draw_circle(20, 16, 10, 1)");
     const auto px = screen();
