@@ -21,6 +21,7 @@ const char* usage_text() {
            "  --record FILE       write every input event with its step to FILE\n"
            "  --dump-frames DIR   write every presented frame to DIR as a PNG file\n"
            "  --dump-audio FILE   write the whole sound mix to FILE as a WAV file\n"
+           "  --soundfont FILE    the General MIDI soundfont for MIDI music\n"
            "  --fullscreen        start in full screen\n"
            "  --scale N           region scale in percent (0 stretch, -1 fit) in place of the "
            "game's\n"
@@ -162,6 +163,10 @@ bool parse_command_line(int argc, char** argv, bool own_game, CommandLine& out, 
             const char* v = val("--dump-audio");
             if (!v) return false;
             out.dump_audio = v;
+        } else if (a == "--soundfont") {
+            const char* v = val("--soundfont");
+            if (!v) return false;
+            out.soundfont = v;
         } else if (a == "--fullscreen") {
             out.fullscreen = true;
         } else if (a == "--scale") {

@@ -20,6 +20,7 @@ struct CommandLine {
     std::string input_file;       // --input: replay recorded input
     std::string record_file;      // --record: write the input to this file
     std::string dump_frames_dir;  // --dump-frames: every presented frame as PNG
+    std::string soundfont;        // --soundfont: the General MIDI soundfont
     std::string dump_audio;       // --dump-audio: the whole mix as a WAV file
     bool fullscreen = false;
     std::optional<double> scale;  // --scale: region scale in place of the game's

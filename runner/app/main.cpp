@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
     PlatformOptions popts;
     popts.headless = cl.headless;
     popts.answers_file = cl.answers_file;
+    popts.soundfont = cl.soundfont;
     std::unique_ptr<Platform> platform = create_platform(popts, &error);
     if (!platform) {
         std::fprintf(stderr, "kxrun: %s\n", error.c_str());

@@ -93,6 +93,7 @@ public:
 struct AudioOptions {
     bool in_memory = false;       // headless: render only through advance_to
     IConsole* console = nullptr;  // where the one-time warnings go
+    std::string soundfont;        // the MIDI soundfont the user named, if any
 };
 
 // The OpenAL Soft engine. Without a usable sound device it falls back to the

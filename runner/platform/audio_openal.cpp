@@ -110,11 +110,13 @@ bool is_midi(std::span<const uint8_t> b) {
 
 void quiet_fluid_log(int, const char*, void*) {}
 
-// The soundfont: $KXRUN_SOUNDFONT when set (even when it names no file: the
-// user chose), else the user's folder, else the system's General MIDI font.
-std::string find_soundfont() {
-    if (const char* env = std::getenv("KXRUN_SOUNDFONT")) return fs::exists(env) ? env : "";
+// The soundfont: the one the command line names, else $KXRUN_SOUNDFONT when
+// set (either even when it names no file: the user chose), else the user's
+// folder, else the system's General MIDI font.
+std::string find_soundfont(const std::string& chosen) {
     std::error_code ec;
+    if (!chosen.empty()) return fs::exists(chosen, ec) ? chosen : "";
+    if (const char* env = std::getenv("KXRUN_SOUNDFONT")) return fs::exists(env, ec) ? env : "";
     std::vector<fs::path> dirs;
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
         dirs.push_back(fs::path(x) / "kxrun/soundfonts");
@@ -134,7 +136,8 @@ std::string find_soundfont() {
 
 class MidiRenderer {
 public:
-    explicit MidiRenderer(IConsole* console) : m_console(console) {}
+    MidiRenderer(IConsole* console, std::string soundfont)
+        : m_console(console), m_soundfont(std::move(soundfont)) {}
     ~MidiRenderer() {
         if (m_synth) delete_fluid_synth(m_synth);
         if (m_settings) delete_fluid_settings(m_settings);
@@ -184,16 +187,17 @@ private:
         fluid_settings_setint(m_settings, "synth.lock-memory", 0);
         fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
         m_synth = new_fluid_synth(m_settings);
-        const std::string sf = find_soundfont();
+        const std::string sf = find_soundfont(m_soundfont);
         if (m_synth && !sf.empty() && fluid_synth_sfload(m_synth, sf.c_str(), 1) != FLUID_FAILED)
             m_font = true;
         if (!m_font && m_console)
             m_console->err_line(
-                "kxrun: no General MIDI soundfont found (set KXRUN_SOUNDFONT); MIDI music is "
-                "silent");
+                "kxrun: no General MIDI soundfont found (give --soundfont FILE or set "
+                "KXRUN_SOUNDFONT); MIDI music is silent");
     }
 
     IConsole* m_console;
+    std::string m_soundfont;
     bool m_started = false, m_font = false;
     fluid_settings_t* m_settings = nullptr;
     fluid_synth_t* m_synth = nullptr;
@@ -405,7 +409,7 @@ ALCdevice* open_device_quietly() {
 
 class OpenAlAudio final : public IAudio {
 public:
-    OpenAlAudio(const AudioOptions& o) : m_console(o.console), m_midi(o.console) {}
+    OpenAlAudio(const AudioOptions& o) : m_console(o.console), m_midi(o.console, o.soundfont) {}
 
     bool open(bool in_memory) {
         ALCint attrs[] = {ALC_MAX_AUXILIARY_SENDS,

@@ -174,6 +174,7 @@ struct PlatformOptions {
     // Dialog texts on stderr start with this (the program's name).
     std::string message_prefix = "kxrun: ";
     std::string answers_file;  // headless dialog answers, one a line
+    std::string soundfont;     // MIDI soundfont given on the command line
 };
 
 // Fills every slot with the real backends, or the headless ones. Without a

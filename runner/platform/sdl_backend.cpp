@@ -514,7 +514,8 @@ private:
 }  // namespace
 
 namespace {
-std::unique_ptr<Platform> headless_platform(std::vector<std::string> answers, std::string prefix) {
+std::unique_ptr<Platform> headless_platform(std::vector<std::string> answers, std::string prefix,
+                                            const std::string& soundfont = {}) {
     auto p = std::make_unique<Platform>();
     p->m_console = std::make_unique<StdConsole>();
     p->m_dialogs =
@@ -523,7 +524,8 @@ std::unique_ptr<Platform> headless_platform(std::vector<std::string> answers, st
     p->m_clock = std::make_unique<VirtualClock>();
     p->m_libraries = create_dynamic_libraries();
     p->m_headless = true;
-    p->m_audio = create_audio({.in_memory = true, .console = p->m_console.get()});
+    p->m_audio =
+        create_audio({.in_memory = true, .console = p->m_console.get(), .soundfont = soundfont});
     return p;
 }
 }  // namespace
@@ -538,7 +540,8 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
         if (error) *error = "cannot read the answers file " + opts.answers_file;
         return nullptr;
     }
-    if (opts.headless) return headless_platform(std::move(answers), opts.message_prefix);
+    if (opts.headless)
+        return headless_platform(std::move(answers), opts.message_prefix, opts.soundfont);
     const char* x11 = std::getenv("DISPLAY");
     const char* wl = std::getenv("WAYLAND_DISPLAY");
     if (!(x11 && *x11) && !(wl && *wl)) {
@@ -561,7 +564,8 @@ std::unique_ptr<Platform> create_platform(const PlatformOptions& opts, std::stri
     p->m_clock = std::make_unique<RealClock>();
     p->m_joysticks = create_sdl_joysticks();
     p->m_libraries = create_dynamic_libraries();
-    p->m_audio = create_audio({.in_memory = false, .console = p->m_console.get()});
+    p->m_audio = create_audio(
+        {.in_memory = false, .console = p->m_console.get(), .soundfont = opts.soundfont});
     p->m_headless = false;
     return p;
 }
