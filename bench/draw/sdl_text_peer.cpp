@@ -10,16 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "sdl_peer_common.h"
+
 namespace {
 
 struct Glyph {
     int x = 0, y = 0, w = 0, h = 0, advance = 0, offset = 0;
 };
-
-uint32_t next(uint32_t& s) {
-    s = s * 1103515245u + 12345u;
-    return s >> 8;
-}
 
 }  // namespace
 
@@ -47,20 +44,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no glyphs in %s/glyphs.txt\n", dir.c_str());
         return 1;
     }
-    SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_Window* w =
-        SDL_CreateWindow("bench", 0, 0, 1024, 768, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_Renderer* r = w ? SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED) : nullptr;
-    if (!r) {
-        std::fprintf(stderr, "renderer: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_Texture* target =
-        SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 1024, 768);
+    peer::Screen screen;
+    if (!peer::open_screen(screen)) return 1;
+    SDL_Renderer* r = screen.renderer;
     SDL_Surface* s = SDL_LoadBMP((dir + "/page.bmp").c_str());
     SDL_Texture* page = s ? SDL_CreateTextureFromSurface(r, s) : nullptr;
     if (s) SDL_FreeSurface(s);
@@ -78,15 +64,11 @@ int main(int argc, char** argv) {
     std::vector<Line> lines(2000);
     uint32_t seed = 1;
     for (size_t k = 0; k < lines.size(); ++k) {
-        lines[k].x = int(next(seed) % 1024);
-        lines[k].y = int(next(seed) % 768);
+        lines[k].x = int(peer::next(seed) % 1024);
+        lines[k].y = int(peer::next(seed) % 768);
         lines[k].text = "Score " + std::to_string(100000 + k * 7) + " lives 3";
     }
-    const Uint64 t0 = SDL_GetPerformanceCounter();
-    for (int f = 0; f < frames; ++f) {
-        SDL_SetRenderTarget(r, target);
-        SDL_SetRenderDrawColor(r, 192, 192, 192, 255);
-        SDL_RenderClear(r);
+    return peer::run_frames(screen, frames, 192, [&] {
         for (const Line& l : lines) {
             int pen = l.x;
             for (unsigned char c : l.text) {
@@ -99,16 +81,5 @@ int main(int argc, char** argv) {
                 pen += g.advance;
             }
         }
-        SDL_SetRenderTarget(r, nullptr);
-        SDL_RenderCopy(r, target, nullptr, nullptr);
-        SDL_RenderPresent(r);
-    }
-    uint32_t px;
-    SDL_Rect one{0, 0, 1, 1};
-    SDL_RenderReadPixels(r, &one, SDL_PIXELFORMAT_ARGB8888, &px, 4);
-    const double secs =
-        double(SDL_GetPerformanceCounter() - t0) / double(SDL_GetPerformanceFrequency());
-    std::printf("%d %.6f\n", frames, secs);
-    SDL_Quit();
-    return 0;
+    });
 }

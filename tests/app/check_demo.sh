@@ -20,10 +20,10 @@ first=$(compare -metric AE "$work/frames/frame_000000.png" "$work/frames/frame_0
 pixels() {   # pixels FRAME CROP COLOUR: how many pixels of the crop have the colour
     convert "$work/frames/frame_$1.png" -crop "$2" +repage txt:- | grep -ci "$3"
 }
-for spec in "000000 320x60+160+20 #FFFF00 title" "000000 640x60+0+80 #FFFFFF keys" \
+for probe in "000000 320x60+160+20 #FFFF00 title" "000000 640x60+0+80 #FFFFFF keys" \
             "000000 640x80+0+300 #00FFFF start-key" "000200 200x30+0+0 #FFFF00 score" \
             "000200 200x30+440+0 #FFFFFF lives"; do
-    set -- $spec
+    set -- $probe
     n=$(pixels "$1" "$2" "$3")
     [ "$n" -gt 40 ] && echo "ok   frame $1 shows the $4 text" || { echo "FAIL frame $1: no $4 text ($n)"; fail=1; }
 done
